@@ -1,0 +1,15 @@
+#pragma once
+#include <cstddef>
+#include <string_view>
+
+namespace qln {
+
+// How many more bytes belong to the character that `lead` starts in the
+// given character set (0 for a single-byte character).
+int mb_char_length(int charset, unsigned char lead) noexcept;
+
+// The longest prefix of `text` of at most `max_bytes` that ends on a whole
+// character of `charset`.
+std::size_t cut_at_char_boundary(int charset, std::string_view text, std::size_t max_bytes) noexcept;
+
+}  // namespace qln

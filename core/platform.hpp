@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+namespace qln {
+
+// Platform services kept behind one small interface each.
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int weekday = 0;  // 0 = Sunday
+  long nanosecond = 0;
+};
+
+LocalTime local_now();
+
+// The user's character set id from the locale (UTF-8 3, Shift_JIS 1, EUC-JP 2).
+int detect_os_charset();
+
+// The system's temporary folder, without a trailing separator.
+std::string temp_dir();
+
+// The separator between a folder and a file name.
+char path_separator();
+
+}  // namespace qln

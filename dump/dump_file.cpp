@@ -1,0 +1,82 @@
+#include "dump/dump_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+static_assert(sizeof(off_t) >= 8, "dump files need 64-bit offsets");
+
+namespace qln {
+
+DumpFile::DumpFile(DumpFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), pos_(std::exchange(other.pos_, 0)) {}
+
+DumpFile& DumpFile::operator=(DumpFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+    pos_ = std::exchange(other.pos_, 0);
+  }
+  return *this;
+}
+
+int DumpFile::open(const std::string& path) {
+  close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  fd_ = fd;
+  pos_ = 0;
+  return 0;
+}
+
+void DumpFile::close() noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  pos_ = 0;
+}
+
+std::int64_t DumpFile::size() const noexcept {
+  if (fd_ < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int64_t DumpFile::read_at(std::int64_t pos, void* buffer, std::size_t n) const noexcept {
+  if (fd_ < 0 || pos < 0) return -1;
+  auto* out = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  // pread may return short counts (pipes, signals); only 0 means the end.
+  while (done < n) {
+    ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(pos + static_cast<std::int64_t>(done)));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+std::int64_t DumpFile::read(void* buffer, std::size_t n) noexcept {
+  std::int64_t got = read_at(pos_, buffer, n);
+  if (got > 0) pos_ += got;
+  return got;
+}
+
+int DumpFile::seek(std::int64_t pos) noexcept {
+  if (pos < 0) return -1;
+  pos_ = pos;
+  return 0;
+}
+
+}  // namespace qln

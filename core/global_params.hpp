@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "core/switch.hpp"
 
@@ -33,6 +34,15 @@ struct Limits {
   std::int32_t buffer_long_len = 66560;
 };
 
+struct GlobalParams;
+
+// Turns a message text kept in UTF-8 into `charset`; the front end sets it once
+// the character-set converters are linked in (messages stay UTF-8 without it).
+using MessageConverter = std::string (*)(int charset, std::string_view utf8_text);
+
+// Shows one message to the user of the windowed program.
+using MessageBoxHook = void (*)(const GlobalParams& g, std::string_view text);
+
 struct GlobalParams {
   std::string product_name = "Quillon";
   std::int32_t run_mode = kRunModeQuillon;
@@ -56,6 +66,9 @@ struct GlobalParams {
   std::int32_t tef_log_switch = 0;
   std::string tef_debug_fname;
   std::string tef_temp_fname;
+
+  MessageConverter message_converter = nullptr;
+  MessageBoxHook message_box = nullptr;
 };
 
 inline bool debug_on(const GlobalParams& g) noexcept { return is_on(g.debug_mode); }

@@ -8,8 +8,15 @@
 
 namespace qln {
 
+// Most bytes of the caller's text that go into one message.
+inline constexpr std::size_t kMaxReportTextLen = 80;
+
 // Copies the table text of `code` into `out`; -1 when the code is unknown.
 int lookup_message(int code, std::string& out);
+
+// The table texts are kept in UTF-8; this gives them in g.os_charset through
+// g.message_converter (unchanged for UTF-8 or while no converter is set).
+std::string message_text_in_os_charset(const GlobalParams& g, std::string_view utf8_text);
 
 // Formats the message of g.zulcode around `text` and queues it (the caller
 // sets zulcode first; 0 queues the text unchanged). Clears zulcode.
@@ -18,7 +25,9 @@ int report_error(GlobalParams& g, std::string_view text);
 // Sets zulcode, reports, and returns -1: the usual way to fail.
 int fail(GlobalParams& g, int code, std::string_view text = {});
 
-// Prints (or shows) the pending messages and clears them with the status codes.
+// Prints the pending messages (windowed: shows the last one through
+// g.message_box, or prints it when no box is set) and clears them with the
+// status codes.
 int flush_messages(GlobalParams& g, std::FILE* stream);
 
 // Debug log: one line appended per call; -1 when it cannot be written.

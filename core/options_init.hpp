@@ -1,4 +1,8 @@
 #pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 
@@ -11,10 +15,22 @@ struct SqlAnalysisLimits {
   std::int32_t cond_capacity = 0;
 };
 
+inline constexpr std::string_view kSettingsFileName = "Quillon.ini";
+inline constexpr std::size_t kRowWorkAreaSize = 3'960'000;
+
+// Start-up defaults of both records; the settings file is the bare
+// "Quillon.ini" (the command-line program).
 int init_globals_and_options(GlobalParams& g, ConvOptions& o);
+// The same with the settings file in `settings_dir` (the windowed program
+// passes its executable's folder); an empty folder means the bare name.
+int init_globals_and_options(GlobalParams& g, ConvOptions& o, std::string_view settings_dir);
+
 int init_limits(GlobalParams& g, SqlAnalysisLimits& analysis, bool large);
 int alloc_work_areas(GlobalParams& g, ConvOptions& o);
 void free_work_areas(ConvOptions& o);
 int dump_options(const GlobalParams& g, const ConvOptions& o);
+
+// "YYYY/MM/DD HH:MM:SS" of the current local time.
+std::string start_time_text();
 
 }  // namespace qln

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace qln {
 
@@ -16,7 +17,10 @@ LocalTime local_now();
 // The user's character set id from the locale (UTF-8 3, Shift_JIS 1, EUC-JP 2).
 int detect_os_charset();
 
-// The system's temporary folder, without a trailing separator.
+// The character set id for a locale code-set name such as "UTF-8" or "EUC-JP".
+int charset_from_codeset(std::string_view codeset);
+
+// The system's temporary folder (TMPDIR, else /tmp), without a trailing separator.
 std::string temp_dir();
 
 // The separator between a folder and a file name.

@@ -96,6 +96,7 @@ struct ConvOptions {
   std::string err_fname;
   std::string initial_settings_fname;
   std::vector<std::string> exp_fname;  // at most kMaxDumpFiles
+  std::string out_file;  // OUT_FILE as given; recorded in out_fname once opened
   std::vector<std::string> out_fname;  // output files of this run
   std::vector<std::int32_t> out_fname_flags;
   std::int32_t out_charset = 0;  // set to os_charset at start-up

@@ -91,7 +91,6 @@ int value_weekday(const SqlValue& v);
 int weekday_of(int year, int month, int day);
 
 // Text utilities.
-void trim_value_blanks(std::string& s);      // blanks, tabs, newlines at both ends
 void strip_parens(std::string& s);
 void strip_single_quotes(std::string& s);
 void strip_trailing_zeros(std::string& s);

@@ -55,9 +55,17 @@ int detect_os_charset() {
 #ifdef _WIN32
   return kCharsetSjis;
 #else
-  if (std::setlocale(LC_CTYPE, "") == nullptr) return kCharsetUtf8;
-  const char* codeset = nl_langinfo(CODESET);
-  return charset_from_codeset(codeset != nullptr ? codeset : "");
+  // Ask the user's locale, then put the process back as it was: the rest of
+  // the engine classifies bytes in the "C" locale.
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = current != nullptr ? current : "C";
+  int charset = kCharsetUtf8;
+  if (std::setlocale(LC_CTYPE, "") != nullptr) {
+    const char* codeset = nl_langinfo(CODESET);
+    charset = charset_from_codeset(codeset != nullptr ? codeset : "");
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+  return charset;
 #endif
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "core/core_test_support.hpp"
@@ -65,6 +66,13 @@ TEST(Platform, CodesetNamesMapToCharsetIds) {
   EXPECT_EQ(charset_from_codeset("ANSI_X3.4-1968"), kCharsetUtf8);
   EXPECT_EQ(charset_from_codeset("ISO-8859-1"), kCharsetUtf8);
   EXPECT_EQ(charset_from_codeset(""), kCharsetUtf8);
+}
+
+TEST(Platform, DetectingTheCharsetLeavesTheProcessLocaleAlone) {
+  const std::string before = std::setlocale(LC_CTYPE, nullptr);
+  testing_core::ScopedEnv all("LC_ALL", "C.UTF-8");
+  EXPECT_EQ(detect_os_charset(), kCharsetUtf8);
+  EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
 }
 
 TEST(Platform, TempDirFromTheEnvironment) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,7 @@ struct ConvOptions {
   std::string out_file;  // OUT_FILE as given; recorded in out_fname once opened
   std::vector<std::string> out_fname;  // output files of this run
   std::vector<std::int32_t> out_fname_flags;
+  std::FILE* table_out = nullptr;  // a table's own output file, opened by open_table_output
   std::int32_t out_charset = 0;  // set to os_charset at start-up
   std::vector<std::int64_t> dump_sizes;
   std::int64_t dump_total_size = 0;

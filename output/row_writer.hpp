@@ -40,16 +40,21 @@ struct RowWriter {
 
   std::string line;  // the line being built
   std::string work;  // scratch for one value
+  CharsetConverter converter;  // names to the output character set
   // o.date_printf taken apart once (refreshed when it changes).
   std::string compiled_from;
   std::vector<std::string> date_literals;  // text before each field, then the tail
-  int date_fields = 0;
 };
 
 // Opens the own output file of `table_name` when the run needs one (CSV batch
 // or per-table conditions) and records it in o.out_fname. 0, or -1 after
 // message 1060.
 int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_name);
+
+// Closes the table output file open_table_output opened last (when it is
+// still the output) and puts standard output back. Call at the end of a read
+// and before deleting the files of a failed run.
+void close_table_output(GlobalParams& g, ConvOptions& o);
 
 // The header line of a table (nothing when o.is_header is off). 0 or -1.
 int write_header(RowWriter& w, const TableDefinition& table, const ColumnOrder& order);

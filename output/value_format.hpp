@@ -10,6 +10,7 @@
 #include "core/global_params.hpp"
 #include "core/table_definition.hpp"
 #include "eval/sql_value.hpp"
+#include "output/charset.hpp"
 
 namespace qln {
 
@@ -19,7 +20,8 @@ namespace qln {
 struct RowValues {
   std::vector<SqlValue> values;
   int count = 0;
-  std::string work;  // conversion scratch, reused
+  std::string work;            // conversion scratch, reused
+  CharsetConverter converter;  // text to the output character set
 
   void clear() noexcept { count = 0; }
   int size() const noexcept { return count; }
@@ -39,11 +41,6 @@ struct RowValues {
 std::string placeholder_text(std::int32_t type, int position);
 // Appends that placeholder (or a NULL) to `row`.
 void add_placeholder(RowValues& row, std::int32_t type, int position);
-
-// The character set of the text the writers produce.
-inline int output_charset(const ConvOptions& o) noexcept {
-  return is_on(o.is_to_sjis) ? kCharsetSjis : o.out_charset;
-}
 
 // Turns the stored bytes of column `col` of o.table into one more entry of
 // `row` (text converted to the output character set, numbers exact, dates and

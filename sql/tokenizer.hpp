@@ -20,20 +20,20 @@ inline constexpr int kCommentWordAtLineEnd = 200;
 // multibyte characters the splitter must keep whole). Works inside the
 // caller's `word` buffer: reserve kMaxWordLen + 1 to avoid allocating.
 int get_word(int charset, std::string_view text, std::size_t& pos, std::string& word, int& code,
-             int& depth) noexcept;
+             int& depth);
 
 // Splitter for option and command-line texts: breaks at blanks, TAB, LF,
 // "(", ")", "=" and quotes; quoted parts stay whole; "(" / ")" come back as
 // an empty word with code 1001 / 1002, "=" as the word "=" (code 1); every
 // other character, "," included, is part of a word.
 int get_option_word(int charset, std::string_view text, std::size_t& pos, std::string& word,
-                    int& code) noexcept;
+                    int& code);
 
 // Splitter for comment texts: breaks at blanks, TAB, LF, ",", "[" and "]",
 // no quote handling. A lone "," is the word "," with code 1000, "[" and "]"
 // are words of their own (code 0). Returns kCommentWordAtLineEnd instead of
 // 0 when the word ended at a line feed.
 int get_comment_word(int charset, std::string_view text, std::size_t& pos, std::string& word,
-                     int& code) noexcept;
+                     int& code);
 
 }  // namespace qln

@@ -7,6 +7,7 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
+#include "sql/sql_text.hpp"
 
 namespace qln {
 
@@ -94,13 +95,6 @@ std::string upper_ascii(int charset, std::string_view s) {
 std::string_view trim_blanks_only(std::string_view s) noexcept {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
-std::string_view trim_white(std::string_view s) noexcept {
-  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
-  while (!s.empty() && white(s.front())) s.remove_prefix(1);
-  while (!s.empty() && white(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -536,8 +530,8 @@ bool is_valid_date_format(std::string_view format, int charset) {
 }
 
 int to_date(std::string_view text, std::string_view format, int charset, SqlValue& result) {
-  std::string t = upper_ascii(charset, trim_white(text));
-  std::string f = upper_ascii(charset, trim_white(format));
+  std::string t = upper_ascii(charset, trim_blanks_view(text));
+  std::string f = upper_ascii(charset, trim_blanks_view(format));
   if (t.empty() || t.size() > 255 || f.empty() || f.size() > 50) return value_set_error(result);
   int year = -1, month = -1, day = -1, hour = -1, minute = -1, second = -1;
   bool pm = false;

@@ -6,6 +6,7 @@
 
 #include "core/multibyte.hpp"
 #include "core/table_definition.hpp"
+#include "sql/sql_text.hpp"
 
 namespace qln {
 
@@ -14,17 +15,48 @@ namespace {
 // A fresh value's buffer: most column values are short.
 constexpr std::size_t kSmallBuffer = 100;
 
-bool is_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n'; }
+std::string_view trim_view(std::string_view s) noexcept { return trim_blanks_view(s); }
 
-std::string_view trim_view(std::string_view s) noexcept {
-  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-  return s;
-}
+enum class NumberText { kNumber, kEmpty, kBad };
 
-void trim_in_place(std::string& s) {
+// Reads a number text: blanks around it and after the sign are allowed
+// ("- 12" is -12), one sign before the digits, one point. A blank-only text
+// is 0; an empty one is no number at all.
+NumberText read_number_text(std::string_view s, Decimal& out) {
+  if (s.empty()) return NumberText::kEmpty;
   std::string_view t = trim_view(s);
-  if (t.size() != s.size()) s = std::string(t);
+  if (t.size() > kMaxValueLen) return NumberText::kBad;
+  bool negative = false;
+  bool seen_sign = false;
+  bool seen_digit_or_point = false;
+  bool seen_point = false;
+  std::string digits;
+  std::int64_t fraction_digits = 0;
+  std::size_t i = 0;
+  while (i < t.size()) {
+    char c = t[i];
+    if (c == '+' || c == '-') {
+      if (seen_sign || seen_digit_or_point) return NumberText::kBad;
+      seen_sign = true;
+      negative = c == '-';
+      t = trim_view(t.substr(i + 1));
+      i = 0;
+      continue;
+    }
+    if (c == '.') {
+      if (seen_point) return NumberText::kBad;
+      seen_point = seen_digit_or_point = true;
+    } else if (c >= '0' && c <= '9') {
+      seen_digit_or_point = true;
+      digits.push_back(c);
+      if (seen_point) ++fraction_digits;
+    } else {
+      return NumberText::kBad;
+    }
+    ++i;
+  }
+  return Decimal::from_parts(negative, digits, -fraction_digits, out) ? NumberText::kNumber
+                                                                       : NumberText::kBad;
 }
 
 // Stores a text of the given type, or the error value when it is too long.
@@ -78,11 +110,13 @@ int compare_numbers(const SqlValue& a, const SqlValue& b) noexcept {
   return cmp_result(Decimal::compare(a.number, b.number));
 }
 
-// Converts the text of `t` to a number and compares; the number may be either side.
+// Reads the text of `t` as a number and compares; the number may be either side.
 int compare_number_with_text(const SqlValue& number, const SqlValue& t, bool number_first) {
-  SqlValue tmp;
-  if (value_set_number(tmp, t.text) != 0 || tmp.type != VT_NUMBER) return CMP_NONE;
-  return number_first ? compare_numbers(number, tmp) : compare_numbers(tmp, number);
+  if (number.is_error()) return CMP_NONE;
+  Decimal d;
+  if (read_number_text(t.text, d) != NumberText::kNumber) return CMP_NONE;
+  int c = number_first ? Decimal::compare(number.number, d) : Decimal::compare(d, number.number);
+  return cmp_result(c);
 }
 
 // One date component: a negative one is absent and ends the comparison.
@@ -198,40 +232,8 @@ int value_set_number(SqlValue& v, std::string_view s) {
     return 0;
   }
   v.type = VT_NUMBER;
-  std::string_view t = trim_view(s);
-  if (t.size() > kMaxValueLen) return value_set_error(v);
-  bool negative = false;
-  bool seen_sign = false;
-  bool seen_digit_or_point = false;
-  bool seen_point = false;
-  std::string digits;
-  std::int64_t fraction_digits = 0;
-  std::size_t i = 0;
-  while (i < t.size()) {
-    char c = t[i];
-    if (c == '+' || c == '-') {
-      if (seen_sign || seen_digit_or_point) return value_set_error(v);
-      seen_sign = true;
-      negative = c == '-';
-      // What follows the sign is trimmed again: "- 12" is -12.
-      t = trim_view(t.substr(i + 1));
-      i = 0;
-      continue;
-    }
-    if (c == '.') {
-      if (seen_point) return value_set_error(v);
-      seen_point = seen_digit_or_point = true;
-    } else if (c >= '0' && c <= '9') {
-      seen_digit_or_point = true;
-      digits.push_back(c);
-      if (seen_point) ++fraction_digits;
-    } else {
-      return value_set_error(v);
-    }
-    ++i;
-  }
   Decimal d;
-  if (!Decimal::from_parts(negative, digits, -fraction_digits, d)) return value_set_error(v);
+  if (read_number_text(s, d) != NumberText::kNumber) return value_set_error(v);
   return value_set_decimal(v, d);
 }
 
@@ -356,7 +358,7 @@ int value_weekday(const SqlValue& v) {
 
 void strip_parens(std::string& s) {
   for (;;) {
-    trim_in_place(s);
+    trim_blanks(s);
     if (s.size() < 2 || s.front() != '(' || s.back() != ')') return;
     s = s.substr(1, s.size() - 2);
   }
@@ -396,11 +398,9 @@ bool is_literal_text(std::string_view s) {
 
 int bind_name(std::string& s) {
   if (s.size() < 2 || s.front() != ':') return -1;
-  std::string_view name = std::string_view(s).substr(1);
-  // Same rule as for quoted names elsewhere: only a whole "..." pair goes.
-  if (name.size() >= 2 && name.size() < 4097 && name.front() == '"' && name.back() == '"') {
-    s = ":" + std::string(name.substr(1, name.size() - 2));
-  }
+  std::string name = s.substr(1);
+  strip_name_quotes(name);
+  s = ":" + name;
   return 0;
 }
 

@@ -40,6 +40,7 @@ struct RowWriter {
 
   std::string line;  // the line being built
   std::string work;  // scratch for one value
+  std::string name;  // scratch for one column or table name
   CharsetConverter converter;  // names to the output character set
   // o.date_printf taken apart once (refreshed when it changes).
   std::string compiled_from;
@@ -51,10 +52,11 @@ struct RowWriter {
 // message 1060.
 int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_name);
 
-// Closes the table output file open_table_output opened last (when it is
-// still the output) and puts standard output back. Call at the end of a read
-// and before deleting the files of a failed run.
-void close_table_output(GlobalParams& g, ConvOptions& o);
+// Closes the table output file open_table_output opened last and puts
+// standard output back when it was the output. Call at the end of a read and
+// before deleting the files of a failed run. 0, or -1 after 3133 when the
+// file's last bytes could not be written.
+int close_table_output(GlobalParams& g, ConvOptions& o);
 
 // The header line of a table (nothing when o.is_header is off). 0 or -1.
 int write_header(RowWriter& w, const TableDefinition& table, const ColumnOrder& order);

@@ -1,0 +1,47 @@
+#include "output/output_file.hpp"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+namespace qln {
+
+namespace {
+
+bool is_regular_file(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+std::FILE* open_output_file(ConvOptions& o, const std::string& path) {
+  // Only what was a regular file or nothing at all before the open counts as
+  // written by this run: a device or pipe must survive a failed run.
+  bool existed = exists(path);
+  bool was_regular = existed && is_regular_file(path);
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) return nullptr;
+  if ((!existed || was_regular) && is_regular_file(path)) record_output_file(o, path);
+  return f;
+}
+
+void record_output_file(ConvOptions& o, const std::string& path) {
+  if (std::find(o.out_fname.begin(), o.out_fname.end(), path) != o.out_fname.end()) return;
+  o.out_fname.push_back(path);
+  o.out_fname_flags.push_back(0);
+}
+
+void remove_output_files(ConvOptions& o) {
+  for (const std::string& path : o.out_fname) {
+    if (is_regular_file(path)) std::remove(path.c_str());
+  }
+  o.out_fname.clear();
+  o.out_fname_flags.clear();
+}
+
+}  // namespace qln

@@ -2,9 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace qln::dumpwriter {
+
+// Misuse of the writer, values that do not fit their column, I/O failures.
+class DumpWriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 enum class ExportMode { table = 0, user = 1, full = 2 };
 
@@ -31,7 +38,7 @@ struct DumpOptions {
 
 // The header_len bytes that start every volume: 0x03, the "EXPORT:" line,
 // user, mode, record length, the binary character-set field, the date and
-// the file label, zero-filled. Throws std::invalid_argument on options
+// the file label, zero-filled. Throws DumpWriteError on options
 // that do not fit (header_len below 256, over-long texts).
 std::string build_header(const DumpOptions& options);
 

@@ -22,32 +22,11 @@
 #include <string_view>
 #include <vector>
 
+#include "dumpwriter/column_layout.hpp"
 #include "dumpwriter/dump_options.hpp"
 #include "dumpwriter/encode.hpp"
 
 namespace qln::dumpwriter {
-
-class DumpWriteError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-struct ColumnSpec {
-  std::string name;
-  // Type as CREATE TABLE shows it: "NUMBER(10, 2)", "VARCHAR2(20)", "CHAR(3)",
-  // "NCHAR(2)", "NVARCHAR2(10)", "FLOAT(126)", "DATE", "TIMESTAMP (6)", "RAW(16)",
-  // "LONG", "LONG RAW", "CLOB", "BLOB", "NCLOB", "ROWID", or an object type
-  // such as "\"MDSYS\".\"SDO_GEOMETRY\"".
-  std::string type;
-  bool not_null = false;
-  std::string default_text;  // written as DEFAULT <text> when not empty
-  int oracle_type = 0;       // descriptor type code; 0 = derived from type
-  int max_length = -1;       // descriptor length; -1 = derived from type
-
-  ColumnSpec() = default;
-  ColumnSpec(std::string n, std::string t, bool nn = false)
-      : name(std::move(n)), type(std::move(t)), not_null(nn) {}
-};
 
 struct PartitionSpec {
   std::string name;
@@ -94,28 +73,6 @@ struct SourceSpec {
   std::string name;
   std::string text;  // source after CREATE, lines separated by '\n'
 };
-
-// How a column is written: its descriptor and the form its values take.
-enum class ValueForm : std::uint8_t {
-  text, ntext, number, date, timestamp, raw, long_text, long_raw,
-  clob, nclob, blob, rowid, object, other
-};
-
-struct ColumnLayout {
-  ValueForm form = ValueForm::other;
-  std::uint8_t oracle_type = 0;   // descriptor byte 0
-  std::uint16_t max_length = 0;   // descriptor bytes 2-3
-  std::uint16_t charset_id = 0;   // only when has_charset
-  std::uint16_t charset_form = 0; // 1 database, 2 national
-  bool has_charset = false;       // descriptor carries 4 more bytes
-  std::uint32_t declared_length = 0;  // CHAR/NCHAR length in characters (padding)
-  std::string type_owner;         // object types: the post-descriptor entry
-  std::string type_name;
-  bool is_lob() const { return form == ValueForm::clob || form == ValueForm::nclob || form == ValueForm::blob; }
-};
-
-// Throws DumpWriteError for a type text it cannot place.
-ColumnLayout describe_column(const ColumnSpec& column, const DumpOptions& options);
 
 // One value of a row. What the bytes become depends on the column:
 //   null    NULL (in-row 0xFFFE; a NULL large object has no LOB entry)
@@ -195,28 +152,34 @@ class DumpWriter {
 
  private:
   struct TableState;
-  void write_begin();
-  void start_partition_block(std::size_t index);
+  void write_preamble();
+  void start_data_block(std::size_t partition);
   void end_data_block();
+  void close_tables();
   void open_section(std::string_view title);
   void close_section();
-  void connect_owner(const std::string& owner);
   void put(std::string_view bytes);
   void put_u16(std::uint16_t v);
-  void put_chunked(std::string_view bytes, std::size_t chunk);
-  void write_value(std::size_t column, const Cell& cell, std::string& lob_out);
+  void put_line(std::string_view text);
+  void put_chunks(std::string_view text, std::size_t chunk);
+  void write_value(std::size_t column, const Cell& cell, bool& ended_by_long);
+  void require_open(const char* what) const;
 
   DumpOptions options_;
+  char mode_letter_ = 'U';
   std::unique_ptr<VolumeSink> sink_;
   std::unique_ptr<TableState> table_;
   std::string scratch_;
+  std::string lob_entries_;
   std::string current_owner_;
   std::string section_;
+  bool any_table_ = false;
   bool tables_closed_ = false;
   bool finished_ = false;
   std::uint64_t table_rows_ = 0;
   std::uint64_t total_rows_ = 0;
   std::uint64_t objects_ = 0;
+  std::uint64_t lob_serial_ = 0;
 };
 
 }  // namespace qln::dumpwriter

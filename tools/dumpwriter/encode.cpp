@@ -1,0 +1,268 @@
+#include "dumpwriter/encode.hpp"
+
+#include <array>
+#include <charconv>
+#include <vector>
+
+namespace qln::dumpwriter {
+
+namespace {
+
+constexpr int kMaxPairs = 20;     // base-100 digits Oracle keeps
+constexpr int kMaxExponent = 63;  // keeps the exponent byte within 0x81..0xFF
+constexpr std::uint8_t kNegativeEnd = 102;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// Splits decimal text into significant digits and the position of the
+// decimal point relative to the first of them (value = 0.digits * 10^point).
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  long point = 0;
+};
+
+Decimal parse_decimal(std::string_view text) {
+  const std::string_view original = text;
+  text = trim(text);
+  Decimal d;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    d.negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  bool seen_point = false;
+  bool any_digit = false;
+  long integer_digits = 0;
+  std::size_t i = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (is_digit(c)) {
+      any_digit = true;
+      d.digits.push_back(c);
+      if (!seen_point) ++integer_digits;
+    } else if (c == '.' && !seen_point) {
+      seen_point = true;
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) throw EncodeError("not a number: '" + std::string(original) + "'");
+  long exponent = 0;
+  if (i < text.size()) {
+    if (text[i] != 'e' && text[i] != 'E') throw EncodeError("not a number: '" + std::string(original) + "'");
+    ++i;
+    std::string_view rest = text.substr(i);
+    bool neg_exp = false;
+    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
+      neg_exp = rest.front() == '-';
+      rest.remove_prefix(1);
+    }
+    if (rest.empty() || rest.size() > 6) throw EncodeError("bad exponent: '" + std::string(original) + "'");
+    for (char c : rest)
+      if (!is_digit(c)) throw EncodeError("bad exponent: '" + std::string(original) + "'");
+    std::from_chars(rest.data(), rest.data() + rest.size(), exponent);
+    if (neg_exp) exponent = -exponent;
+  }
+  d.point = integer_digits + exponent;
+  std::size_t lead = 0;
+  while (lead < d.digits.size() && d.digits[lead] == '0') ++lead;
+  d.digits.erase(0, lead);
+  d.point -= static_cast<long>(lead);
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  return d;
+}
+
+int days_in_month(int year, int month) {
+  static constexpr std::array<int, 12> days{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month != 2) return days[static_cast<std::size_t>(month - 1)];
+  const int y = year < 0 ? -year - 1 : year;  // 1 BC is a leap year like 4 AD
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return leap ? 29 : 28;
+}
+
+void check_datetime(const DateTime& v) {
+  if (v.year == 0 || v.year < -4712 || v.year > 9999) throw EncodeError("year out of range: " + std::to_string(v.year));
+  if (v.month < 1 || v.month > 12) throw EncodeError("month out of range: " + std::to_string(v.month));
+  if (v.day < 1 || v.day > days_in_month(v.year, v.month)) throw EncodeError("day out of range: " + std::to_string(v.day));
+  if (v.hour < 0 || v.hour > 23 || v.minute < 0 || v.minute > 59 || v.second < 0 || v.second > 59)
+    throw EncodeError("time of day out of range");
+  if (v.nanos > 999999999u) throw EncodeError("fraction of second out of range");
+}
+
+int read_int(std::string_view s, std::size_t& pos, std::size_t min_len, std::size_t max_len) {
+  const std::size_t start = pos;
+  while (pos < s.size() && is_digit(s[pos]) && pos - start < max_len) ++pos;
+  if (pos - start < min_len) throw EncodeError("bad date text: '" + std::string(s) + "'");
+  int v = 0;
+  std::from_chars(s.data() + start, s.data() + pos, v);
+  return v;
+}
+
+void expect(std::string_view s, std::size_t& pos, std::string_view accepted) {
+  if (pos >= s.size() || accepted.find(s[pos]) == std::string_view::npos)
+    throw EncodeError("bad date text: '" + std::string(s) + "'");
+  ++pos;
+}
+
+}  // namespace
+
+std::string encode_number(std::string_view decimal) {
+  Decimal d = parse_decimal(decimal);
+  if (d.digits.empty()) return std::string(1, '\x80');
+
+  if (d.point % 2 != 0) {  // align the first digit pair on a base-100 boundary
+    d.digits.insert(d.digits.begin(), '0');
+    d.point += 1;
+  }
+  if (d.digits.size() % 2 != 0) d.digits.push_back('0');
+  long exponent = d.point / 2;
+
+  std::vector<int> pairs;
+  pairs.reserve(d.digits.size() / 2);
+  for (std::size_t i = 0; i < d.digits.size(); i += 2)
+    pairs.push_back((d.digits[i] - '0') * 10 + (d.digits[i + 1] - '0'));
+
+  if (pairs.size() > static_cast<std::size_t>(kMaxPairs)) {
+    const bool round_up = pairs[kMaxPairs] >= 50;
+    pairs.resize(kMaxPairs);
+    if (round_up) {
+      int i = kMaxPairs - 1;
+      for (; i >= 0; --i) {
+        if (++pairs[static_cast<std::size_t>(i)] < 100) break;
+        pairs[static_cast<std::size_t>(i)] = 0;
+      }
+      if (i < 0) {
+        pairs.insert(pairs.begin(), 1);
+        pairs.resize(kMaxPairs);
+        ++exponent;
+      }
+    }
+    while (!pairs.empty() && pairs.back() == 0) pairs.pop_back();
+  }
+  if (exponent > kMaxExponent) throw EncodeError("number too large: '" + std::string(decimal) + "'");
+  if (exponent < -kMaxExponent) throw EncodeError("number too small: '" + std::string(decimal) + "'");
+
+  std::string out;
+  out.reserve(pairs.size() + 2);
+  if (!d.negative) {
+    out.push_back(static_cast<char>(0xC0 + exponent));
+    for (int p : pairs) out.push_back(static_cast<char>(p + 1));
+  } else {
+    out.push_back(static_cast<char>(0x3F - exponent));
+    for (int p : pairs) out.push_back(static_cast<char>(101 - p));
+    if (pairs.size() < static_cast<std::size_t>(kMaxPairs)) out.push_back(static_cast<char>(kNegativeEnd));
+  }
+  return out;
+}
+
+std::string encode_date(const DateTime& v) {
+  check_datetime(v);
+  std::string out(7, '\0');
+  if (v.year > 0) {
+    out[0] = static_cast<char>(100 + v.year / 100);
+    out[1] = static_cast<char>(100 + v.year % 100);
+  } else {
+    const int a = -v.year;
+    out[0] = static_cast<char>(100 - a / 100);
+    out[1] = static_cast<char>(100 - a % 100);
+  }
+  out[2] = static_cast<char>(v.month);
+  out[3] = static_cast<char>(v.day);
+  out[4] = static_cast<char>(v.hour + 1);
+  out[5] = static_cast<char>(v.minute + 1);
+  out[6] = static_cast<char>(v.second + 1);
+  return out;
+}
+
+std::string encode_timestamp(const DateTime& v) {
+  std::string out = encode_date(v);
+  if (v.nanos != 0) {
+    out.push_back(static_cast<char>((v.nanos >> 24) & 0xFF));
+    out.push_back(static_cast<char>((v.nanos >> 16) & 0xFF));
+    out.push_back(static_cast<char>((v.nanos >> 8) & 0xFF));
+    out.push_back(static_cast<char>(v.nanos & 0xFF));
+  }
+  return out;
+}
+
+DateTime parse_datetime(std::string_view text) {
+  const std::string_view s = trim(text);
+  std::size_t pos = 0;
+  DateTime v;
+  bool bc = false;
+  if (!s.empty() && s.front() == '-') {
+    bc = true;
+    ++pos;
+  }
+  v.year = read_int(s, pos, 1, 4);
+  if (bc) v.year = -v.year;
+  expect(s, pos, "-/");
+  v.month = read_int(s, pos, 1, 2);
+  expect(s, pos, "-/");
+  v.day = read_int(s, pos, 1, 2);
+  if (pos < s.size()) {
+    expect(s, pos, " T");
+    v.hour = read_int(s, pos, 1, 2);
+    expect(s, pos, ":");
+    v.minute = read_int(s, pos, 1, 2);
+    expect(s, pos, ":");
+    v.second = read_int(s, pos, 1, 2);
+    if (pos < s.size()) {
+      expect(s, pos, ".");
+      const std::size_t start = pos;
+      std::uint32_t nanos = 0;
+      while (pos < s.size() && is_digit(s[pos]) && pos - start < 9) nanos = nanos * 10 + static_cast<std::uint32_t>(s[pos++] - '0');
+      if (pos == start) throw EncodeError("bad date text: '" + std::string(text) + "'");
+      for (std::size_t n = pos - start; n < 9; ++n) nanos *= 10;
+      v.nanos = nanos;
+    }
+  }
+  if (pos != s.size()) throw EncodeError("bad date text: '" + std::string(text) + "'");
+  check_datetime(v);
+  return v;
+}
+
+std::string utf8_to_utf16be(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  auto put = [&out](std::uint32_t unit) {
+    out.push_back(static_cast<char>((unit >> 8) & 0xFF));
+    out.push_back(static_cast<char>(unit & 0xFF));
+  };
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::uint32_t cp = 0;
+    std::size_t len = 0;
+    if (lead < 0x80) { cp = lead; len = 1; }
+    else if ((lead & 0xE0) == 0xC0) { cp = lead & 0x1Fu; len = 2; }
+    else if ((lead & 0xF0) == 0xE0) { cp = lead & 0x0Fu; len = 3; }
+    else if ((lead & 0xF8) == 0xF0) { cp = lead & 0x07u; len = 4; }
+    else throw EncodeError("invalid UTF-8");
+    if (i + len > utf8.size()) throw EncodeError("truncated UTF-8");
+    for (std::size_t k = 1; k < len; ++k) {
+      const auto c = static_cast<unsigned char>(utf8[i + k]);
+      if ((c & 0xC0) != 0x80) throw EncodeError("invalid UTF-8");
+      cp = (cp << 6) | (c & 0x3Fu);
+    }
+    static constexpr std::array<std::uint32_t, 5> kMin{0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) throw EncodeError("invalid UTF-8");
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      put(0xD800 + (cp >> 10));
+      put(0xDC00 + (cp & 0x3FF));
+    } else {
+      put(cp);
+    }
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace qln::dumpwriter

@@ -1,0 +1,515 @@
+#include "dump/classic_reader.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "core/messages.hpp"
+#include "dump/create_table_parser.hpp"
+#include "dump/row_decoder.hpp"
+#include "dump/row_reader.hpp"
+#include "dump/volume_reader.hpp"
+#include "output/row_writer.hpp"
+#include "output/value_format.hpp"
+
+namespace qln {
+namespace {
+
+// Statements (and the words before the record stream) may not reach this.
+constexpr std::size_t kWordLimit = 1048576;
+constexpr int kMaxListedTables = 999;
+
+bool starts_with(std::string_view s, std::string_view p) noexcept {
+  return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
+}
+
+bool same_name(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The name between the first pair of double quotes of a statement.
+std::string quoted_name(std::string_view s) {
+  std::size_t open = s.find('"');
+  if (open == std::string_view::npos) return {};
+  std::size_t close = s.find('"', open + 1);
+  if (close == std::string_view::npos) return {};
+  return std::string(s.substr(open + 1, std::min(close - open - 1, kMaxNameLen)));
+}
+
+std::string_view trim_view(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// COLUMN=A,B or COLUMN=-C: the chosen columns, in the table's own order.
+void apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
+  const std::size_t n = table.columns.size();
+  std::vector<bool> chosen(n, true);
+  bool first_include = true;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string_view::npos) comma = list.size();
+    std::string_view item = trim_view(list.substr(start, comma - start));
+    start = comma + 1;
+    if (item.empty()) continue;
+    bool exclude = item.front() == '-';
+    if (exclude) item = trim_view(item.substr(1));
+    if (item.size() >= 2 && item.front() == '"' && item.back() == '"')
+      item = item.substr(1, item.size() - 2);
+    if (!exclude && first_include) {
+      std::fill(chosen.begin(), chosen.end(), false);
+      first_include = false;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+      if (same_name(table.columns[i].name, item)) chosen[i] = !exclude;
+  }
+  order.index.clear();
+  for (std::size_t i = 0; i < n; ++i)
+    if (chosen[i]) order.index.push_back(static_cast<std::int32_t>(i));
+  order.width.assign(order.index.size(), 0);
+}
+
+class ClassicReader {
+ public:
+  ClassicReader(GlobalParams& g, ConvOptions& o, ClassicReadResult& r)
+      : g_(g), o_(o), r_(r), rows_(g, in_), writer_(g, o) {}
+
+  int run();
+
+ private:
+  int open_dump();
+  int find_stream_start();
+  int read_statement();
+  int skip_stored_text();
+  int on_statement();
+  int on_partition();
+  int on_table();
+  int on_create_table();
+  int on_create_index();
+  int on_insert();
+  int hand_over_row(bool& stop);
+  int finish(int rc);
+  bool names_selected_table(std::string_view name) const;
+  int prepare_table_output(bool write_heading);
+
+  bool converting() const { return o_.read_step == 0; }
+  bool ddl() const { return o_.output_mode == kOutDdl; }
+
+  GlobalParams& g_;
+  ConvOptions& o_;
+  ClassicReadResult& r_;
+  VolumeReader in_;
+  RowReader rows_;
+  RowBuffer rec_;
+  RowValues values_;
+  RowWriter writer_;
+  ColumnOrder order_;
+
+  int mode_ = -1;
+  std::int64_t header_len_ = 0;
+  std::string stmt_;
+  std::string prev_stmt_;
+  std::string owner_;
+  std::string table_;      // from the last TABLE statement
+  std::string partition_;  // from the last PARTITION statement
+  std::string sel_name_;
+  std::string sel_owner_;
+  std::string sel_partition_;
+  bool sel_dual_ = false;
+  bool found_ = false;          // the selected table (or partition) was met
+  bool selected_read_ = false;  // read_step 1: its definition is complete
+  bool table_selected_ = false; // rows of the current table are wanted
+  bool def_ok_ = false;         // def_ holds the current table
+  TableDefinition def_;
+  bool listed_header_ = false;
+  std::int64_t table_rows_ = 0;
+  std::int64_t table_written_ = 0;
+  std::size_t list_entry_ = static_cast<std::size_t>(-1);
+};
+
+int ClassicReader::open_dump() {
+  const auto& files = o_.exp_fname;
+  if (files.empty()) return fail(g_, 3100, "");
+  if (o_.dump_sizes.size() != files.size()) {
+    o_.dump_sizes.clear();
+    for (const auto& f : files) {
+      DumpFile file;
+      if (file.open(f) != 0) return fail(g_, 3100, f);
+      o_.dump_sizes.push_back(file.size());
+    }
+  }
+  o_.dump_total_size = 0;
+  for (auto s : o_.dump_sizes) o_.dump_total_size += s;
+
+  DumpFile first;
+  if (first.open(files[0]) != 0) return fail(g_, 3100, files[0]);
+  unsigned char head[kHeaderScanLen];
+  std::int64_t got = first.read_at(0, head, sizeof head);
+  if (got <= 0 || scan_volume_header(head, static_cast<std::size_t>(got), mode_, header_len_) != 0)
+    return fail(g_, 3101, "");
+  if (header_len_ >= 65536) return fail(g_, 3109, "header_buffer");
+  return in_.open(g_, files, o_.dump_sizes, header_len_);
+}
+
+// Before the statements: words of capitals until the stream's first mark.
+int ClassicReader::find_stream_start() {
+  std::string word;
+  const bool old_version = o_.exp_version >= 1 && o_.exp_version <= 8;
+  unsigned char c = 0;
+  for (;;) {
+    int rc = in_.get(c);
+    if (rc != 1) return rc;
+    if (c == 0 || c == '\n') {
+      if (old_version) {
+        if (!word.empty() && word[0] == static_cast<char>('0' + o_.exp_version)) return 1;
+      } else if ((word == "METRICST" && mode_ == 0) ||
+                 ((word == "METRICSU" || word == "METRICEU") && mode_ == 1) ||
+                 (word == "METRICEE" && mode_ == 2) || word == "INTERPRETED") {
+        return 1;
+      }
+      word.clear();
+      continue;
+    }
+    if ((c >= 'A' && c <= 'Z') || (old_version && ((c >= '0' && c <= '9') || c == '.'))) {
+      if (word.size() + 1 >= kWordLimit) return fail(g_, 3109, "word");
+      word.push_back(static_cast<char>(c));
+    }
+  }
+}
+
+// One statement: the bytes up to the next NUL or line feed.
+int ClassicReader::read_statement() {
+  stmt_.clear();
+  for (;;) {
+    int rc = in_.fill();
+    if (rc != 1) return rc == 0 && !stmt_.empty() ? 1 : rc;
+    const unsigned char* w = in_.window();
+    std::size_t n = in_.window_size();
+    std::size_t i = 0;
+    while (i < n && w[i] != 0 && w[i] != '\n') ++i;
+    if (stmt_.size() + i >= kWordLimit) return fail(g_, 3109, "word");
+    stmt_.append(reinterpret_cast<const char*>(w), i);
+    if (i < n) {
+      in_.consume(i + 1);
+      return 1;
+    }
+    in_.consume(n);
+  }
+}
+
+// Stored source text and constraint text end with two NUL bytes in a row.
+int ClassicReader::skip_stored_text() {
+  bool nul = false;
+  unsigned char c = 0;
+  for (;;) {
+    int rc = in_.get(c);
+    if (rc != 1) return rc;
+    if (c == 0 && nul) return 1;
+    nul = c == 0;
+  }
+}
+
+bool ClassicReader::names_selected_table(std::string_view name) const {
+  return !sel_name_.empty() && same_name(sel_name_, name) &&
+         (sel_owner_.empty() || same_name(sel_owner_, owner_));
+}
+
+int ClassicReader::on_partition() {
+  partition_ = quoted_name(stmt_);
+  if (r_.tables.size() < static_cast<std::size_t>(kMaxListedTables)) {
+    TableListEntry e;
+    e.owner = owner_;
+    e.name = "+" + partition_;
+    r_.tables.push_back(std::move(e));
+    list_entry_ = r_.tables.size() - 1;
+  }
+  if (sel_partition_.empty()) return 0;
+  // A table chosen by one of its partitions: only that partition's rows.
+  bool match = same_name(sel_partition_, partition_);
+  table_selected_ = match;
+  if (!match) return 0;
+  found_ = true;
+  if (!def_ok_) return 0;
+  o_.table = def_;
+  order_.set_identity(static_cast<int>(o_.table.columns.size()));
+  if (converting()) return prepare_table_output(true);
+  selected_read_ = true;
+  return 0;
+}
+
+int ClassicReader::on_table() {
+  table_ = quoted_name(stmt_);
+  if (starts_with(prev_stmt_, "CONNECT ")) {
+    std::string_view who = trim_view(std::string_view(prev_stmt_).substr(8));
+    std::size_t end = who.find(' ');
+    who = who.substr(0, end);
+    if (who.size() <= kMaxNameLen) owner_ = std::string(who);
+  }
+  if (sel_dual_ && sel_name_ == "DUAL" && !ddl() && sel_partition_.empty()) sel_name_ = table_;
+  return 0;
+}
+
+// Opens the table's own file (when the run has one per table) and writes the
+// header line.
+int ClassicReader::prepare_table_output(bool write_heading) {
+  if (o_.output_mode == kOutCsvBatch || is_on(o_.is_condition)) {
+    if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
+  }
+  if (!write_heading) return 0;
+  if ((o_.output_mode == kOutInsert || ddl()) && !is_on(o_.is_grep)) return 0;
+  return write_header(writer_, o_.table, order_);
+}
+
+int ClassicReader::on_create_table() {
+  partition_.clear();
+  if (o_.read_step == 1 && selected_read_) return 1;
+
+  // The definition, read quietly: a table the run does not want may hold
+  // text this reader does not know.
+  const int queued = g_.message_count;
+  def_ok_ = parse_create_table(g_, stmt_, def_) == 0;
+  if (!def_ok_) {
+    g_.message_count = queued;
+    g_.zulcode = 0;
+  }
+  std::string name = def_ok_ ? def_.table_name : table_;
+  def_.owner = owner_;
+  table_rows_ = 0;
+  table_written_ = 0;
+  table_selected_ = false;
+
+  list_entry_ = static_cast<std::size_t>(-1);
+  if (r_.tables.size() < static_cast<std::size_t>(kMaxListedTables)) {
+    TableListEntry e;
+    e.owner = owner_;
+    e.name = name;
+    if (o_.read_step == 3 && def_ok_) e.columns = def_.columns;
+    r_.tables.push_back(std::move(e));
+    list_entry_ = r_.tables.size() - 1;
+  }
+
+  if (o_.read_step == 2) {
+    std::FILE* out = g_.out_stream;
+    if (!listed_header_) {
+      listed_header_ = true;
+      if (o_.exp_mode == 2)
+        std::fputs("OWNER                          TABLE_NAME\n"
+                   "------------------------------ ------------------------------\n", out);
+      else
+        std::fputs("TABLE_NAME\n------------------------------\n", out);
+    }
+    if (o_.exp_mode == 2) std::fprintf(out, "%-30s %-30s\n", owner_.c_str(), name.c_str());
+    else std::fprintf(out, "%s\n", name.c_str());
+    return 0;
+  }
+  if (o_.read_step == 3) return 0;
+
+  if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
+                                              o_.output_mode != kOutCsvBatch && !ddl()))) {
+    if (o_.exp_mode == 2) std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", owner_.c_str(), name.c_str());
+    else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
+  }
+
+  bool chosen = names_selected_table(name) || (is_on(o_.is_preview) && converting());
+  if (chosen) {
+    if (!def_ok_) return parse_create_table(g_, stmt_, def_);  // reports the failure
+    if (def_.columns.empty() && !is_on(o_.is_preview)) return fail(g_, 2215, name);
+    found_ = true;
+    table_selected_ = true;
+    o_.table = def_;
+    order_.set_identity(static_cast<int>(o_.table.columns.size()));
+    if (is_on(o_.is_select_list) && !o_.select_list.empty())
+      apply_select_list(o_.select_list, o_.table, order_);
+    if (!converting()) {
+      selected_read_ = true;
+      return 0;
+    }
+    return prepare_table_output(true);
+  }
+
+  if (!def_ok_ || def_.columns.empty()) return 0;
+  if (!converting()) return 0;
+  table_selected_ = o_.output_mode == kOutCsvBatch;
+  if (table_selected_ || is_on(o_.is_grep)) {
+    o_.table = def_;
+    order_.set_identity(static_cast<int>(o_.table.columns.size()));
+    if (is_on(o_.is_select_list) && !o_.select_list.empty())
+      apply_select_list(o_.select_list, o_.table, order_);
+    return prepare_table_output(!ddl());
+  }
+  return 0;
+}
+
+int ClassicReader::on_create_index() {
+  if (o_.read_step != 1 || !selected_read_) return 0;
+  IndexDef index;
+  if (parse_create_index(stmt_, o_.table.table_name, index) != 1) return 0;
+  if (static_cast<int>(o_.table.indexes.size()) >= kMaxIndexes) return -1;
+  o_.table.indexes.push_back(std::move(index));
+  return 0;
+}
+
+int ClassicReader::hand_over_row(bool& stop) {
+  const bool preview = is_on(o_.is_preview);
+  const bool grep = is_on(o_.is_grep);
+  bool decode = !ddl() && converting() &&
+                ((table_selected_ && !preview) ||
+                 (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep);
+  if (!decode) return 0;
+  bool rejected = false;
+  if (decode_row(g_, o_, rec_, values_, rejected) != 0) return -1;
+  if (!rejected) {
+    if (write_row(writer_, o_.table, order_, values_) != 0) return -1;
+    ++table_written_;
+    ++r_.rows_written;
+  }
+  if (o_.read_step != 2 && found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
+      !ddl() && table_written_ >= o_.max_record)
+    stop = true;
+  return 0;
+}
+
+int ClassicReader::on_insert() {
+  if (table_.empty() && partition_.empty()) return 0;
+  // Only the data of the table just defined; an INSERT INTO line inside
+  // other text is not a data block.
+  std::string into = quoted_name(stmt_);
+  if (!same_name(into, table_) && !(def_ok_ && same_name(into, def_.table_name))) return 0;
+
+  const bool keep = converting() && !ddl() &&
+                    (table_selected_ || is_on(o_.is_preview) || is_on(o_.is_grep));
+  int expected = keep ? static_cast<int>(o_.table.columns.size()) : -1;
+  if (rows_.read_descriptors(o_.dump_type, expected) != 0) return -1;
+  for (;;) {
+    int rc = rows_.next_row(rec_, o_.raw_length, keep);
+    if (rc == 0) break;
+    if (rc < 0) return -1;
+    ++table_rows_;
+    if (list_entry_ < r_.tables.size()) ++r_.tables[list_entry_].rows;
+    if (table_selected_) r_.last_row_count = table_rows_;
+    bool stop = false;
+    if (keep && hand_over_row(stop) != 0) return -1;
+    if (stop) return 1;
+  }
+  return 0;
+}
+
+int ClassicReader::on_statement() {
+  std::string_view s = stmt_;
+  int rc = 0;
+  if (starts_with(s, "PARTITION \"") || starts_with(s, "SUBPARTITION \"")) {
+    rc = on_partition();
+  } else if (starts_with(s, "TABLE \"")) {
+    rc = on_table();
+  } else if (starts_with(s, "CREATE TABLE \"")) {
+    rc = on_create_table();
+  } else if (starts_with(s, "CREATE INDEX \"") || starts_with(s, "CREATE UNIQUE INDEX \"")) {
+    rc = on_create_index();
+  } else if (starts_with(s, "CREATE GLOBAL TEMPORARY TABLE \"") ||
+             starts_with(s, "CREATE SEQUENCE \"") || starts_with(s, "CREATE SYNONYM \"") ||
+             starts_with(s, "CREATE LIBRARY \"") || starts_with(s, "CREATE OPERATOR \"") ||
+             starts_with(s, "CREATE TYPE") || starts_with(s, "CREATE FORMAT")) {
+    rc = 0;
+  } else if (starts_with(s, "CREATE ") || starts_with(s, "CALTER TABLE")) {
+    rc = skip_stored_text();
+    if (rc == 0) return 0;  // the data end inside the text
+    if (rc == 1) rc = 0;
+  } else if (starts_with(s, "INSERT INTO \"")) {
+    rc = on_insert();
+  }
+  if (rc == 0 && s.size() <= 40) prev_stmt_ = stmt_;
+  return rc;
+}
+
+int ClassicReader::finish(int rc) {
+  if (rc >= 0) {
+    if (o_.output_mode == kOutInsert && r_.rows_written > 0) std::fputs("COMMIT;\n", g_.out_stream);
+    if (!found_ && o_.read_step != 2 && o_.read_step != 3 && o_.output_mode != kOutCsvBatch &&
+        !ddl() && !is_on(o_.is_condition)) {
+      g_.zulcode = 3103;
+    }
+  }
+  if (sel_dual_) o_.table_id = "DUAL";
+  in_.close();
+  if (debug_on(g_)) {
+    char line[64];
+    std::snprintf(line, sizeof line, "rc = %d", rc);
+    debug_log(g_, std::string("out_path = |") + (o_.out_fname.empty() ? "" : o_.out_fname[0]) +
+                      "| " + line);
+    debug_log(g_, "read_dmp() return ----------------------------------------------------------");
+  }
+  return rc;
+}
+
+int ClassicReader::run() {
+  g_.zulcode = 0;
+  g_.maxp.buffer_long_len = static_cast<std::int32_t>(kWordLimit);
+  r_ = ClassicReadResult{};
+
+  // A user-mode export names its owner once, in the header.
+  owner_ = o_.exp_user;
+  sel_name_ = o_.table_id;
+  if (starts_with(sel_name_, "+")) {
+    sel_partition_ = sel_name_.substr(1);
+    sel_name_.clear();
+  } else if (std::size_t dot = sel_name_.find('.'); dot != std::string::npos) {
+    sel_owner_ = sel_name_.substr(0, dot);
+    sel_name_ = sel_name_.substr(dot + 1);
+  }
+  sel_dual_ = sel_name_ == "DUAL";
+  if (is_on(o_.is_condition)) {
+    for (auto& w : o_.where_statement) {
+      w.not_found = -1;
+      if (w.is_selected) sel_name_ = "%%%%%%%%";
+    }
+  }
+
+  if (int rc = open_dump(); rc != 0) return finish(rc);
+  if (debug_on(g_)) {
+    debug_log(g_, "read_dmp() start -----------------------------------------------------------");
+    char line[64];
+    std::snprintf(line, sizeof line, "| size = %lld", static_cast<long long>(o_.dump_total_size));
+    debug_log(g_, "path = |" + o_.exp_fname[0] + line);
+  }
+  if (converting() && !ddl()) {
+    if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);
+    g_.zulcode = 0;
+    if (o_.output_mode != kOutCsvBatch && is_on(o_.is_output_bom) &&
+        output_charset(o_) == kCharsetUtf8)
+      std::fwrite("\xEF\xBB\xBF", 1, 3, g_.out_stream);
+  }
+
+  int rc = find_stream_start();
+  if (rc <= 0) return finish(rc == 0 ? 0 : -1);
+  for (;;) {
+    rc = read_statement();
+    if (rc == 0) break;
+    if (rc < 0) return finish(-1);
+    rc = on_statement();
+    if (rc == 1) break;
+    if (rc < 0) return finish(rc);
+  }
+  return finish(0);
+}
+
+}  // namespace
+
+int read_dmp(GlobalParams& g, ConvOptions& o, ClassicReadResult& result) {
+  ClassicReader reader(g, o, result);
+  return reader.run();
+}
+
+int read_dmp(GlobalParams& g, ConvOptions& o) {
+  ClassicReadResult result;
+  return read_dmp(g, o, result);
+}
+
+}  // namespace qln

@@ -1,0 +1,290 @@
+#include "dump/row_reader.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/messages.hpp"
+
+namespace qln {
+
+bool is_accepted_descriptor(std::uint8_t t) noexcept {
+  switch (t) {
+    case 1: case 2: case 8: case 12: case 23: case 24: case 58: case 64:
+    case 69: case 96: case 112: case 113: case 208: case 231:
+      return true;
+    default:
+      return t >= 114 && t <= 183;
+  }
+}
+
+// The data stop before the table's end-of-table mark.
+int RowReader::truncated() { return fail(g_, 3102, ""); }
+int RowReader::corrupt() { return fail(g_, 3102, ""); }
+
+// Reader results are 1 (bytes delivered), 0 (end of data) or -1 (reported).
+#define QLN_TAKE(expr)                  \
+  do {                                  \
+    int rc_ = (expr);                   \
+    if (rc_ != 1) return rc_ == 0 ? truncated() : -1; \
+  } while (0)
+
+int RowReader::read_descriptors(int dump_type, int expected_columns) {
+  desc_.clear();
+  lob_column_.clear();
+  has_lob_ = false;
+  direct_ = dump_type == 1;
+  first_field_pending_ = false;
+  pending_lobs_ = 0;
+  pending_long_first_ = false;
+
+  std::uint16_t n = 0;
+  QLN_TAKE(in_.get_u16(n));
+  if (n == 0 || n > kMaxRowValueLen) return corrupt();
+  if (expected_columns >= 0 && n != expected_columns) return corrupt();
+  desc_.reserve(n);
+  bool has_object = false;
+  for (int i = 0; i < n; ++i) {
+    unsigned char head[4];
+    QLN_TAKE(in_.read(head, 4));
+    ColumnDescriptor d;
+    d.type = head[0];
+    d.max_length = static_cast<std::uint16_t>(head[2] | (head[3] << 8));
+    if (!is_accepted_descriptor(d.type)) {
+      char code[8];
+      std::snprintf(code, sizeof code, "%02x", d.type);
+      return fail(g_, 2112, code);
+    }
+    if (descriptor_has_charset(d.type)) QLN_TAKE(in_.skip(4));
+    desc_.push_back(d);
+    lob_column_.push_back(is_lob_descriptor(d.type));
+    has_lob_ = has_lob_ || is_lob_descriptor(d.type);
+    has_object = has_object || (d.type >= 121 && d.type <= 123);
+  }
+
+  // Dumps of 12c and later follow the descriptors with a count of name
+  // entries: zero for plain tables, the column count for tables with large
+  // objects or object types. Older plain tables go straight to padding.
+  std::uint16_t count = 0;
+  QLN_TAKE(in_.get_u16(count));
+  if (count == n) {
+    if (int rc = read_name_entries(count); rc != 0) return rc;
+  } else if (count != 0) {
+    if (has_lob_ || has_object) return corrupt();
+    first_field_ = count;
+    first_field_pending_ = true;
+    return 0;
+  }
+  return find_first_row();
+}
+
+int RowReader::read_name_entries(std::uint16_t count) {
+  for (int i = 0; i < count * 3; ++i) {
+    unsigned char len = 0;
+    QLN_TAKE(in_.get(len));
+    QLN_TAKE(in_.skip(len));
+  }
+  return 0;
+}
+
+// Zero padding comes before the first row (or the end-of-table mark).
+int RowReader::find_first_row() {
+  if (direct_) {
+    // A direct-path export has a few more bytes here; the row starts at the
+    // first non-zero byte after at least three zero bytes.
+    int zeros = 0;
+    unsigned char b = 0;
+    for (;;) {
+      QLN_TAKE(in_.get(b));
+      if (b == 0) {
+        ++zeros;
+      } else if (zeros >= 3) {
+        break;
+      }
+    }
+    unsigned char hi = 0;
+    QLN_TAKE(in_.get(hi));
+    first_field_ = static_cast<std::uint16_t>(b | (hi << 8));
+  } else {
+    std::uint16_t v = 0;
+    do {
+      QLN_TAKE(in_.get_u16(v));
+    } while (v == 0);
+    first_field_ = v;
+  }
+  first_field_pending_ = true;
+  return 0;
+}
+
+int RowReader::read_lob_long_body() {
+  std::uint32_t total = 0;
+  QLN_TAKE(in_.get_u32(total));
+  QLN_TAKE(in_.skip(4));
+  std::uint64_t got = 0;
+  while (got < total) {
+    std::uint16_t chunk = 0;
+    QLN_TAKE(in_.get_u16(chunk));
+    if (chunk == 0) break;
+    QLN_TAKE(in_.skip(chunk));
+    got += chunk;
+  }
+  return 0;
+}
+
+int RowReader::read_lob_entry() {
+  std::uint16_t len = 0;
+  QLN_TAKE(in_.get_u16(len));
+  if (len == 0) return 0;
+  if (len <= 0xFF00) {
+    QLN_TAKE(in_.skip(len));
+    return 0;
+  }
+  return read_lob_long_body();
+}
+
+int RowReader::read_pending_lobs() {
+  if (pending_long_first_) {
+    pending_long_first_ = false;
+    if (read_lob_long_body() != 0) return -1;
+  }
+  for (; pending_lobs_ > 0; --pending_lobs_)
+    if (read_lob_entry() != 0) return -1;
+  return 0;
+}
+
+// A LONG or LONG RAW value in chunks; the row keeps the first bytes only.
+int RowReader::read_chunked_long(RowBuffer& row, int raw_length, bool keep) {
+  std::size_t want = static_cast<std::size_t>(std::clamp(raw_length, 0, int{kMaxRowValueLen}));
+  std::size_t at = row.used;
+  if (keep) {
+    if (at + 2 + want > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+  }
+  std::size_t kept = 0;
+  bool first = true;
+  for (;;) {
+    std::uint16_t chunk = 0;
+    QLN_TAKE(in_.get_u16(chunk));
+    if (chunk == 0) break;
+    std::size_t take = first && keep ? std::min<std::size_t>(want, chunk) : 0;
+    if (take > 0) QLN_TAKE(in_.read(row.data.data() + at + 2, take));
+    QLN_TAKE(in_.skip(chunk - static_cast<std::int64_t>(take)));
+    if (first) kept = take;
+    first = false;
+  }
+  if (keep) {
+    row.data[at] = static_cast<unsigned char>(kept & 0xFF);
+    row.data[at + 1] = static_cast<unsigned char>(kept >> 8);
+    row.used = at + 2 + kept;
+  }
+  ++row.columns;
+  return 0;
+}
+
+// A value too long for a 16-bit length inside the regular part of a row:
+// the row keeps its first bytes, so the columns after it stay in place.
+int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
+  std::uint32_t total = 0;
+  QLN_TAKE(in_.get_u32(total));
+  QLN_TAKE(in_.skip(4));
+  std::size_t at = row.used;
+  std::size_t kept = 0;
+  std::uint64_t got = 0;
+  while (got < total) {
+    std::uint16_t chunk = 0;
+    QLN_TAKE(in_.get_u16(chunk));
+    if (chunk == 0) break;
+    std::size_t take = keep ? std::min<std::size_t>(kMaxRowValueLen - kept, chunk) : 0;
+    if (take > 0) {
+      if (at + 2 + kept + take > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+      QLN_TAKE(in_.read(row.data.data() + at + 2 + kept, take));
+      kept += take;
+    }
+    QLN_TAKE(in_.skip(chunk - static_cast<std::int64_t>(take)));
+    got += chunk;
+  }
+  if (keep) {
+    row.data[at] = static_cast<unsigned char>(kept & 0xFF);
+    row.data[at + 1] = static_cast<unsigned char>(kept >> 8);
+    row.used = at + 2 + kept;
+  }
+  ++row.columns;
+  return 0;
+}
+
+int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
+  if ((pending_lobs_ > 0 || pending_long_first_) && read_pending_lobs() != 0) return -1;
+  row.clear();
+  const int n = column_count();
+  int lobs_in_row = 0;
+  unsigned char* const out = row.data.data();
+  for (;;) {
+    std::uint16_t len = 0;
+    if (first_field_pending_) {
+      len = first_field_;
+      first_field_pending_ = false;
+    } else {
+      QLN_TAKE(in_.get_u16(len));
+    }
+    if (len >= 1 && len <= kMaxRowValueLen) {
+      if (row.columns == n) {
+        // After the regular values of a table with large objects, a short
+        // field opens the section of the non-NULL ones.
+        if (!has_lob_) return corrupt();
+        pending_lobs_ = lobs_in_row;
+        return 1;
+      }
+      if (lob_column_[static_cast<std::size_t>(row.columns)]) ++lobs_in_row;
+      if (keep) {
+        if (row.used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+        out[row.used] = static_cast<unsigned char>(len & 0xFF);
+        out[row.used + 1] = static_cast<unsigned char>(len >> 8);
+        QLN_TAKE(in_.read(out + row.used + 2, len));
+        row.used += 2 + static_cast<std::size_t>(len);
+      } else {
+        QLN_TAKE(in_.skip(len));
+      }
+      ++row.columns;
+      if (direct_ && row.columns == n) return 1;
+      continue;
+    }
+    switch (len) {
+      case 0x0000:
+        if (row.columns == 0) continue;  // stray end-of-row before a row
+        if (row.columns != n) return corrupt();
+        return 1;
+      case kNullLength:
+        if (row.columns == n) return corrupt();
+        if (keep) {
+          if (row.used + 2 > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+          out[row.used] = 0xFE;
+          out[row.used + 1] = 0xFF;
+          row.used += 2;
+        }
+        ++row.columns;
+        if (direct_ && row.columns == n) return 1;
+        continue;
+      case 0xFFFD:
+        if (row.columns == n) return corrupt();
+        if (read_chunked_long(row, raw_length, keep) != 0) return -1;
+        if (row.columns == n) return 1;
+        continue;
+      case 0xFF00:
+        if (row.columns == n) {
+          if (!has_lob_ || lobs_in_row == 0) return corrupt();
+          pending_long_first_ = true;
+          pending_lobs_ = lobs_in_row - 1;
+          return 1;
+        }
+        if (lob_column_[static_cast<std::size_t>(row.columns)]) ++lobs_in_row;
+        if (read_long_form_value(row, keep) != 0) return -1;
+        if (direct_ && row.columns == n) return 1;
+        continue;
+      case 0xFFFF:
+        if (row.columns != 0) return corrupt();
+        return 0;
+      default:
+        return corrupt();
+    }
+  }
+}
+
+}  // namespace qln

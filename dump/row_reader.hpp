@@ -1,0 +1,84 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/global_params.hpp"
+#include "dump/volume_reader.hpp"
+
+namespace qln {
+
+// One row as the classic reader gathers it (`rec_buff`): per column a 16-bit
+// little-endian length and that many bytes; a NULL is the length 0xFFFE alone.
+inline constexpr std::size_t kRecBuffSize = 4194304;
+inline constexpr std::uint16_t kMaxRowValueLen = 4000;
+inline constexpr std::uint16_t kNullLength = 0xFFFE;
+
+struct RowBuffer {
+  std::vector<unsigned char> data;
+  std::size_t used = 0;
+  int columns = 0;
+
+  RowBuffer() : data(kRecBuffSize + 1) {}
+  void clear() noexcept {
+    used = 0;
+    columns = 0;
+  }
+};
+
+// Oracle's own type code and maximum length of one column in the data.
+struct ColumnDescriptor {
+  std::uint8_t type = 0;
+  std::uint16_t max_length = 0;
+};
+
+// Descriptor type codes of the columns that carry a large-object section entry.
+constexpr bool is_lob_descriptor(std::uint8_t t) noexcept { return t == 112 || t == 113; }
+// Types whose descriptor carries four more bytes (character set and form).
+constexpr bool descriptor_has_charset(std::uint8_t t) noexcept {
+  return t == 1 || t == 64 || t == 96 || t == 112 || t == 208;
+}
+bool is_accepted_descriptor(std::uint8_t t) noexcept;
+
+// Reads the data of one table after its INSERT INTO statement: the column
+// descriptors, then row after row until the end-of-table mark. Any damage,
+// including a dump that ends before the mark, is reported (2112, 3102, 3109).
+class RowReader {
+ public:
+  explicit RowReader(GlobalParams& g, VolumeReader& in) : g_(g), in_(in) {}
+
+  // `expected_columns`: the column count of the table's definition, or -1
+  // when it is not known. 0 or -1.
+  int read_descriptors(int dump_type, int expected_columns);
+
+  // 1: a row is in `row`; 0: the end-of-table mark was read; -1: failure.
+  // With `keep` false the values are passed over and only counted.
+  int next_row(RowBuffer& row, int raw_length, bool keep = true);
+
+  const std::vector<ColumnDescriptor>& descriptors() const noexcept { return desc_; }
+  int column_count() const noexcept { return static_cast<int>(desc_.size()); }
+
+ private:
+  int truncated();
+  int corrupt();
+  int read_name_entries(std::uint16_t count);
+  int find_first_row();
+  int read_chunked_long(RowBuffer& row, int raw_length, bool keep);
+  int read_long_form_value(RowBuffer& row, bool keep);
+  int read_lob_entry();
+  int read_lob_long_body();
+  int read_pending_lobs();
+
+  GlobalParams& g_;
+  VolumeReader& in_;
+  std::vector<ColumnDescriptor> desc_;
+  std::vector<bool> lob_column_;
+  bool has_lob_ = false;
+  bool direct_ = false;
+  bool first_field_pending_ = false;
+  std::uint16_t first_field_ = 0;
+  int pending_lobs_ = 0;
+  bool pending_long_first_ = false;
+};
+
+}  // namespace qln

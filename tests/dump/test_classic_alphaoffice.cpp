@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "core/conv_options.hpp"
+#include "core/global_params.hpp"
+#include "dump/classic_reader.hpp"
+
+namespace qln {
+namespace {
+
+const std::string kAlpha = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
+
+struct ReaderRun {
+  GlobalParams g;
+  ConvOptions o;
+  ClassicReadResult result;
+  std::string out;
+
+  ReaderRun() {
+    o.exp_fname = {kAlpha};
+    o.exp_version = 12;
+    o.exp_mode = 1;
+    o.exp_user = "ALPHA";
+    o.out_charset = kCharsetUtf8;
+    o.is_output_bom = kNo;
+    o.row_format = 1;
+    g.db_charset = kCharsetUsAscii;
+  }
+
+  int read() {
+    char* buf = nullptr;
+    std::size_t len = 0;
+    std::FILE* mem = open_memstream(&buf, &len);
+    g.out_stream = mem;
+    int rc = read_dmp(g, o, result);
+    std::fclose(mem);
+    out.assign(buf, len);
+    std::free(buf);
+    g.out_stream = stdout;
+    return rc;
+  }
+};
+
+const std::map<std::string, std::int64_t> kRowCounts = {
+    {"ADDRESSES", 119}, {"ADDRESS_USAGES", 25}, {"ALPHA_SERVICES_STATS", 33},
+    {"COUNTRY_CODES", 244}, {"COUPON_USAGES", 3}, {"CUSTOMERS", 16},
+    {"CUSTOMER_IDENTIFICATIONS", 6}, {"CUSTOMER_INTERESTS", 6}, {"DISCOUNTS", 7},
+    {"LOOKUP_CODES", 56}, {"ORDERS", 3}, {"ORDER_ITEMS", 4}, {"PAYMENT_OPTIONS", 7},
+    {"PRODUCTS", 57}, {"PRODUCT_CATEGORIES", 20}, {"PRODUCT_IMAGES", 0},
+    {"PRODUCT_STOCK_LEVELS", 26}, {"SALES_ORDER_HEADER", 21456},
+    {"SALES_ORDER_LINE_ITEM", 21456}};
+
+TEST(ClassicAlphaoffice, ListsNineteenTablesWithTheirRowCounts) {
+  ReaderRun run;
+  run.o.read_step = 2;
+  run.o.table_id = "DUAL";
+  ASSERT_EQ(run.read(), 0);
+  EXPECT_EQ(run.g.zulcode, 0);
+  std::string expected = "TABLE_NAME\n------------------------------\n";
+  for (const auto& [name, rows] : kRowCounts) expected += name + "\n";
+  EXPECT_EQ(run.out, expected);
+  ASSERT_EQ(run.result.tables.size(), kRowCounts.size());
+  std::int64_t total = 0;
+  for (const auto& t : run.result.tables) {
+    EXPECT_EQ(t.owner, "ALPHA");
+    ASSERT_TRUE(kRowCounts.count(t.name)) << t.name;
+    EXPECT_EQ(t.rows, kRowCounts.at(t.name)) << t.name;
+    total += t.rows;
+  }
+  EXPECT_EQ(total, 43544);
+}
+
+TEST(ClassicAlphaoffice, ConvertsAddressesWithTheFirstRowAsRecorded) {
+  ReaderRun run;
+  run.o.table_id = "ADDRESSES";
+  ASSERT_EQ(run.read(), 0);
+  EXPECT_EQ(run.g.zulcode, 0);
+  EXPECT_EQ(run.result.last_row_count, 119);
+  EXPECT_EQ(run.result.rows_written, 119);
+  EXPECT_EQ(run.out.rfind("101,1717 Harrison St,,San Francisco,94103,CA,US,-122.413349,37.769262,", 0), 0u)
+      << run.out.substr(0, 200);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 119);
+}
+
+TEST(ClassicAlphaoffice, TimestampKeepsItsFraction) {
+  ReaderRun run;
+  run.o.table_id = "ALPHA_SERVICES_STATS";
+  ASSERT_EQ(run.read(), 0);
+  EXPECT_EQ(run.result.rows_written, 33);
+  std::string first = run.out.substr(0, run.out.find('\n'));
+  EXPECT_NE(first.find("2014/01/15 09:26:22.466"), std::string::npos) << first;
+}
+
+}  // namespace
+}  // namespace qln

@@ -251,7 +251,10 @@ int to_char_date(const SqlValue& v, std::string_view format, int charset, std::s
 bool read_digits(std::string_view text, std::size_t& j, std::size_t width, int& value) {
   std::size_t start = j;
   int v = 0;
-  while (j < text.size() && j - start < width && is_digit(text[j])) v = v * 10 + (text[j++] - '0');
+  while (j < text.size() && j - start < width && is_digit(text[j])) {
+    if (v < 100000) v = v * 10 + (text[j] - '0');  // a long run saturates
+    ++j;
+  }
   if (j == start) return false;
   value = v;
   return true;
@@ -263,7 +266,8 @@ bool text_as_date(std::string_view s, int charset, SqlValue& date) {
   int year = (s[0] - '0') * 1000 + (s[1] - '0') * 100 + (s[2] - '0') * 10 + (s[3] - '0');
   if (year < 1900 || year > 3000) return false;
   int month = 0, day = 0;
-  if (is_number_text(s)) {
+  // Only a text of digits alone is YYYYMMDD; "2010-03-05" has separators.
+  if (std::all_of(s.begin(), s.end(), is_digit)) {
     std::size_t j = 4;
     read_digits(s, j, 2, month);
     j = 6;

@@ -216,11 +216,16 @@ TEST_F(SqlFunctions, ToCharOfDates) {
 TEST_F(SqlFunctions, ToCharOfTextsAndNumbers) {
   EXPECT_EQ(text_of("TO_CHAR", {"20100305", "YYYY/MM/DD"}), "2010/03/05");
   EXPECT_EQ(text_of("TO_CHAR", {"2010-3-5 10:00", "YYYY/MM/DD"}), "2010/03/05");
+  EXPECT_EQ(text_of("TO_CHAR", {"2010-03-05", "YYYY/MM/DD"}), "2010/03/05");
+  EXPECT_EQ(text_of("TO_CHAR", {"2010.3.5", "D1.M1.YYYY"}), "5.3.2010");
   EXPECT_EQ(text_of("TO_CHAR", {"20100305", "DAY"}), "Fri");
   EXPECT_EQ(text_of("TO_CHAR", {"ABC", "YYYY"}), "ABC");
   EXPECT_EQ(text_of("TO_CHAR", {"1800/01/01", "YYYY"}), "1800/01/01");
   EXPECT_EQ(text_of("TO_CHAR", {"2010", "YYYY"}), "2010");
   EXPECT_EQ(text_of("TO_CHAR", {"201003", "YYYY-MM-DD"}), "2010-03-01");
+  // A month of many digits is out of range but must not break the reading.
+  EXPECT_TRUE(fails("TO_CHAR", {"2010/99999999999999999999/1", "MON"}));
+  EXPECT_EQ(text_of("TO_CHAR", {"2010/99999999999999999999/1", "YYYY"}), "2010");
   SqlValue n;
   value_set_number(n, "-12345678901234567890.5");
   EXPECT_EQ(text_of("TO_CHAR", {n, "YYYY"}), "-12345678901234567890.5");

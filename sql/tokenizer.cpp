@@ -149,7 +149,9 @@ int get_word(int charset, std::string_view text, std::size_t& pos, std::string& 
     if (c == 0) {
       pos = i;
       if (word.empty()) return -1;
+      // A closing ";" is no word of its own.
       if (word.back() == ';') word.pop_back();
+      if (word.empty()) return -1;
       code = word_code(word);
       return 0;
     }

@@ -14,8 +14,9 @@ inline constexpr int kCommentWordAtLineEnd = 200;
 // Cuts the next word of `text` starting at `pos` (a NUL byte also ends the
 // text). On 0 `word` holds the word, `code` its word code and `pos` points
 // past what was consumed; "(" / ")" / "," come back as an empty word with
-// code 1001 / 1002 / 1000 and "(" / ")" add +1 / -1 to `depth`. Returns -1
-// at the end of the text or when a word would exceed kMaxWordLen bytes.
+// code 1001 / 1002 / 1000 and "(" / ")" add +1 / -1 to `depth`; a ";" that
+// ends the text is dropped. Returns -1 at the end of the text or when a word
+// would exceed kMaxWordLen bytes.
 // `charset` is the id of the text's character set (only 1 and 2 have
 // multibyte characters the splitter must keep whole). Works inside the
 // caller's `word` buffer: reserve kMaxWordLen + 1 to avoid allocating.

@@ -7,6 +7,8 @@
 #include "sql/sql_analysis.hpp"
 #include "sql/sql_text.hpp"
 #include "sql/tef_config.hpp"
+#include "sql/tokenizer.hpp"
+#include "sql/word_codes.hpp"
 
 namespace qln {
 namespace {
@@ -110,6 +112,31 @@ TEST_F(Reform, LongTextsAreCutAtAWholeCharacter) {
   // "あ" is three bytes: it would straddle the limit.
   EXPECT_EQ(reform("012345678\xE3\x81\x82"), "012345678");
   EXPECT_EQ(reform("01234567  "), "01234567");
+}
+
+TEST_F(Reform, ReformedQueryIsReadyForTheSplitter) {
+  const std::string text = reform(
+      "SELECT *\r\n  FROM emp e -- all rows\r\n"
+      "WHERE e.sal>=1000 /* raise */ AND\te.\"Name\" <> 'O''Neil  x';");
+  EXPECT_EQ(text,
+            "SELECT *  FROM emp e WHERE e.sal>=1000  AND e.\"Name\" <> 'O''Neil  x';");
+  std::vector<std::string> words;
+  std::vector<int> codes;
+  std::size_t pos = 0;
+  std::string word;
+  int code = 0;
+  int depth = 0;
+  while (get_word(g.os_charset, text, pos, word, code, depth) == 0) {
+    words.push_back(word);
+    codes.push_back(code);
+  }
+  EXPECT_EQ(words, (std::vector<std::string>{"SELECT", "*", "FROM", "emp", "e", "WHERE", "e.sal",
+                                             ">=", "1000", "AND", "e.\"Name\"", "<>",
+                                             "'O''Neil  x'"}));
+  EXPECT_EQ(codes[1], kWordMul);
+  EXPECT_EQ(codes[7], kWordGe);
+  EXPECT_EQ(codes[9], kWordAnd);
+  EXPECT_EQ(codes[11], kWordNeAngle);
 }
 
 class Text : public ::testing::Test {

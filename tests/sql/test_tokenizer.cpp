@@ -104,6 +104,9 @@ TEST(GetWord, SemicolonIsDroppedOnlyAtTheEndOfTheText) {
   EXPECT_EQ(split("T;"), (std::vector<Word>{{"T", 0}}));
   EXPECT_EQ(split("T; U"), (std::vector<Word>{{"T;", 0}, {"U", 0}}));
   EXPECT_EQ(split("and;"), (std::vector<Word>{{"and", kWordAnd}}));
+  // A lone closing ";" after a literal or a parenthesis ends the text.
+  EXPECT_EQ(split("x='a';"), (std::vector<Word>{{"x", 0}, {"=", kWordEq}, {"'a'", 0}}));
+  EXPECT_EQ(split("(1) ;"), (std::vector<Word>{{"", kWordLParen}, {"1", 0}, {"", kWordRParen}}));
 }
 
 TEST(GetWord, ParenthesesCountDepthAndCommasAreEmptyWords) {

@@ -234,7 +234,8 @@ void add_placeholder(RowValues& row, std::int32_t type, int position) {
 bool decode_oracle_number(std::span<const std::uint8_t> bytes, Decimal& out) {
   if (bytes.empty()) return false;
   std::uint8_t head = bytes[0];
-  if (head == 0x80) {
+  // A lone 0x80 is zero; with digits it is the smallest exponent (1E-130).
+  if (head == 0x80 && bytes.size() == 1) {
     out = Decimal{};
     return true;
   }

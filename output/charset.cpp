@@ -277,15 +277,15 @@ int write_utf8_bom(std::FILE* file) noexcept {
   return std::fwrite(kBom, 1, sizeof kBom, file) == sizeof kBom ? 0 : -1;
 }
 
-std::string utf8_to_os_charset(CharsetConverter& cv, std::string_view utf8, int os_charset) {
+std::string utf8_to_os_charset(CharsetConverter& cv, int os_charset, std::string_view utf8) {
   std::string text(utf8);
   if (convert_charset(cv, kCharsetUtf8, os_charset, text) != 0) return std::string(utf8);
   return text;
 }
 
-std::string utf8_to_os_charset(std::string_view utf8, int os_charset) {
+std::string utf8_to_os_charset(int os_charset, std::string_view utf8) {
   CharsetConverter cv;
-  return utf8_to_os_charset(cv, utf8, os_charset);
+  return utf8_to_os_charset(cv, os_charset, utf8);
 }
 
 }  // namespace qln

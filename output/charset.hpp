@@ -73,8 +73,8 @@ int write_utf8_bom(std::FILE* file) noexcept;
 
 // Messages and labels are kept as UTF-8 and printed in the user's character
 // set: returns `utf8` converted to `os_charset` (unchanged for UTF-8 and for
-// ids without conversions).
-std::string utf8_to_os_charset(CharsetConverter& cv, std::string_view utf8, int os_charset);
-std::string utf8_to_os_charset(std::string_view utf8, int os_charset);
+// ids without conversions). The second form fits GlobalParams::message_converter.
+std::string utf8_to_os_charset(CharsetConverter& cv, int os_charset, std::string_view utf8);
+std::string utf8_to_os_charset(int os_charset, std::string_view utf8);
 
 }  // namespace qln

@@ -190,10 +190,12 @@ TEST(CharsetOutput, Utf8BomAndMessageText) {
   EXPECT_EQ(write_utf8_bom(nullptr), -1);
 
   const std::string msg = "ユーザ名 A";
-  EXPECT_EQ(utf8_to_os_charset(msg, 3), msg);
-  EXPECT_EQ(utf8_to_os_charset(msg, -1), msg);
-  EXPECT_EQ(utf8_to_os_charset(msg, 1), bytes({0x83, 0x86, 0x81, 0x5B, 0x83, 0x55, 0x96, 0xBC, ' ', 'A'}));
-  EXPECT_EQ(utf8_to_os_charset(msg, 2), bytes({0xA5, 0xE6, 0xA1, 0xBC, 0xA5, 0xB6, 0xCC, 0xBE, ' ', 'A'}));
+  EXPECT_EQ(utf8_to_os_charset(3, msg), msg);
+  EXPECT_EQ(utf8_to_os_charset(-1, msg), msg);
+  EXPECT_EQ(utf8_to_os_charset(1, msg), bytes({0x83, 0x86, 0x81, 0x5B, 0x83, 0x55, 0x96, 0xBC, ' ', 'A'}));
+  EXPECT_EQ(utf8_to_os_charset(2, msg), bytes({0xA5, 0xE6, 0xA1, 0xBC, 0xA5, 0xB6, 0xCC, 0xBE, ' ', 'A'}));
+  MessageConverter hook = &utf8_to_os_charset;
+  EXPECT_EQ(hook(1, "A"), "A");
 }
 
 TEST(CharsetOutput, RunOutputCharset) {

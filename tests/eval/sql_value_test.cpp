@@ -252,6 +252,17 @@ TEST(SqlValueArith, NumbersAndConcatenation) {
             0);
   EXPECT_EQ(r.length, 4000);
 
+  // Results longer than a value holds fail instead of being cut.
+  EXPECT_EQ(value_arith(number(std::string(2000, '9')), kOpMultiply, number(std::string(2000, '9')), r),
+            0);
+  EXPECT_EQ(r.length, 4000);
+  EXPECT_EQ(value_arith(number(std::string(2001, '9')), kOpMultiply, number(std::string(2000, '9')), r),
+            -1);
+  EXPECT_EQ(r.text, "##ERROR##");
+  EXPECT_EQ(value_arith(number(std::string(3999, '7')), kOpDivide, number("0.001"), r), -1);
+  EXPECT_EQ(value_arith(number("1"), kOpDivide, number(std::string(3000, '3')), r), 0);
+  EXPECT_EQ(r.text, "0." + std::string(2999, '0') + "3");  // 3E-3000, then zeros
+
   // An operator it does not know leaves the result alone.
   value_set_text(r, "keep");
   EXPECT_EQ(value_arith(number("1"), 1, number("2"), r), 0);

@@ -140,6 +140,8 @@ DumpWriter::~DumpWriter() {
   }
 }
 
+std::uint64_t DumpWriter::bytes_written() const { return sink_->total_bytes(); }
+
 void DumpWriter::put(std::string_view bytes) { sink_->write(bytes); }
 
 void DumpWriter::put_u16(std::uint16_t v) {

@@ -149,6 +149,8 @@ class DumpWriter {
   WriteStats finish();
 
   std::uint64_t rows_in_table() const { return table_rows_; }
+  // Bytes handed to the volumes so far, headers included.
+  std::uint64_t bytes_written() const;
 
  private:
   struct TableState;

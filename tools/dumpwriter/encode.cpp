@@ -1,5 +1,6 @@
 #include "dumpwriter/encode.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <vector>
@@ -123,40 +124,40 @@ std::string encode_number(std::string_view decimal) {
   if (d.digits.size() % 2 != 0) d.digits.push_back('0');
   long exponent = d.point / 2;
 
-  std::vector<int> pairs;
-  pairs.reserve(d.digits.size() / 2);
-  for (std::size_t i = 0; i < d.digits.size(); i += 2)
-    pairs.push_back((d.digits[i] - '0') * 10 + (d.digits[i + 1] - '0'));
+  // Only the first dropped pair matters for rounding half away from zero.
+  std::array<int, kMaxPairs + 1> pairs{};
+  std::size_t count = std::min<std::size_t>(d.digits.size() / 2, kMaxPairs + 1);
+  for (std::size_t i = 0; i < count; ++i)
+    pairs[i] = (d.digits[2 * i] - '0') * 10 + (d.digits[2 * i + 1] - '0');
 
-  if (pairs.size() > static_cast<std::size_t>(kMaxPairs)) {
+  if (count > static_cast<std::size_t>(kMaxPairs)) {
     const bool round_up = pairs[kMaxPairs] >= 50;
-    pairs.resize(kMaxPairs);
+    count = kMaxPairs;
     if (round_up) {
       int i = kMaxPairs - 1;
       for (; i >= 0; --i) {
         if (++pairs[static_cast<std::size_t>(i)] < 100) break;
         pairs[static_cast<std::size_t>(i)] = 0;
       }
-      if (i < 0) {
-        pairs.insert(pairs.begin(), 1);
-        pairs.resize(kMaxPairs);
+      if (i < 0) {  // 99..99 rounded up to 1 followed by zeros
+        pairs[0] = 1;
         ++exponent;
       }
     }
-    while (!pairs.empty() && pairs.back() == 0) pairs.pop_back();
+    while (count > 0 && pairs[count - 1] == 0) --count;
   }
   if (exponent > kMaxExponent) throw EncodeError("number too large: '" + std::string(decimal) + "'");
   if (exponent < -kMaxExponent) throw EncodeError("number too small: '" + std::string(decimal) + "'");
 
   std::string out;
-  out.reserve(pairs.size() + 2);
+  out.reserve(count + 2);
   if (!d.negative) {
     out.push_back(static_cast<char>(0xC0 + exponent));
-    for (int p : pairs) out.push_back(static_cast<char>(p + 1));
+    for (std::size_t i = 0; i < count; ++i) out.push_back(static_cast<char>(pairs[i] + 1));
   } else {
     out.push_back(static_cast<char>(0x3F - exponent));
-    for (int p : pairs) out.push_back(static_cast<char>(101 - p));
-    if (pairs.size() < static_cast<std::size_t>(kMaxPairs)) out.push_back(static_cast<char>(kNegativeEnd));
+    for (std::size_t i = 0; i < count; ++i) out.push_back(static_cast<char>(101 - pairs[i]));
+    if (count < static_cast<std::size_t>(kMaxPairs)) out.push_back(static_cast<char>(kNegativeEnd));
   }
   return out;
 }

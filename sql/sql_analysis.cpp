@@ -135,6 +135,8 @@ int realloc_sql_buffer(GlobalParams& g, SqlAnalysis& analysis, int kind, std::st
     return fail(g, 4000, "realloc_sql_buffer() num. of SQL nest over");
   }
   try {
+    // `text` may point into a statement that growth is about to move.
+    const std::string text_copy(text);
     if (static_cast<std::int32_t>(a.statements.size()) <= a.statement_count) {
       if (static_cast<std::int32_t>(a.statements.size()) >= a.limits.sql_limit) {
         return fail(g, 4000, "realloc_sql_buffer() num. of sql_limit over");
@@ -153,7 +155,7 @@ int realloc_sql_buffer(GlobalParams& g, SqlAnalysis& analysis, int kind, std::st
     s.kind = kind;
     if (idx > 0) {
       reset_statement(g, s);
-      s.text.assign(text);
+      s.text = text_copy;
       strip_leading_parens(s.text);
       trim_blanks(s.text);
       s.text.resize(cut_at_char_boundary(g.os_charset, s.text, kStatementTextLen));

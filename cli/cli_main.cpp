@@ -1,12 +1,18 @@
 #include "cli/cli_main.hpp"
 
-#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/jobs.hpp"
+#include "cli/run_driver.hpp"
 
 namespace qln {
 
-int cli_main(int, char**) {
-  std::printf("\nQuillon: Release 2.9.8.0 - Production\n\n");
-  return 0;
+int cli_main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  GlobalParams g;
+  ConvOptions o;
+  return run_cli(g, o, args, default_jobs());
 }
 
 }  // namespace qln

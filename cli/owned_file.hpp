@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace qln {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept {
+    if (f != nullptr) std::fclose(f);
+  }
+};
+
+// A stream this program opened and must close.
+using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
+
+inline OwnedFile open_file(const std::string& path, const char* mode) {
+  return OwnedFile(std::fopen(path.c_str(), mode));
+}
+
+}  // namespace qln

@@ -1,0 +1,445 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/conv_options.hpp"
+#include "core/global_params.hpp"
+#include "output/output_file.hpp"
+#include "output/row_writer.hpp"
+#include "output/value_format.hpp"
+
+namespace qln {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+ColumnDef column(std::string name, std::int32_t type, std::int32_t length = 0,
+                 std::int32_t scale = 0, std::string type_text = {}) {
+  ColumnDef c;
+  c.name = std::move(name);
+  c.type = type;
+  c.length = length;
+  c.scale = scale;
+  c.type_text = std::move(type_text);
+  return c;
+}
+
+const Bytes kDate = {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C};  // 2011/12/31 23:59:59
+const Bytes kStamp = {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C, 0x07, 0x5B, 0xCD, 0x15};
+
+std::string read_stream(std::FILE* f) {
+  std::fflush(f);
+  std::rewind(f);
+  std::string s;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  return s;
+}
+
+std::string read_file(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A table, a row of values decoded from bytes (nullopt-like empty vector with
+// `null` true for NULL), and a writer that writes into a temporary stream.
+class RowWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    g.out_stream = out;
+    g.db_charset = kCharsetUtf8;
+    o.out_charset = kCharsetUtf8;
+    o.row_format = 1;
+  }
+  void TearDown() override {
+    if (out != nullptr) std::fclose(out);
+  }
+
+  void table(std::vector<ColumnDef> cols) {
+    o.table.table_name = "EMP";
+    o.table.columns = std::move(cols);
+    order.set_identity(static_cast<int>(o.table.columns.size()));
+  }
+
+  // One value per column; an empty byte list is a NULL.
+  void set_row(const std::vector<Bytes>& values) {
+    row.clear();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (values[i].empty()) {
+        row.add_null();
+      } else {
+        ASSERT_EQ(decode_value(g, o, static_cast<int>(i), values[i], row), 0);
+      }
+    }
+  }
+
+  std::string csv(const std::vector<Bytes>& values) {
+    set_row(values);
+    RowWriter w(g, o);
+    EXPECT_EQ(write_row(w, o.table, order, row), 0);
+    return take();
+  }
+
+  std::string insert(std::int32_t dbms, const std::vector<Bytes>& values) {
+    o.row_format = 2;
+    o.dbms_type = dbms;
+    set_row(values);
+    RowWriter w(g, o);
+    EXPECT_EQ(write_row(w, o.table, order, row), 0);
+    return take();
+  }
+
+  std::string take() {
+    std::string s = read_stream(out);
+    std::fclose(out);
+    out = std::tmpfile();
+    g.out_stream = out;
+    return s;
+  }
+
+  std::string last_message() const {
+    return g.message_count > 0 ? g.messages[static_cast<std::size_t>(g.message_count - 1)] : "";
+  }
+
+  GlobalParams g;
+  ConvOptions o;
+  ColumnOrder order;
+  RowValues row;
+  std::FILE* out = nullptr;
+};
+
+Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+TEST_F(RowWriterTest, CsvQuotesOnlyWhatNeedsIt) {
+  table({column("A", kColVarchar2, 20), column("B", kColVarchar2, 20), column("C", kColNumber),
+         column("D", kColVarchar2, 20)});
+  EXPECT_EQ(csv({text("a,b"), text("say \"hi\""), {0xC1, 0x02}, text("x\ny")}),
+            "\"a,b\",\"say \"\"hi\"\"\",1,\"x\ny\"\n");
+  // A carriage return is quoted as well, so no reader splits the line there.
+  EXPECT_EQ(csv({text("a\rb"), text("p"), {0x80}, text("q")}), "\"a\rb\",p,0,q\n");
+  set_switch(o.is_quote, true);
+  EXPECT_EQ(csv({text("plain"), {}, {0xC1, 0x02}, text("a,b")}), "\"plain\",,1,\"a,b\"\n");
+}
+
+TEST_F(RowWriterTest, CsvDelimiterTrimAndNulls) {
+  table({column("A", kColChar, 5), column("B", kColVarchar2, 20), column("C", kColVarchar2, 20)});
+  o.delimiter = '\t';
+  // A comma needs no quotes with a tab delimiter; a tab does.
+  EXPECT_EQ(csv({text("AB"), text("a,b"), text("t\tu")}), "AB   \ta,b\t\"t\tu\"\n");
+  set_switch(o.is_trim, true);
+  o.delimiter = ',';
+  EXPECT_EQ(csv({text("AB"), text("x  "), {}}), "AB,x,\n");
+  // A value quoted for its content keeps its blanks.
+  EXPECT_EQ(csv({text("AB"), text("a,b  "), {}}), "AB,\"a,b  \",\n");
+  set_switch(o.is_quote, true);
+  EXPECT_EQ(csv({text("AB"), {}, {}}), "\"AB\",,\n");
+}
+
+TEST_F(RowWriterTest, CsvNumbersFollowTheDeclaredScale) {
+  table({column("P", kColNumber, 7, 2), column("Q", kColNumber, 7, 2), column("R", kColNumber),
+         column("F", kColFloat)});
+  EXPECT_EQ(csv({{0xC1, 0x06}, {0xC0, 0x33}, {0x3E, 0x5A, 0x66}, {0xC1, 0x02, 0x33}}),
+            "5.00,.50,-11,1.5\n");
+  EXPECT_EQ(csv({{0x80}, {0x3F, 0x33, 0x66}, {0xC0, 0x33}, {0x80}}), "0.00,-.50,.5,0\n");
+}
+
+TEST_F(RowWriterTest, CsvDatesAndTimestamps) {
+  table({column("D", kColDate), column("T", kColTimestamp, 0, 0, "TIMESTAMP (6)"),
+         column("T3", kColTimestamp, 0, 0, "TIMESTAMP(3)"),
+         column("T0", kColTimestamp, 0, 0, "TIMESTAMP(0)")});
+  EXPECT_EQ(csv({kDate, kStamp, kStamp, kStamp}),
+            "2011/12/31 23:59:59,2011/12/31 23:59:59.123456,2011/12/31 23:59:59.123,"
+            "2011/12/31 23:59:59\n");
+  set_switch(o.is_quote, true);
+  EXPECT_EQ(csv({kDate, {}, {}, {}}), "\"2011/12/31 23:59:59\",,,\n");
+  set_switch(o.is_quote, false);
+  // Kind 1: no time, so no fraction either.
+  o.date_format = "YYYY-MM-DD";
+  compile_date_format(g, o);
+  EXPECT_EQ(csv({kDate, kStamp, {}, {}}), "2011-12-31,2011-12-31,,\n");
+  // Fraction right after the seconds, before any literal tail.
+  o.date_format = "YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"";
+  compile_date_format(g, o);
+  EXPECT_EQ(csv({kDate, kStamp, {}, {}}), "2011-12-31T23:59:59Z,2011-12-31T23:59:59.123456Z,,\n");
+  // Years before Christ keep their sign.
+  o.date_format = "YYYY/MM/DD";
+  compile_date_format(g, o);
+  EXPECT_EQ(csv({{53, 88, 1, 1, 1, 1, 1}, {}, {}, {}}), "-4712/01/01,,,\n");
+}
+
+TEST_F(RowWriterTest, CsvDatesThroughToChar) {
+  table({column("D", kColDate), column("T", kColTimestamp, 0, 0, "TIMESTAMP (6)")});
+  o.date_format = "DD/MM/YYYY HH24:MI:SS";
+  compile_date_format(g, o);
+  ASSERT_EQ(o.date_format_kind, -1);
+  EXPECT_EQ(csv({kDate, kStamp}), "31/12/2011 23:59:59,31/12/2011 23:59:59.123456\n");
+  // A format that puts the delimiter into the text gets the date quoted.
+  o.date_format = "DD,MM,YYYY";
+  compile_date_format(g, o);
+  EXPECT_EQ(csv({kDate, {}}), "\"31,12,2011\",\n");
+  o.date_format = "YYYY AM";
+  compile_date_format(g, o);
+  set_row({kDate, {}});
+  RowWriter w(g, o);
+  EXPECT_EQ(write_row(w, o.table, order, row), -1);
+  EXPECT_NE(last_message().find("02138"), std::string::npos);
+  EXPECT_NE(last_message().find("TO_CHAR"), std::string::npos);
+}
+
+TEST_F(RowWriterTest, ColumnOrderChoosesAndSkips) {
+  table({column("A", kColVarchar2, 5), column("B", kColVarchar2, 5), column("C", kColVarchar2, 5)});
+  order.index = {2, -1, 0, 2};
+  EXPECT_EQ(csv({text("a"), text("b"), text("c")}), "c,a,c\n");
+}
+
+TEST_F(RowWriterTest, OverlongCsvLineIsRefused) {
+  table({});
+  std::vector<Bytes> values;
+  for (int i = 0; i < 1100; ++i) {
+    o.table.columns.push_back(column("C" + std::to_string(i), kColVarchar2, 4000));
+    values.push_back(Bytes(4000, 'x'));
+  }
+  order.set_identity(1100);
+  set_row(values);
+  RowWriter w(g, o);
+  EXPECT_EQ(write_row(w, o.table, order, row), -1);
+  EXPECT_NE(last_message().find("03129"), std::string::npos);
+  EXPECT_NE(last_message().find("4194304"), std::string::npos);
+  EXPECT_EQ(take(), "");
+}
+
+TEST_F(RowWriterTest, Header) {
+  table({column("ID", kColNumber), column("NAME", kColVarchar2, 5), column("ID_X", kColNumber),
+         column("IDX", kColNumber)});
+  RowWriter w(g, o);
+  ASSERT_EQ(write_header(w, o.table, order), 0);
+  EXPECT_EQ(take(), "");
+  set_switch(o.is_header, true);
+  ASSERT_EQ(write_header(w, o.table, order), 0);
+  EXPECT_EQ(take(), "\"ID\",NAME,\"ID_X\",IDX\n");
+  // A name that holds the delimiter is quoted like a value.
+  table({column("A,B", kColNumber), column("Q\"", kColNumber)});
+  ASSERT_EQ(write_header(w, o.table, order), 0);
+  EXPECT_EQ(take(), "\"A,B\",\"Q\"\"\"\n");
+  // No CSV heading in front of INSERT statements.
+  o.row_format = 2;
+  ASSERT_EQ(write_header(w, o.table, order), 0);
+  EXPECT_EQ(take(), "");
+}
+
+TEST_F(RowWriterTest, FixedLengthHeading) {
+  table({column("EMPNO", kColNumber), column("NAME", kColVarchar2, 5)});
+  set_switch(o.is_header, true);
+  o.row_format = 0;
+  order.width = {3, 6};
+  RowWriter w(g, o);
+  ASSERT_EQ(write_header(w, o.table, order), 0);
+  EXPECT_EQ(take(), "EMP NAME\n--- ------\n");
+}
+
+class InsertTest : public RowWriterTest {
+ protected:
+  void SetUp() override {
+    RowWriterTest::SetUp();
+    table({column("NAME", kColVarchar2, 20), column("SAL", kColNumber, 7, 2),
+           column("HIRED", kColDate), column("TS", kColTimestamp, 0, 0, "TIMESTAMP (6)"),
+           column("COMM", kColNumber), column("NC", kColNchar, 2), column("NV", kColNvarchar2, 9),
+           column("F", kColFloat), column("PIC", kColBlob), column("NOTE", kColLong),
+           column("R", kColRaw, 4)});
+    values = {text("O'Neil"), {0xC1, 0x06}, kDate, kStamp, {}, {0x00, 0x41}, {0x00, 0x42},
+              {0xC0, 0x33}, {1}, text("long"), {0xAB}};
+  }
+  static constexpr const char* kColumns =
+      "INSERT INTO EMP (NAME,SAL,HIRED,TS,COMM,NC,NV,F) VALUES (";
+  std::vector<Bytes> values;
+};
+
+TEST_F(InsertTest, Oracle) {
+  EXPECT_EQ(insert(0, values),
+            std::string(kColumns) +
+                "'O''Neil',5.0,TO_DATE('2011/12/31 23:59:59','YYYY/MM/DD HH24:MI:SS'),"
+                "TO_TIMESTAMP('2011/12/31 23:59:59.123456','YYYY/MM/DD HH24:MI:SS.FF6'),"
+                "NULL,'A ','B',.5);\n");
+  // Before Christ the year carries its sign.
+  values[2] = {53, 88, 1, 1, 1, 1, 1};
+  EXPECT_NE(insert(0, values).find("TO_DATE('-4712/01/01 00:00:00','SYYYY/MM/DD HH24:MI:SS')"),
+            std::string::npos);
+}
+
+TEST_F(InsertTest, Db2) {
+  EXPECT_EQ(insert(3, values), std::string(kColumns) +
+                                   "'O''Neil',5.0,TIMESTAMP('2011-12-31 23:59:59'),"
+                                   "TIMESTAMP('2011-12-31 23:59:59.123456'),NULL,'A ','B',.5);\n");
+}
+
+TEST_F(InsertTest, PostgreSql) {
+  EXPECT_EQ(insert(4, values), std::string(kColumns) +
+                                   "'O''Neil',5.0,TIMESTAMP '2011-12-31 23:59:59',"
+                                   "TIMESTAMP '2011-12-31 23:59:59.123456',NULL,'A ','B',.5);\n");
+  values[2] = {53, 88, 1, 1, 1, 1, 1};
+  EXPECT_NE(insert(4, values).find("TIMESTAMP '4712-01-01 00:00:00 BC'"), std::string::npos);
+}
+
+TEST_F(InsertTest, MySql) {
+  values[0] = text("C:\\tmp 'x'");
+  EXPECT_EQ(insert(5, values),
+            std::string(kColumns) +
+                "'C:\\\\tmp ''x''',5.0,STR_TO_DATE('2011-12-31 23:59:59','%Y-%m-%d %H:%i:%s'),"
+                "STR_TO_DATE('2011-12-31 23:59:59.123456','%Y-%m-%d %H:%i:%s.%f'),NULL,'A ','B',"
+                ".5);\n");
+}
+
+TEST_F(InsertTest, SqlServer) {
+  EXPECT_EQ(insert(6, values), std::string(kColumns) +
+                                   "'O''Neil',5.0,CONVERT(DATETIME2,'2011-12-31 23:59:59',120),"
+                                   "CONVERT(DATETIME2,'2011-12-31 23:59:59.123456',121),NULL,"
+                                   "N'A ',N'B',.5);\n");
+}
+
+TEST_F(InsertTest, NamesOracleQuotedAreQuoted) {
+  table({column("lower", kColNumber), column("A B", kColNumber)});
+  o.table.table_name = "My\"Tab";
+  EXPECT_EQ(insert(0, {{0xC1, 0x02}, {0x80}}),
+            "INSERT INTO \"My\"\"Tab\" (\"lower\",\"A B\") VALUES (1,0);\n");
+  EXPECT_EQ(insert(5, {{0xC1, 0x02}, {0x80}}),
+            "INSERT INTO `My\"Tab` (`lower`,`A B`) VALUES (1,0);\n");
+  EXPECT_EQ(insert(6, {{0xC1, 0x02}, {0x80}}),
+            "INSERT INTO [My\"Tab] ([lower],[A B]) VALUES (1,0);\n");
+}
+
+TEST_F(InsertTest, NothingToInsertWritesNothing) {
+  table({column("PIC", kColBlob)});
+  EXPECT_EQ(insert(0, {{1}}), "");
+}
+
+TEST_F(RowWriterTest, ShiftJisTrailBytesAreNotEscaped) {
+  // 0x95 0x5C is one Shift_JIS character whose trail byte is a backslash.
+  o.out_charset = kCharsetSjis;
+  g.db_charset = kCharsetSjis;
+  table({column("A", kColVarchar2, 10)});
+  EXPECT_EQ(insert(5, {{0x95, 0x5C, '\\'}}), "INSERT INTO EMP (A) VALUES ('\x95\x5C\\\\');\n");
+}
+
+TEST_F(RowWriterTest, ColumnFileOutputWritesNoRows) {
+  table({column("A", kColVarchar2, 10)});
+  o.output_mode = kOutLobFiles;
+  EXPECT_EQ(csv({text("x")}), "");
+}
+
+class OutputFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("qln_writer_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    o.log_fname = (dir / "dump.csv").string();
+    o.out_charset = kCharsetUtf8;
+    o.output_mode = kOutCsvBatch;
+  }
+  void TearDown() override {
+    close_table_output(g, o);
+    fs::remove_all(dir);
+  }
+  GlobalParams g;
+  ConvOptions o;
+  fs::path dir;
+};
+
+TEST_F(OutputFiles, BatchOpensOneFilePerTableWithBom) {
+  ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
+  ASSERT_NE(g.out_stream, stdout);
+  std::fputs("a\n", g.out_stream);
+  ASSERT_EQ(open_table_output(g, o, "DEPT"), 0);
+  std::fputs("b\n", g.out_stream);
+  ASSERT_EQ(close_table_output(g, o), 0);
+  EXPECT_EQ(g.out_stream, stdout);
+  EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "a\n");
+  EXPECT_EQ(read_file(dir / "DEPT.csv"), "\xEF\xBB\xBF" "b\n");
+  ASSERT_EQ(o.out_fname.size(), 2u);
+  EXPECT_EQ(o.out_fname[0], (dir / "EMP.csv").string());
+  // No signature in front of text that is not UTF-8, nor when it is off.
+  o.out_charset = kCharsetSjis;
+  ASSERT_EQ(open_table_output(g, o, "SJ"), 0);
+  set_switch(o.is_output_bom, false);
+  o.out_charset = kCharsetUtf8;
+  ASSERT_EQ(open_table_output(g, o, "NOBOM"), 0);
+  ASSERT_EQ(close_table_output(g, o), 0);
+  EXPECT_EQ(fs::file_size(dir / "SJ.csv"), 0u);
+  EXPECT_EQ(fs::file_size(dir / "NOBOM.csv"), 0u);
+}
+
+TEST_F(OutputFiles, TableNamesStayInTheFolder) {
+  ASSERT_EQ(open_table_output(g, o, "../X/Y"), 0);
+  ASSERT_EQ(close_table_output(g, o), 0);
+  EXPECT_TRUE(fs::exists(dir / ".._X_Y.csv"));
+}
+
+TEST_F(OutputFiles, SingleOutputRunsOpenNothing) {
+  // The command-line program: no output path, one output for all rows.
+  o.log_fname.clear();
+  o.output_mode = kOutCsv;
+  ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
+  EXPECT_EQ(g.out_stream, stdout);
+  EXPECT_TRUE(o.out_fname.empty());
+  o.output_mode = kOutInsert;
+  ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
+  EXPECT_TRUE(o.out_fname.empty());
+  // Per-table conditions: only tables with an entry get a file.
+  o.log_fname = (dir / "dump.csv").string();
+  o.output_mode = kOutCsv;
+  set_switch(o.is_condition, true);
+  o.where_statement.push_back(TableCondition{1, 1, "emp", "", ""});
+  ASSERT_EQ(open_table_output(g, o, "DEPT"), 0);
+  EXPECT_TRUE(o.out_fname.empty());
+  ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
+  EXPECT_EQ(o.where_statement[0].not_found, 0);
+  EXPECT_EQ(o.out_fname.size(), 1u);
+}
+
+TEST_F(OutputFiles, OpenFailureIsReported) {
+  o.log_fname = (dir / "missing" / "dump.csv").string();
+  EXPECT_EQ(open_table_output(g, o, "EMP"), -1);
+  EXPECT_EQ(g.out_stream, stdout);
+  ASSERT_GT(g.message_count, 0);
+  EXPECT_NE(g.messages[0].find("01060"), std::string::npos);
+  EXPECT_TRUE(o.out_fname.empty());
+}
+
+TEST_F(OutputFiles, OnlyRegularFilesThisRunWroteAreRemoved) {
+  fs::path mine = dir / "mine.csv";
+  fs::path other = dir / "other.csv";
+  std::ofstream(other) << "keep";
+  std::FILE* f = open_output_file(o, mine.string());
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  std::FILE* null = open_output_file(o, "/dev/null");
+  ASSERT_NE(null, nullptr);
+  std::fclose(null);
+  ASSERT_EQ(o.out_fname.size(), 1u);
+  remove_output_files(o);
+  EXPECT_FALSE(fs::exists(mine));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_TRUE(fs::exists("/dev/null"));
+  EXPECT_TRUE(o.out_fname.empty());
+  // A truncated existing file counts as written by this run.
+  f = open_output_file(o, other.string());
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_EQ(o.out_fname.size(), 1u);
+}
+
+}  // namespace
+}  // namespace qln

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "core/messages.hpp"
+
 namespace qln {
 
 namespace {
@@ -54,7 +56,7 @@ int print_help(GlobalParams& g, const ConvOptions& o) {
   std::fputs("\n", out);
   std::fputs(banner_text(g, o).c_str(), out);
   std::fputs("\n\n\n", out);
-  for (const char* line : kHelpLines) std::fputs(line, out);
+  for (const char* line : kHelpLines) std::fputs(message_text_in_os_charset(g, line).c_str(), out);
   std::fflush(out);
   return 0;
 }

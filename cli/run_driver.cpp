@@ -4,7 +4,9 @@
 
 #include "cli/help.hpp"
 #include "cli/options.hpp"
+#include "core/platform.hpp"
 #include "core/messages.hpp"
+#include "output/charset.hpp"
 
 namespace qln {
 
@@ -119,6 +121,8 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   g.out_stream = stdout;
   g.err_stream = stderr;
   g.is_windowed = kNo;
+  g.os_charset = detect_os_charset();
+  g.message_converter = static_cast<MessageConverter>(&utf8_to_os_charset);
   o.start_time = start_time_text();
   RunContext ctx(g, o);
 
@@ -134,6 +138,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   const std::string start_time = o.start_time;
   init_globals_and_options(g, o);
   o.start_time = start_time;
+  g.message_converter = static_cast<MessageConverter>(&utf8_to_os_charset);
 
   std::string text;
   if (join_arguments(g, args, text) != 0) return startup_failure(ctx);

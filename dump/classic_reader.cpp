@@ -437,6 +437,8 @@ int ClassicReader::finish(int rc) {
       g_.zulcode = 3103;
     }
   }
+  // The last table's own file is complete now.
+  if (close_table_output(g_, o_) != 0 && rc >= 0) rc = -1;
   if (sel_dual_) o_.table_id = "DUAL";
   in_.close();
   if (debug_on(g_)) {

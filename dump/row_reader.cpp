@@ -66,15 +66,20 @@ int RowReader::read_descriptors(int dump_type, int expected_columns) {
   // objects or object types. Older plain tables go straight to padding.
   std::uint16_t count = 0;
   QLN_TAKE(in_.get_u16(count));
+  // exp writes tables with large objects row by row even in a direct-path
+  // export: their rows end with a mark like conventional ones.
+  direct_ = direct_ && !has_lob_;
   if (count == n) {
     if (int rc = read_name_entries(count); rc != 0) return rc;
   } else if (count != 0) {
     if (has_lob_ || has_object) return corrupt();
+    if (direct_) return find_first_row(false);
+    // An older layout without the count: these are the first row's bytes.
     first_field_ = count;
     first_field_pending_ = true;
     return 0;
   }
-  return find_first_row();
+  return find_first_row(true);
 }
 
 int RowReader::read_name_entries(std::uint16_t count) {
@@ -87,10 +92,11 @@ int RowReader::read_name_entries(std::uint16_t count) {
 }
 
 // Zero padding comes before the first row (or the end-of-table mark).
-int RowReader::find_first_row() {
-  if (direct_) {
-    // A direct-path export has a few more bytes here; the row starts at the
-    // first non-zero byte after at least three zero bytes.
+int RowReader::find_first_row(bool structured) {
+  if (!structured) {
+    // A direct-path export without the entry count has a few bytes of its
+    // own here: the row starts at the first non-zero byte after at least
+    // three zero bytes.
     int zeros = 0;
     unsigned char b = 0;
     for (;;) {
@@ -105,6 +111,8 @@ int RowReader::find_first_row() {
     QLN_TAKE(in_.get(hi));
     first_field_ = static_cast<std::uint16_t>(b | (hi << 8));
   } else {
+    // Padding comes in whole 16-bit words, so a first length such as 0x0100
+    // is not mistaken for padding.
     std::uint16_t v = 0;
     do {
       QLN_TAKE(in_.get_u16(v));

@@ -62,7 +62,7 @@ class RowReader {
   int truncated();
   int corrupt();
   int read_name_entries(std::uint16_t count);
-  int find_first_row();
+  int find_first_row(bool structured);
   int read_chunked_long(RowBuffer& row, int raw_length, bool keep);
   int read_long_form_value(RowBuffer& row, bool keep);
   int read_lob_entry();

@@ -1,0 +1,543 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/conv_options.hpp"
+#include "core/global_params.hpp"
+#include "dump/classic_reader.hpp"
+#include "dumpwriter/dump_writer.hpp"
+
+namespace qln {
+namespace {
+
+namespace dw = qln::dumpwriter;
+namespace fs = std::filesystem;
+using dw::Cell;
+
+class ClassicReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("qln_classic_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    o.exp_version = 12;
+    o.exp_mode = 1;
+    o.exp_user = "QUILLON";
+    o.out_charset = kCharsetUtf8;
+    o.is_output_bom = kNo;
+    o.row_format = 1;
+    g.db_charset = kCharsetUtf8;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  dw::DumpOptions options(bool direct = false) const {
+    dw::DumpOptions d;
+    d.direct_path = direct;
+    d.header_len = 8192;
+    return d;
+  }
+
+  // Runs the reader on `files` and keeps what it wrote to the output stream.
+  int read(const std::vector<std::string>& files) {
+    o.exp_fname = files;
+    o.dump_sizes.clear();
+    char* buf = nullptr;
+    std::size_t len = 0;
+    std::FILE* mem = open_memstream(&buf, &len);
+    g.out_stream = mem;
+    int rc = read_dmp(g, o, result);
+    std::fclose(mem);
+    out.assign(buf, len);
+    std::free(buf);
+    g.out_stream = stdout;
+    return rc;
+  }
+
+  bool has_message(int code) const {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%05d", code);
+    for (int i = 0; i < g.message_count; ++i)
+      if (g.messages[static_cast<std::size_t>(i)].find(tag) != std::string::npos) return true;
+    return false;
+  }
+
+  std::vector<std::string> lines() const {
+    std::vector<std::string> v;
+    std::size_t at = 0;
+    while (at < out.size()) {
+      std::size_t nl = out.find('\n', at);
+      if (nl == std::string::npos) nl = out.size();
+      v.push_back(out.substr(at, nl - at));
+      at = nl + 1;
+    }
+    return v;
+  }
+
+  fs::path dir_;
+  GlobalParams g;
+  ConvOptions o;
+  ClassicReadResult result;
+  std::string out;
+};
+
+dw::TableSpec plain_table(const std::string& name = "EMP") {
+  dw::TableSpec t;
+  t.name = name;
+  t.columns = {{"EMPNO", "NUMBER(4, 0)", true},
+               {"ENAME", "VARCHAR2(10)"},
+               {"HIRED", "DATE"},
+               {"CODE", "CHAR(3)"},
+               {"SAL", "NUMBER(7, 2)"}};
+  return t;
+}
+
+void add_plain_rows(dw::DumpWriter& w, int n) {
+  for (int i = 1; i <= n; ++i)
+    w.add_row({Cell::number(std::to_string(i)), Cell::text("N" + std::to_string(i)),
+               Cell::text("2011-12-31 23:59:59"), Cell::text("AB"),
+               i % 3 == 0 ? Cell::null() : Cell::number("12.5")});
+}
+
+TEST_F(ClassicReaderTest, ConventionalRowsKeepValuesAndNulls) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table());
+    w.add_row({Cell::number("7369"), Cell::text("SMITH"), Cell::text("2011-12-31 23:59:59"),
+               Cell::text("AB"), Cell::number("800")});
+    w.add_row({Cell::number("7499"), Cell::null(), Cell::null(), Cell::null(), Cell::null()});
+    w.add_row({Cell::number("7521"), Cell::text("a,\"b\""), Cell::text("1999-01-02"),
+               Cell::text("XYZ"), Cell::number("-0.5")});
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "EMP";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(g.zulcode, 0);
+  EXPECT_EQ(result.rows_written, 3);
+  EXPECT_EQ(lines(), (std::vector<std::string>{
+                         "7369,SMITH,2011/12/31 23:59:59,AB ,800.00",
+                         "7499,,,,",
+                         "7521,\"a,\"\"b\"\"\",1999/01/02 00:00:00,XYZ,-.50"}));
+}
+
+TEST_F(ClassicReaderTest, TableNamesCompareWithoutCaseAndMissingTableIsReported) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table());
+    add_plain_rows(w, 2);
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "emp";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(result.rows_written, 2);
+
+  ConvOptions fresh;
+  o = fresh;
+  o.exp_version = 12;
+  o.table_id = "NOSUCH";
+  result = {};
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(g.zulcode, 3103);
+  EXPECT_EQ(result.rows_written, 0);
+}
+
+TEST_F(ClassicReaderTest, FirstTableIsTakenForDual) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table("FIRST_T"));
+    add_plain_rows(w, 4);
+    w.end_table();
+    w.begin_table(plain_table("SECOND_T"));
+    add_plain_rows(w, 2);
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "DUAL";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(g.zulcode, 0);
+  EXPECT_EQ(result.rows_written, 4);
+  EXPECT_EQ(o.table_id, "DUAL");
+}
+
+TEST_F(ClassicReaderTest, ChunkedLongColumnsAreCutToRawLength) {
+  dw::TableSpec t;
+  t.name = "NOTES";
+  t.columns = {{"ID", "NUMBER"}, {"BODY", "LONG"}, {"TAIL", "VARCHAR2(5)"}};
+  dw::TableSpec last;
+  last.name = "RAWS";
+  last.columns = {{"ID", "NUMBER"}, {"IMG", "LONG RAW"}};
+  std::string big(10000, 'x');
+  big.replace(0, 6, "hello!");
+  {
+    dw::DumpOptions d = options();
+    d.long_chunk = 4096;
+    dw::DumpWriter w(path("a.dmp"), d);
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::text(big), Cell::text("t1")});
+    w.add_row({Cell::number("2"), Cell::null(), Cell::text("t2")});
+    w.add_row({Cell::number("3"), Cell::text("ab"), Cell::null()});
+    w.end_table();
+    // A LONG RAW as the last column: the row ends with the value's chunks.
+    w.begin_table(last);
+    w.add_row({Cell::number("1"), Cell::bytes(std::string("\xAB\xCD\xEF", 3))});
+    w.add_row({Cell::number("2"), Cell::bytes(std::string(70000, '\x01'))});
+    w.add_row({Cell::number("3"), Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "NOTES";
+  o.raw_format = kRawAscii;
+  o.raw_length = 5;
+  ASSERT_EQ(read({path("a.dmp")}), 0) << g.messages[0];
+  EXPECT_EQ(lines(), (std::vector<std::string>{"1,hello,t1", "2,,t2", "3,ab,"}));
+
+  o.table_id = "RAWS";
+  o.raw_format = kRawHex;
+  o.raw_length = 2;
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(lines(), (std::vector<std::string>{"1,0xabcd", "2,0x0101", "3,"}));
+}
+
+TEST_F(ClassicReaderTest, LargeObjectsShowPlaceholdersAndKeepLaterColumnsInPlace) {
+  dw::TableSpec t;
+  t.name = "DOCS";
+  t.columns = {{"ID", "NUMBER"}, {"BODY", "CLOB"}, {"NAME", "VARCHAR2(10)"},
+               {"PIC", "BLOB"}, {"SHAPE", "\"MDSYS\".\"SDO_GEOMETRY\""}, {"N", "NUMBER"}};
+  {
+    dw::DumpOptions d = options();
+    d.lob_chunk = 1000;
+    dw::DumpWriter w(path("a.dmp"), d);
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::text("short"), Cell::text("one"), Cell::bytes("\x01\x02"),
+               Cell::bytes("geo"), Cell::number("10")});
+    w.add_row({Cell::number("2"), Cell::null(), Cell::text("two"), Cell::null(), Cell::null(),
+               Cell::number("20")});
+    w.add_row({Cell::number("3"), Cell::text(std::string(5000, 'c')), Cell::text("three"),
+               Cell::null(), Cell::bytes("geo"), Cell::number("30")});
+    w.add_row({Cell::number("4"), Cell::null(), Cell::text("four"),
+               Cell::bytes(std::string(2500, '\x07')), Cell::null(), Cell::number("40")});
+    w.end_table();
+    w.begin_table(plain_table("AFTER"));
+    add_plain_rows(w, 1);
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "DOCS";
+  ASSERT_EQ(read({path("a.dmp")}), 0) << g.messages[0];
+  EXPECT_EQ(lines(), (std::vector<std::string>{
+                         "1,%%CLOB%%_2,one,%%BLOB%%_4,%%NOT_SUPPORT%%,10",
+                         "2,,two,,,20",
+                         "3,%%CLOB%%_2,three,,%%NOT_SUPPORT%%,30",
+                         "4,,four,%%BLOB%%_4,,40"}));
+
+  // The table after it is still found, so the large-object sections were
+  // read exactly.
+  o.table_id = "AFTER";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(result.rows_written, 1);
+}
+
+TEST_F(ClassicReaderTest, DirectPathRowsEndWithoutMark) {
+  dw::TableSpec lobs;
+  lobs.name = "WITH_LOB";
+  lobs.columns = {{"ID", "NUMBER"}, {"BODY", "CLOB"}};
+  {
+    dw::DumpWriter w(path("d.dmp"), options(true));
+    w.begin_table(plain_table());
+    add_plain_rows(w, 50);
+    w.end_table();
+    w.begin_table(lobs);
+    w.add_row({Cell::number("1"), Cell::text("x")});
+    w.add_row({Cell::number("2"), Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  o.dump_type = kDumpDirect;
+  o.table_id = "EMP";
+  ASSERT_EQ(read({path("d.dmp")}), 0) << g.messages[0];
+  ASSERT_EQ(result.rows_written, 50);
+  EXPECT_EQ(lines()[2], "3,N3,2011/12/31 23:59:59,AB ,");
+  o.table_id = "WITH_LOB";
+  ASSERT_EQ(read({path("d.dmp")}), 0);
+  EXPECT_EQ(lines(), (std::vector<std::string>{"1,%%CLOB%%_2", "2,"}));
+}
+
+TEST_F(ClassicReaderTest, SeveralVolumesReadAsOneDump) {
+  std::vector<std::string> volumes;
+  {
+    dw::DumpOptions d = options();
+    d.volume_size = 9000;  // 8192 header bytes, the rest data: many volumes
+    dw::DumpWriter w(path("v.dmp"), d);
+    w.begin_table(plain_table());
+    add_plain_rows(w, 300);
+    w.end_table();
+    volumes = w.finish().volumes;
+  }
+  ASSERT_GT(volumes.size(), 3u);
+  o.table_id = "EMP";
+  ASSERT_EQ(read(volumes), 0) << g.messages[0];
+  EXPECT_EQ(result.rows_written, 300);
+  auto l = lines();
+  ASSERT_EQ(l.size(), 300u);
+  EXPECT_EQ(l[299], "300,N300,2011/12/31 23:59:59,AB ,");
+
+  // A missing volume is an open error, not a short table.
+  std::vector<std::string> missing = volumes;
+  missing[1] = path("nowhere.dmp");
+  g = GlobalParams{};
+  EXPECT_EQ(read(missing), -1);
+  EXPECT_TRUE(has_message(3100));
+}
+
+TEST_F(ClassicReaderTest, PartitionsAreAllTheTablesRows) {
+  dw::TableSpec t = plain_table("SALES");
+  t.partitions = {{"P1", "10"}, {"P2", "20"}, {"P3", "MAXVALUE"}};
+  {
+    dw::DumpWriter w(path("p.dmp"), options());
+    w.begin_table(t);
+    add_plain_rows(w, 3);
+    w.next_partition();
+    w.add_row({Cell::number("15"), Cell::text("mid"), Cell::null(), Cell::null(), Cell::null()});
+    w.next_partition();
+    w.add_row({Cell::number("25"), Cell::text("hi"), Cell::null(), Cell::null(), Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "SALES";
+  ASSERT_EQ(read({path("p.dmp")}), 0) << g.messages[0];
+  EXPECT_EQ(result.rows_written, 5);
+  EXPECT_EQ(lines().back(), "25,hi,,,");
+
+  o.table_id = "+P2";
+  ASSERT_EQ(read({path("p.dmp")}), 0);
+  EXPECT_EQ(lines(), (std::vector<std::string>{"15,mid,,,"}));
+  o.table_id = "+P2";
+
+  o.read_step = 2;
+  o.table_id = "DUAL";
+  ASSERT_EQ(read({path("p.dmp")}), 0);
+  ASSERT_EQ(result.tables.size(), 4u);
+  EXPECT_EQ(result.tables[0].name, "SALES");
+  EXPECT_EQ(result.tables[1].name, "+P1");
+  EXPECT_EQ(result.tables[1].rows, 3);
+  EXPECT_EQ(result.tables[2].rows, 1);
+  EXPECT_EQ(result.tables[3].rows, 1);
+}
+
+TEST_F(ClassicReaderTest, LongNamesAreKept) {
+  const std::string table(128, 'T');
+  const std::string column = std::string(127, 'C') + "1";
+  dw::TableSpec t;
+  t.name = table;
+  t.columns = {{column, "VARCHAR2(5)"}, {"X", "NUMBER"}};
+  {
+    dw::DumpWriter w(path("n.dmp"), options());
+    w.begin_table(t);
+    w.add_row({Cell::text("v"), Cell::number("1")});
+    w.end_table();
+    w.finish();
+  }
+  o.read_step = 2;
+  o.table_id = "DUAL";
+  ASSERT_EQ(read({path("n.dmp")}), 0);
+  EXPECT_EQ(out, "TABLE_NAME\n------------------------------\n" + table + "\n");
+
+  o.read_step = 1;
+  o.table_id = table;
+  ASSERT_EQ(read({path("n.dmp")}), 0);
+  ASSERT_EQ(o.table.columns.size(), 2u);
+  EXPECT_EQ(o.table.columns[0].name, column);
+
+  o.read_step = 0;
+  o.is_header = kYes;
+  ASSERT_EQ(read({path("n.dmp")}), 0);
+  EXPECT_EQ(out, column + ",X\nv,1\n");
+}
+
+TEST_F(ClassicReaderTest, DescribePassFillsColumnsAndIndexes) {
+  dw::TableSpec t = plain_table();
+  t.indexes = {{"EMP_PK", {"EMPNO"}, true}, {"EMP_IX", {"ENAME", "HIRED"}, false}};
+  dw::TableSpec other = plain_table("DEPT");
+  other.indexes = {{"DEPT_PK", {"EMPNO"}, true}};
+  {
+    dw::DumpWriter w(path("i.dmp"), options());
+    w.begin_table(t);
+    add_plain_rows(w, 3);
+    w.end_table();
+    w.begin_table(other);
+    w.end_table();
+    w.finish();
+  }
+  o.read_step = 1;
+  o.table_id = "EMP";
+  ASSERT_EQ(read({path("i.dmp")}), 0);
+  EXPECT_EQ(g.zulcode, 0);
+  EXPECT_EQ(o.table.table_name, "EMP");
+  ASSERT_EQ(o.table.columns.size(), 5u);
+  EXPECT_EQ(o.table.columns[0].type_text, "NUMBER(4)");
+  EXPECT_FALSE(o.table.columns[0].nullable);
+  EXPECT_EQ(o.table.columns[4].type_text, "NUMBER(7.2)");
+  ASSERT_EQ(o.table.indexes.size(), 2u);
+  EXPECT_EQ(o.table.indexes[0].name, "EMP_PK");
+  EXPECT_EQ(o.table.indexes[1].columns, (std::vector<std::string>{"ENAME", "HIRED"}));
+}
+
+TEST_F(ClassicReaderTest, MaxRecordStopsAndCsvBatchWritesAFilePerTable) {
+  {
+    dw::DumpWriter w(path("b.dmp"), options());
+    w.begin_table(plain_table("T1"));
+    add_plain_rows(w, 10);
+    w.end_table();
+    w.begin_table(plain_table("T2"));
+    add_plain_rows(w, 3);
+    w.end_table();
+    w.begin_table(plain_table("T3"));
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "T1";
+  o.is_unlimited = kNo;
+  o.max_record = 4;
+  ASSERT_EQ(read({path("b.dmp")}), 0);
+  EXPECT_EQ(result.rows_written, 4);
+
+  ConvOptions fresh;
+  o = fresh;
+  o.exp_version = 12;
+  o.output_mode = kOutCsvBatch;
+  o.row_format = 1;
+  o.is_header = kYes;
+  o.table_id = "DUAL";
+  auto cwd = fs::current_path();
+  fs::current_path(dir_);
+  int rc = read({path("b.dmp")});
+  fs::current_path(cwd);
+  ASSERT_EQ(rc, 0) << g.messages[0];
+  EXPECT_EQ(result.rows_written, 13);
+  auto count_lines = [&](const char* name) {
+    std::ifstream f(dir_ / name);
+    return static_cast<int>(std::count(std::istreambuf_iterator<char>(f), {}, '\n'));
+  };
+  EXPECT_EQ(count_lines("T1.csv"), 11);
+  EXPECT_EQ(count_lines("T2.csv"), 4);
+  EXPECT_EQ(count_lines("T3.csv"), 1);  // the header of an empty table
+}
+
+TEST_F(ClassicReaderTest, InsertOutputEndsWithCommit) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table());
+    add_plain_rows(w, 2);
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "EMP";
+  o.output_mode = kOutInsert;
+  o.row_format = 2;
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  auto l = lines();
+  ASSERT_EQ(l.size(), 3u);
+  EXPECT_EQ(l[0].rfind("INSERT INTO EMP", 0), 0u) << l[0];
+  EXPECT_EQ(l[2], "COMMIT;");
+}
+
+TEST_F(ClassicReaderTest, GrepKeepsMatchingRowsOnly) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table());
+    add_plain_rows(w, 12);
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "EMP";
+  o.is_grep = kYes;
+  o.grep_text = "N1";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(result.rows_written, 4);  // N1, N10, N11, N12
+}
+
+// Every cut of a dump inside a table's data ends with 3102 and a failure,
+// never with a shorter table reported as success.
+TEST_F(ClassicReaderTest, TruncatedDumpIsAFormatError) {
+  {
+    dw::DumpOptions d = options();
+    d.pad_last_record = false;
+    dw::DumpWriter w(path("full.dmp"), d);
+    dw::TableSpec t = plain_table();
+    t.columns.push_back({"NOTE", "LONG"});
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::text("A"), Cell::null(), Cell::text("X"), Cell::number("1"),
+               Cell::text(std::string(300, 'n'))});
+    w.add_row({Cell::number("2"), Cell::text("B"), Cell::null(), Cell::text("Y"), Cell::number("2"),
+               Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  std::ifstream f(path("full.dmp"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(f)), {});
+  std::size_t insert = bytes.find("INSERT INTO \"EMP\"");
+  std::size_t data = bytes.find('\n', insert) + 1;
+  std::size_t end = bytes.find("\xFF\xFF", data + 40);
+  ASSERT_NE(end, std::string::npos);
+  o.table_id = "EMP";
+  for (std::size_t cut = data; cut <= end + 1; ++cut) {
+    std::ofstream(path("cut.dmp"), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(cut));
+    g = GlobalParams{};
+    int rc = read({path("cut.dmp")});
+    ASSERT_EQ(rc, -1) << "cut at " << cut - data;
+    ASSERT_TRUE(has_message(3102)) << "cut at " << cut - data;
+  }
+}
+
+TEST_F(ClassicReaderTest, CorruptDataIsReported) {
+  {
+    dw::DumpWriter w(path("full.dmp"), options());
+    w.begin_table(plain_table());
+    add_plain_rows(w, 2);
+    w.end_table();
+    w.finish();
+  }
+  std::ifstream f(path("full.dmp"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(f)), {});
+  const std::size_t data = bytes.find('\n', bytes.find("INSERT INTO \"EMP\"")) + 1;
+  auto run_with = [&](const std::string& b) {
+    std::ofstream(path("bad.dmp"), std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+    g = GlobalParams{};
+    o.table_id = "EMP";
+    return read({path("bad.dmp")});
+  };
+
+  std::string b = bytes;
+  b[data] = 4;  // four descriptors for a five-column table
+  EXPECT_EQ(run_with(b), -1);
+  EXPECT_TRUE(has_message(3102));
+
+  b = bytes;
+  b[data + 2] = 0x65;  // a type code the reader does not know
+  EXPECT_EQ(run_with(b), -1);
+  EXPECT_TRUE(has_message(2112));
+  EXPECT_NE(g.messages[0].find("65"), std::string::npos);
+
+  // The first value's length made 5000: no longer a length.
+  b = bytes;
+  const std::size_t first_value = b.find(std::string("\x00\x00\x00\x00", 4), data) + 4;
+  b[first_value] = static_cast<char>(0x88);
+  b[first_value + 1] = 0x13;
+  EXPECT_EQ(run_with(b), -1);
+  EXPECT_TRUE(has_message(3102));
+}
+
+}  // namespace
+}  // namespace qln

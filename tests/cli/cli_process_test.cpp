@@ -103,6 +103,25 @@ TEST_F(CliProcess, ErrorLogReceivesTheMessagesInsteadOfStandardError) {
   EXPECT_NE(read_file(dir.file("second log.txt")).find("HEADER"), std::string::npos);
 }
 
+TEST_F(CliProcess, DumpHeaderIsCheckedBeforeAnyJob) {
+  dir.write("text.dmp", "this is no export dump at all\n");
+  const Outcome o = run("FILE=text.dmp LIST=Y");
+  EXPECT_EQ(o.exit_code, 255);
+  EXPECT_EQ(o.err, "ZUL-00011: サポート外のファイルです。処理を中断します。\n\n");
+  EXPECT_EQ(o.out, "");
+}
+
+TEST_F(CliProcess, PropertiesOfARealDumpEndWithZero) {
+  const std::string dump = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
+  if (!std::filesystem::exists(dump)) GTEST_SKIP() << "no real dumps here";
+  const Outcome o = run("FILE='" + dump + "' PROPERTY=Y ERRLOG=err.log");
+  EXPECT_EQ(o.exit_code, 0);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(o.out.substr(0, o.out.find('\n')), "ダンプ種別          データポンプ");
+  EXPECT_NE(o.out.find("ユーザ名            SYS\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("err.log")));
+}
+
 TEST_F(CliProcess, EmptyErrorLogIsRemovedAtASuccessfulEnd) {
   const Outcome o = run("ERRLOG=err.log HELP=Y");
   EXPECT_EQ(o.exit_code, 0);

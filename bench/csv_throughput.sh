@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Conversion throughput: writes a classic dump of typical rows (NUMBER,
+# VARCHAR2, DATE, a few NULLs) with the project's dump writer, converts it to
+# CSV, and prints the input MB/s next to what `cat` reaches on the same file.
+#
+#   bench/csv_throughput.sh [SIZE_MB] [BUILD_DIR]
+#
+# SIZE_MB defaults to 1100; pass 4200 to check that memory stays flat on a
+# dump over 4 GB. The dump and the CSV go to $BENCH_DIR (default a temporary
+# folder) and are removed at the end.
+set -euo pipefail
+size_mb=${1:-1100}
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${2:-$here/build-bench}
+work=${BENCH_DIR:-$(mktemp -d)}
+trap 'rm -rf "$work/bench.dmp" "$work/bench.csv"' EXIT
+
+if [ ! -x "$build/quillon-cli" ] || [ ! -x "$build/qln-mkdump" ]; then
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQLN_TESTS=OFF >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target quillon-cli qln-mkdump >/dev/null
+fi
+
+echo "writing a ${size_mb} MB dump ..."
+"$build/qln-mkdump" --bench-only --mb "$size_mb" "$work/bench.dmp" >/dev/null
+bytes=$(stat -c %s "$work/bench.dmp")
+mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')
+
+seconds() { awk -v s="$1" -v e="$2" 'BEGIN { printf "%.3f", (e - s) / 1e9 }'; }
+rate() { awk -v b="$bytes" -v t="$1" 'BEGIN { printf "%.0f", (t > 0) ? b / 1048576 / t : 0 }'; }
+
+cat "$work/bench.dmp" >/dev/null  # same page-cache state for both runs
+t0=$(date +%s%N); cat "$work/bench.dmp" >/dev/null; t1=$(date +%s%N)
+cat_s=$(seconds "$t0" "$t1")
+
+t0=$(date +%s%N)
+/usr/bin/time -f '%M' -o "$work/rss.txt" \
+  "$build/quillon-cli" FILE="$work/bench.dmp" OUT_FILE="$work/bench.csv" 2>"$work/err.txt" || {
+  echo "conversion failed:"; cat "$work/err.txt"; exit 1; }
+t1=$(date +%s%N)
+conv_s=$(seconds "$t0" "$t1")
+rows=$(wc -l <"$work/bench.csv")
+rss_kb=$(tail -n 1 "$work/rss.txt")
+
+printf 'dump        %s MB (%s bytes), %s CSV lines\n' "$mb" "$bytes" "$rows"
+printf 'cat         %8s s  %6s MB/s\n' "$cat_s" "$(rate "$cat_s")"
+printf 'quillon-cli %8s s  %6s MB/s  max RSS %s MB\n' "$conv_s" "$(rate "$conv_s")" "$((rss_kb / 1024))"

@@ -95,5 +95,47 @@ TEST(ClassicAlphaoffice, TimestampKeepsItsFraction) {
   EXPECT_NE(first.find("2014/01/15 09:26:22.466"), std::string::npos) << first;
 }
 
+TEST(ClassicAlphaoffice, EveryTableConvertsWithItsRowCount) {
+  std::int64_t total = 0;
+  for (const auto& [name, rows] : kRowCounts) {
+    ReaderRun run;
+    run.o.table_id = name;
+    ASSERT_EQ(run.read(), 0) << name;
+    EXPECT_EQ(run.g.zulcode, 0) << name;
+    EXPECT_EQ(run.g.message_count, 0) << name;
+    EXPECT_EQ(run.result.rows_written, rows) << name;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), rows) << name;
+    total += run.result.rows_written;
+  }
+  EXPECT_EQ(total, 43544);
+}
+
+TEST(ClassicAlphaoffice, DescribesATableWithItsIndex) {
+  ReaderRun run;
+  run.o.read_step = 1;
+  run.o.table_id = "ALPHA_SERVICES_STATS";
+  ASSERT_EQ(run.read(), 0);
+  const TableDefinition& t = run.o.table;
+  ASSERT_EQ(t.columns.size(), 9u);
+  EXPECT_EQ(t.columns[3].name, "UPDATE_TIMESTAMP");
+  EXPECT_EQ(t.columns[3].type, kColTimestamp);
+  EXPECT_EQ(t.columns[3].precision, 6);
+  EXPECT_EQ(t.columns[5].type_text, "DATE");
+  ASSERT_EQ(t.indexes.size(), 1u);
+  EXPECT_EQ(t.indexes[0].name, "ALPHA_SERVICES_STATS_PK");
+  EXPECT_EQ(t.indexes[0].columns, (std::vector<std::string>{"SERVICE_NAME", "FUNCTION_NAME"}));
+}
+
+TEST(ClassicAlphaoffice, LargeObjectTableIsReadByItsEntries) {
+  ReaderRun run;
+  run.o.table_id = "PRODUCT_IMAGES";
+  run.o.is_header = kYes;
+  ASSERT_EQ(run.read(), 0);
+  EXPECT_EQ(run.g.zulcode, 0);
+  EXPECT_EQ(run.out,
+            "PRODUCT_IMAGE_ID,PRODUCT_ID,DEFAULT_VIEW_FLAG,DETAIL_IMAGE_ID,IMAGE,CREATED_BY,"
+            "CREATION_DATE,LAST_UPDATED_BY,LAST_UPDATE_DATE,OBJECT_VERSION_ID\n");
+}
+
 }  // namespace
 }  // namespace qln

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <filesystem>
 
 #include "cli/date_format_check.hpp"
 #include "cli/help.hpp"
@@ -106,6 +107,13 @@ struct Parser {
     return 0;
   }
 };
+
+void remove_empty_regular_file(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec) {
+    std::filesystem::remove(path, ec);
+  }
+}
 
 bool same_word(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -572,8 +580,13 @@ int parse_errlog_option(GlobalParams& g, std::string_view text, ConvOptions& o, 
     }
     const std::string path = path_value(word);
     if (path.empty() || path.size() > kMaxPathBytes) return fail(g, kMsgBadArgument, "ERRLOG");
-    o.err_fname = path;
     g.err_stream = stderr;
+    if (errlog) {
+      // The earlier log has received nothing yet and is not kept.
+      errlog.reset();
+      remove_empty_regular_file(o.err_fname);
+    }
+    o.err_fname = path;
     errlog = open_file(path, "w");
     if (errlog) g.err_stream = errlog.get();
   }

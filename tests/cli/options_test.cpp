@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -453,6 +454,7 @@ TEST(ErrlogPrescan, LaterErrlogWinsAndValuesAreNotKeywords) {
   EXPECT_EQ(r.o.err_fname, second);
   ASSERT_TRUE(log);
   EXPECT_EQ(r.g.err_stream, log.get());
+  EXPECT_FALSE(std::filesystem::exists(first)) << "the earlier log stays empty and goes";
   r.g.err_stream = stderr;
 }
 

@@ -13,6 +13,7 @@
 #include "dump/dump_file.hpp"
 #include "sql/sql_text.hpp"
 #include "sql/tokenizer.hpp"
+#include "sql/word_codes.hpp"
 
 namespace qln {
 
@@ -23,9 +24,6 @@ constexpr int kMsgTooLong = 5;
 constexpr int kMsgUnknownKeyword = 6;
 constexpr int kMsgTooManyFiles = 1910;
 constexpr int kMsgDumpOpen = 3100;
-constexpr int kWordCodeEquals = 1;
-constexpr int kWordCodeMinus = 301;
-constexpr int kWordCodeComma = 1000;
 
 constexpr std::size_t kMaxPathBytes = kMaxPathLen - 1;  // a path is shorter than 512 bytes
 constexpr std::size_t kMaxLobDirBytes = 511;
@@ -50,7 +48,7 @@ struct Parser {
     std::string value;
     std::string word;
     int code = 0;
-    while (get_option_word(g.os_charset, text, pos, word, code) == 0 && !word.empty() && code != kWordCodeEquals) {
+    while (get_option_word(g.os_charset, text, pos, word, code) == 0 && !word.empty() && code != kWordEq) {
       value += word;
       if (pos >= text.size() || std::string_view(" \t\n=()").find(text[pos]) != std::string_view::npos) break;
     }
@@ -67,7 +65,7 @@ struct Parser {
     std::string word;
     int code = 0;
     if (!plain_word(word, code)) return {};
-    if (code == kWordCodeComma) return ",";
+    if (code == kWordComma) return ",";
     return word;
   }
 
@@ -77,7 +75,7 @@ struct Parser {
     std::string word;
     int code = 0;
     if (!plain_word(word, code)) return -1;
-    if (code == kWordCodeMinus) {
+    if (code == kWordSub) {
       plain_word(word, code);
       return -1;
     }
@@ -88,7 +86,7 @@ struct Parser {
   bool equals_follows() {
     std::string word;
     int code = 0;
-    return plain_word(word, code) && code == kWordCodeEquals;
+    return plain_word(word, code) && code == kWordEq;
   }
 
   // A free text (WHERE, GREP): a quoted part, or the bytes up to the next
@@ -571,10 +569,10 @@ int parse_errlog_option(GlobalParams& g, std::string_view text, ConvOptions& o, 
   while (get_option_word(g.os_charset, text, pos, word, code) == 0) {
     // A word right after "=" is a value, even when it reads ERRLOG.
     const bool is_value = value_next;
-    value_next = code == kWordCodeEquals;
+    value_next = code == kWordEq;
     if (is_value || !same_word(word, "ERRLOG")) continue;
     int depth = 0;
-    if (get_word(g.os_charset, text, pos, word, code, depth) != 0 || code != kWordCodeEquals ||
+    if (get_word(g.os_charset, text, pos, word, code, depth) != 0 || code != kWordEq ||
         get_option_word(g.os_charset, text, pos, word, code) != 0) {
       return fail(g, kMsgBadArgument, "ERRLOG");
     }

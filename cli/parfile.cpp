@@ -8,6 +8,7 @@
 #include "core/multibyte.hpp"
 #include "sql/sql_text.hpp"
 #include "sql/tokenizer.hpp"
+#include "sql/word_codes.hpp"
 
 namespace qln {
 
@@ -17,7 +18,6 @@ constexpr int kMsgOutOfMemory = 2;
 constexpr int kMsgBadArgument = 3;
 constexpr int kMsgTooLong = 5;
 constexpr int kMsgParfileOpen = 3010;
-constexpr int kWordCodeEquals = 1;
 constexpr std::size_t kMaxLineBytes = 4095;
 
 int bad_where(GlobalParams& g) { return fail(g, kMsgBadArgument, "WHERE"); }
@@ -47,7 +47,7 @@ int where_line_condition(GlobalParams& g, const std::string& line, std::string& 
       fold_upper_outside_quotes(g, word) != 0 || word != "WHERE") {
     return -1;
   }
-  if (get_word(g.os_charset, line, pos, word, code, depth) != 0 || code != kWordCodeEquals) return -1;
+  if (get_word(g.os_charset, line, pos, word, code, depth) != 0 || code != kWordEq) return -1;
   condition = line.substr(pos);
   trim_blanks(condition);
   return 0;

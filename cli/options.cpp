@@ -523,26 +523,38 @@ bool is_keyword_text(std::string_view s) {
   return true;
 }
 
-// KEYWORD=value with blanks in the value: the quotes the user typed are
-// put back, single ones when the value holds none (they are removed again
-// from paths), else double ones.
-std::string requoted(const std::string& arg) {
-  const std::size_t eq = arg.find('=');
-  if (eq == std::string::npos || !is_keyword_text(std::string_view(arg).substr(0, eq))) return arg;
-  const std::string_view value = std::string_view(arg).substr(eq + 1);
+// Encloses a value that holds blanks in quotes: single ones when it holds
+// none (they are removed again from paths), else double ones.
+std::string quoted_if_blank(std::string_view value) {
   if (value.empty() || !holds_blank(value) || value.front() == '\'' || value.front() == '"' ||
       value.front() == '(') {
-    return arg;
+    return std::string(value);
   }
   char quote = '\'';
   if (value.find('\'') != std::string_view::npos) {
-    if (value.find('"') != std::string_view::npos) return arg;
+    if (value.find('"') != std::string_view::npos) return std::string(value);
     quote = '"';
   }
+  return quote + std::string(value) + quote;
+}
+
+// KEYWORD=value with blanks in the value gets the quotes the user typed
+// back. A FILE list is quoted path by path, so that it stays a list.
+std::string requoted(const std::string& arg) {
+  const std::size_t eq = arg.find('=');
+  if (eq == std::string::npos || !is_keyword_text(std::string_view(arg).substr(0, eq))) return arg;
+  const std::string_view keyword = std::string_view(arg).substr(0, eq);
+  const std::string_view value = std::string_view(arg).substr(eq + 1);
   std::string out = arg.substr(0, eq + 1);
-  out += quote;
-  out += value;
-  out += quote;
+  if (!same_word(keyword, "FILE")) return out + quoted_if_blank(value);
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = value.find(',', start);
+    out += quoted_if_blank(value.substr(start, comma == std::string_view::npos ? comma : comma - start));
+    if (comma == std::string_view::npos) break;
+    out += ',';
+    start = comma + 1;
+  }
   return out;
 }
 

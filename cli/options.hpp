@@ -20,7 +20,8 @@ inline constexpr int kMaxParfileDepth = 16;
 
 // Joins the program's arguments, one blank after each. A KEYWORD=value
 // argument whose value holds blanks (the shell has already taken its quotes
-// away) gets the value enclosed in quotes again, so that it stays one value.
+// away) gets the value enclosed in quotes again, so that it stays one value
+// (a FILE list path by path).
 // More than kMaxArgumentText bytes: message 5 and an empty text.
 int join_arguments(GlobalParams& g, std::span<const std::string> args, std::string& text);
 

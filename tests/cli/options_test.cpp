@@ -434,6 +434,17 @@ TEST(JoinArguments, OneBlankAfterEachAndQuotesPutBack) {
             "OUT_FILE='x y' plain word ");
 }
 
+TEST(JoinArguments, FileListsAreQuotedPathByPath) {
+  Records r;
+  TempDir dir;
+  const std::string a = dir.write("first dump.dmp", "x"), b = dir.write("second.dmp", "x");
+  std::string text;
+  ASSERT_EQ(join_arguments(r.g, std::vector<std::string>{"FILE=" + a + "," + b}, text), 0);
+  EXPECT_EQ(text, "FILE='" + a + "'," + b + " ");
+  ASSERT_EQ(parse_options(r.g, text, r.o), 0);
+  EXPECT_EQ(r.o.exp_fname, (std::vector<std::string>{a, b}));
+}
+
 TEST(JoinArguments, LongerThan4096BytesIsMessage5) {
   Records r;
   std::string text;

@@ -325,15 +325,24 @@ void DumpWriter::add_row(std::span<const Cell> cells) {
   if (cells.size() != t.layouts.size())
     throw DumpWriteError("table " + t.spec.name + ": row of " + std::to_string(cells.size()) + " values for " +
                          std::to_string(t.layouts.size()) + " columns");
+  // The row is built whole first, so a value that fails leaves the dump as it was.
+  row_.clear();
   lob_entries_.clear();
   bool ended_by_long = false;
-  for (std::size_t i = 0; i < cells.size(); ++i) write_value(i, cells[i], ended_by_long);
-  if (!lob_entries_.empty()) {
-    put_u16(kLobSection);
-    put(lob_entries_);
-  } else if (!ended_by_long && t.rows_end_marked) {
-    put_u16(kEndOfRow);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    try {
+      write_value(i, cells[i], ended_by_long);
+    } catch (const EncodeError& e) {
+      throw DumpWriteError("table " + t.spec.name + ", column " + t.spec.columns[i].name + ": " + e.what());
+    }
   }
+  if (!lob_entries_.empty()) {
+    append_u16(row_, kLobSection);
+    row_ += lob_entries_;
+  } else if (!ended_by_long && t.rows_end_marked) {
+    append_u16(row_, kEndOfRow);
+  }
+  put(row_);
   ++table_rows_;
   ++total_rows_;
 }
@@ -343,7 +352,7 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
   const std::string& name = table_->spec.columns[column].name;
   ended_by_long = false;
   if (cell.kind == Cell::Kind::null) {
-    put_u16(kNull);
+    append_u16(row_, kNull);
     return;
   }
   auto wrong = [&]() { return DumpWriteError("column " + name + ": value of the wrong kind"); };
@@ -355,11 +364,16 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
     case ValueForm::long_raw: {
       if (cell.kind != Cell::Kind::text && cell.kind != Cell::Kind::bytes) throw wrong();
       if (cell.data.empty()) {  // Oracle keeps an empty LONG as NULL
-        put_u16(kNull);
+        append_u16(row_, kNull);
         return;
       }
-      put_u16(kChunked);
-      put_chunks(cell.data, options_.long_chunk);
+      append_u16(row_, kChunked);
+      for (std::size_t at = 0; at < cell.data.size(); at += options_.long_chunk) {
+        const std::size_t n = std::min<std::size_t>(options_.long_chunk, cell.data.size() - at);
+        append_u16(row_, static_cast<std::uint16_t>(n));
+        row_.append(cell.data, at, n);
+      }
+      append_u16(row_, 0);
       ended_by_long = column + 1 == table_->layouts.size();
       return;
     }
@@ -376,8 +390,8 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
       std::copy(std::begin(frame), std::end(frame), locator.begin());
       ++lob_serial_;
       for (int i = 0; i < 8; ++i) locator[12 + static_cast<std::size_t>(i)] = static_cast<char>((lob_serial_ >> (56 - 8 * i)) & 0xFF);
-      put_u16(static_cast<std::uint16_t>(locator.size()));
-      put(locator);
+      append_u16(row_, static_cast<std::uint16_t>(locator.size()));
+      row_ += locator;
       if (content.size() <= options_.lob_chunk) {
         append_u16(lob_entries_, static_cast<std::uint16_t>(content.size()));
         lob_entries_ += content;
@@ -448,13 +462,13 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
     value = &scratch_;
   }
   if (value->empty()) {  // Oracle keeps an empty string as NULL
-    put_u16(kNull);
+    append_u16(row_, kNull);
     return;
   }
   if (value->size() > kMaxInRow)
     throw DumpWriteError("column " + name + ": value of " + std::to_string(value->size()) + " bytes (at most 4000)");
-  put_u16(static_cast<std::uint16_t>(value->size()));
-  put(*value);
+  append_u16(row_, static_cast<std::uint16_t>(value->size()));
+  row_ += *value;
 }
 
 void DumpWriter::end_table() {

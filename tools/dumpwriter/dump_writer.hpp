@@ -8,8 +8,8 @@
 //   w.end_table();
 //   w.finish();
 //
-// Misuse and values that do not fit their column throw DumpWriteError;
-// I/O failures too.
+// Misuse and values that do not fit their column throw DumpWriteError
+// (a row that throws is not written); I/O failures too.
 #pragma once
 
 #include <cstdint>
@@ -172,6 +172,7 @@ class DumpWriter {
   std::unique_ptr<VolumeSink> sink_;
   std::unique_ptr<TableState> table_;
   std::string scratch_;
+  std::string row_;
   std::string lob_entries_;
   std::string current_owner_;
   std::string section_;

@@ -29,7 +29,8 @@ class EncodeError : public std::invalid_argument {
 // Decimal text ("-12.50", "1e-5", "0.000123", up to 40 significant digits)
 // to NUMBER bytes: exponent byte plus base-100 digits. Values that need more
 // than 20 base-100 digits are rounded half away from zero, as Oracle does.
-// Magnitudes outside 1e-126 .. <1e126 throw.
+// Magnitudes outside 1e-128 .. <1e126 throw (the exponent byte 0x80 is
+// left to zero).
 std::string encode_number(std::string_view decimal);
 
 // 7 bytes: century+100, year+100, month, day, hour+1, minute+1, second+1.

@@ -1,6 +1,7 @@
 #include "sql/condition_analysis.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -32,57 +33,78 @@ bool is_without_right(int code) {
 
 bool is_word(const SqlToken& t, std::string_view w) { return is_plain(t) && equals_nocase(t.word, w); }
 
-// Index of the END that closes the CASE at `i`, npos when missing.
-std::size_t case_end(const std::vector<SqlToken>& t, std::size_t i) {
-  int nest = 0;
-  for (std::size_t j = i; j < t.size(); ++j) {
-    if (is_word(t[j], "CASE")) {
-      ++nest;
-    } else if (is_word(t[j], "END") && --nest == 0) {
-      return j;
-    }
-  }
-  return npos;
-}
-
-// First token after a run of "(" starting at `open` + 1 is SELECT.
-bool opens_subquery(const std::vector<SqlToken>& t, std::size_t open) {
-  std::size_t j = open + 1;
-  while (j < t.size() && is_lparen(t[j])) ++j;
-  return j < t.size() && is_word(t[j], "SELECT");
-}
-
-// A comparison, NOT or connective directly inside the group (open, close),
-// looking into plain nested groups but not into calls, sub-queries or CASE.
-bool contains_logic(const std::vector<SqlToken>& t, std::size_t open, std::size_t close) {
-  for (std::size_t j = open + 1; j < close; ++j) {
-    if (is_lparen(t[j])) {
-      const std::size_t m = matching_paren(t, j);
-      if (m == npos || m > close) return false;
-      const bool call = j > open + 1 && is_plain(t[j - 1]);
-      if (!call && !opens_subquery(t, j) && contains_logic(t, j, m)) return true;
-      j = m;
-      continue;
-    }
-    if (is_word(t[j], "CASE")) {
-      const std::size_t e = case_end(t, j);
-      if (e == npos || e > close) return false;
-      j = e;
-      continue;
-    }
-    if (is_logic_word(t[j].code)) return true;
-  }
-  return false;
-}
-
 enum class Group { kLogical, kExpression, kSubquery, kUnclosed };
 
-Group classify_group(const std::vector<SqlToken>& t, std::size_t open) {
-  const std::size_t m = matching_paren(t, open);
-  if (m == npos) return Group::kUnclosed;
-  if (opens_subquery(t, open)) return Group::kSubquery;
-  return contains_logic(t, open, m) ? Group::kLogical : Group::kExpression;
-}
+// Where each "(" and CASE of a clause ends and what each group is, worked
+// out in one pass so that deep nesting stays linear.
+class ClauseShape {
+ public:
+  explicit ClauseShape(const std::vector<SqlToken>& t)
+      : match_(t.size(), npos), case_end_(t.size(), npos), group_(t.size(), Group::kUnclosed) {
+    // The first token after each run of "(".
+    std::vector<std::size_t> after_run(t.size() + 1, t.size());
+    for (std::size_t j = t.size(); j-- > 0;) after_run[j] = is_lparen(t[j]) ? after_run[j + 1] : j;
+
+    struct Frame {
+      std::size_t open;
+      bool plain;   // neither a call nor a sub-query
+      bool logic = false;
+      std::vector<std::size_t> cases;  // open CASE words inside this group
+    };
+    std::vector<Frame> stack;
+    stack.push_back(Frame{npos, true, false, {}});  // the clause itself
+    for (std::size_t j = 0; j < t.size(); ++j) {
+      Frame& top = stack.back();
+      if (is_lparen(t[j])) {
+        const std::size_t first = after_run[j + 1];
+        const bool sub = first < t.size() && is_word(t[first], "SELECT");
+        const bool call = j > 0 && is_plain(t[j - 1]);
+        if (sub) group_[j] = Group::kSubquery;
+        stack.push_back(Frame{j, !sub && !call, false, {}});
+        continue;
+      }
+      if (is_rparen(t[j])) {
+        if (stack.size() < 2) continue;
+        Frame done = std::move(stack.back());
+        stack.pop_back();
+        match_[done.open] = j;
+        if (group_[done.open] != Group::kSubquery) {
+          group_[done.open] = done.logic ? Group::kLogical : Group::kExpression;
+        }
+        Frame& parent = stack.back();
+        if (done.plain && done.logic && parent.cases.empty()) parent.logic = true;
+        continue;
+      }
+      if (is_word(t[j], "CASE")) {
+        top.cases.push_back(j);
+      } else if (is_word(t[j], "END") && !top.cases.empty()) {
+        case_end_[top.cases.back()] = j;
+        top.cases.pop_back();
+      } else if (is_logic_word(t[j].code) && top.cases.empty()) {
+        top.logic = true;
+      }
+    }
+  }
+
+  std::size_t match(std::size_t open) const { return open < match_.size() ? match_[open] : npos; }
+  std::size_t case_end(std::size_t i) const { return i < case_end_.size() ? case_end_[i] : npos; }
+  Group group(std::size_t open) const {
+    return match(open) == npos ? Group::kUnclosed : group_[open];
+  }
+  bool subquery(std::size_t open) const {
+    return open < group_.size() && group_[open] == Group::kSubquery;
+  }
+  // A group that stands for a value: an expression or a sub-query.
+  bool operand_group(std::size_t open) const {
+    const Group k = group(open);
+    return k == Group::kExpression || k == Group::kSubquery;
+  }
+
+ private:
+  std::vector<std::size_t> match_;
+  std::vector<std::size_t> case_end_;
+  std::vector<Group> group_;
+};
 
 // One operand word: a name, literal, call, CASE expression, parenthesised
 // expression or sub-query, taken whole.
@@ -130,6 +152,7 @@ class ConditionReader {
   int statement_;
   std::string_view text_;
   std::vector<SqlToken> t_;
+  std::unique_ptr<ClauseShape> shape_;
 
   int state_ = 0;  // 0 left operand, 1 operator seen, 2 right operand, 3 stored
   int depth_ = 0;
@@ -149,15 +172,15 @@ class ConditionReader {
 int ConditionReader::read_operand(std::size_t& i, Operand& out) {
   const SqlToken& tok = t_[i];
   if (is_lparen(tok)) {
-    const std::size_t m = matching_paren(t_, i);
+    const std::size_t m = shape_->match(i);
     if (m == npos) return -1;
     out.text.assign(text_.substr(tok.begin, t_[m].end - tok.begin));
-    out.subquery = opens_subquery(t_, i);
+    out.subquery = shape_->subquery(i);
     i = m + 1;
     return 0;
   }
   if (is_word(tok, "CASE")) {
-    const std::size_t e = case_end(t_, i);
+    const std::size_t e = shape_->case_end(i);
     if (e == npos) return -1;
     out.text.assign(text_.substr(tok.begin, t_[e].end - tok.begin));
     i = e + 1;
@@ -169,7 +192,7 @@ int ConditionReader::read_operand(std::size_t& i, Operand& out) {
     return 0;
   }
   if (i + 1 < t_.size() && is_lparen(t_[i + 1])) {
-    const std::size_t m = matching_paren(t_, i + 1);
+    const std::size_t m = shape_->match(i + 1);
     if (m == npos) return -1;
     if (m == i + 3 && t_[i + 2].code == kWordAdd) {
       // NAME (+): the outer-join mark is kept in the record, not in the text.
@@ -357,12 +380,12 @@ ConditionReader::Step ConditionReader::on_arith(std::size_t& i) {
 
 ConditionReader::Step ConditionReader::read_list(int code, std::size_t& i) {
   if (i >= t_.size() || !is_lparen(t_[i])) return failed("analyze_condition() get_operator_lists()");
-  const std::size_t m = matching_paren(t_, i);
+  const std::size_t m = shape_->match(i);
   if (m == npos) return failed("analyze_condition() get_operator_lists()");
   right_ = "(";
   right_.append(trim_blanks_view(text_.substr(t_[i].end, t_[m].begin - t_[i].end)));
   right_.push_back(')');
-  if (opens_subquery(t_, i)) right_subquery_ = a_.statement_count;
+  if (shape_->subquery(i)) right_subquery_ = a_.statement_count;
   op_ = code;
   i = m + 1;
   return store(true);
@@ -381,9 +404,8 @@ ConditionReader::Step ConditionReader::read_between(std::size_t& i) {
       ++i;
       continue;
     }
-    const bool operand = is_plain(tok) || is_comma(tok) ||
-                         (is_lparen(tok) && classify_group(t_, i) != Group::kLogical &&
-                          classify_group(t_, i) != Group::kUnclosed);
+    const bool operand =
+        is_plain(tok) || is_comma(tok) || (is_lparen(tok) && shape_->operand_group(i));
     if (!operand) return failed("analyze_condition() get_between()");
     Operand w;
     if (read_operand(i, w) != 0) return failed("analyze_condition() get_between()");
@@ -403,8 +425,7 @@ ConditionReader::Step ConditionReader::read_between(std::size_t& i) {
     }
     const bool operand =
         (is_plain(tok) && !after_operand) ||
-        (is_lparen(tok) && !after_operand && classify_group(t_, i) != Group::kLogical &&
-         classify_group(t_, i) != Group::kUnclosed);
+        (is_lparen(tok) && !after_operand && shape_->operand_group(i));
     if (!operand) break;
     Operand w;
     if (read_operand(i, w) != 0) return failed("analyze_condition() get_between()");
@@ -462,15 +483,16 @@ ConditionReader::Step ConditionReader::on_coded(std::size_t& i) {
 
 int ConditionReader::run() {
   t_ = tokenize_sql(g_, text_);
+  shape_ = std::make_unique<ClauseShape>(t_);
   std::size_t i = 0;
   while (i < t_.size()) {
     const SqlToken& tok = t_[i];
     Step step = kContinue;
     if (is_lparen(tok)) {
-      const Group kind = classify_group(t_, i);
+      const Group kind = shape_->group(i);
       if (kind == Group::kUnclosed) {
-        step = failed(opens_subquery(t_, i) ? "analyze_condition() is > idx2"
-                                            : "analyze_condition() is > idx");
+        step = failed(shape_->subquery(i) ? "analyze_condition() is > idx2"
+                                          : "analyze_condition() is > idx");
       } else if (kind == Group::kLogical) {
         if (state_ == 3) return 0;
         if (state_ != 0 || !trim_blanks_view(left_).empty()) {

@@ -857,6 +857,13 @@ int check_between_column(GlobalParams& g, SqlAnalysis& analysis, std::string_vie
   const std::vector<SqlToken> t = tokenize_sql(g, text);
   for (std::size_t j = 0; j < t.size(); ++j) {
     const SqlToken& tok = t[j];
+    if (is_word(tok, "SELECT") && j > 0 && is_lparen(t[j - 1])) {
+      // A sub-query bound: its names are not columns of this statement.
+      const std::size_t close = matching_paren(t, j - 1);
+      if (close == npos) break;
+      j = close;
+      continue;
+    }
     if (!is_plain(tok) || tok.word.front() == ':' || is_literal_word(tok.word) ||
         is_number_word(tok.word) || is_skipped_keyword(tok.word)) {
       continue;

@@ -109,6 +109,22 @@ int put_list_column(GlobalParams& g, SqlAnalysis& a, std::string_view item, bool
   return 0;
 }
 
+// Registers the columns of the records a clause reader has just added (the
+// clause lists hold every earlier record too, already checked).
+void check_new_conditions(GlobalParams& g, const TefConfig& config, SqlAnalysis& a, int clause,
+                          int s, std::size_t before) {
+  const auto& all = stmt(a, s).cond_lists[static_cast<std::size_t>(clause)];
+  const std::vector<std::int32_t> fresh(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                        all.end());
+  if (check_condition_column(g, config, a, fresh) != 0) {
+    fail(g, 4000, "check_condition() check_condition_column()");
+  }
+}
+
+std::size_t clause_size(SqlAnalysis& a, int s, int clause) {
+  return stmt(a, s).cond_lists[static_cast<std::size_t>(clause)].size();
+}
+
 // "START" was read: WITH, then the condition, analysed as clause 6.
 int read_start_with(GlobalParams& g, const TefConfig& config, SqlAnalysis& a, int s,
                     std::string_view text, std::size_t start_begin, std::size_t& pos,
@@ -129,8 +145,9 @@ int read_start_with(GlobalParams& g, const TefConfig& config, SqlAnalysis& a, in
       put_fulltext(a, trim_blanks_view(text.substr(start_begin, end - start_begin)));
   if (offset < 0) return fail(g, 4000, fail_cond);
   stmt(a, s).start_with_text = offset;
+  const std::size_t before = clause_size(a, s, kClauseStart);
   if (analyze_condition(g, kClauseStart, clause, a, s) != 0) return fail(g, 4000, fail_cond);
-  check_condition(g, config, a, kClauseStart, s);
+  check_new_conditions(g, config, a, kClauseStart, s, before);
   return 0;
 }
 
@@ -154,7 +171,9 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
   std::size_t j = 0;
   if (is_lparen(t[0])) {
     const std::size_t m = matching_paren(t, 0);
-    if (m == npos || !is_word(t[1], "SELECT") ) {
+    std::size_t first_word = 1;
+    while (first_word < t.size() && is_lparen(t[first_word])) ++first_word;
+    if (m == npos || first_word >= m || !is_word(t[first_word], "SELECT")) {
       return fail(g, 4000, "analyze_table() separate_sql()");
     }
     const std::string inner(body.substr(t[0].end, t[m].begin - t[0].end));
@@ -531,7 +550,7 @@ int get_join(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
       if (analyze_condition(g, kClauseOn, cond, a, statement) != 0) {
         return fail(g, 4000, "get_join() analyze_condition()");
       }
-      check_condition(g, config, a, kClauseOn, statement);
+      check_new_conditions(g, config, a, kClauseOn, statement, before);
       SqlStatement& st = stmt(a, statement);
       st.tables[joined].on_list.assign(st.cond_lists[kClauseOn].begin() + static_cast<std::ptrdiff_t>(before),
                                        st.cond_lists[kClauseOn].end());
@@ -570,10 +589,11 @@ int sql_connect_by(GlobalParams& g, const TefConfig& config, SqlAnalysis& analys
     fail(g, 4000, "sql_connect_by() get CONNECT BY");
     return rc;
   }
+  const std::size_t before = clause_size(analysis, statement, kClauseConnect);
   if (analyze_condition(g, kClauseConnect, clause, analysis, statement) != 0) {
     return fail(g, 4000, "sql_connect_by() get CONNECT BY");
   }
-  check_condition(g, config, analysis, kClauseConnect, statement);
+  check_new_conditions(g, config, analysis, kClauseConnect, statement, before);
   if (equals_nocase(end_word, "START")) {
     const std::size_t start = keyword_begin(position, end_word);
     return read_start_with(g, config, analysis, statement, text, start, position, end_word,
@@ -649,12 +669,13 @@ int sql_having(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis, 
   if (separate_comma(g, list, items) != 0) {
     return fail(g, 4000, "sql_having() get columns from having list");
   }
+  const std::size_t before = clause_size(analysis, statement, kClauseHaving);
   for (const ItemSpan& span : items) {
     if (analyze_condition(g, kClauseHaving, span.of(list), analysis, statement) != 0) {
       return fail(g, 4000, "sql_having() analyze_condition()");
     }
   }
-  check_condition(g, config, analysis, kClauseHaving, statement);
+  check_new_conditions(g, config, analysis, kClauseHaving, statement, before);
   return 0;
 }
 
@@ -723,7 +744,8 @@ int sql_for_update(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& an
 int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
                std::string_view text, std::size_t& position) {
   SqlAnalysis& a = analysis;
-  std::size_t pos = std::min(position, text.size());
+  const std::size_t start = std::min(position, text.size());
+  std::size_t pos = start;
   std::string word;
   int code = 0;
   if (!next_word(g, text, pos, word, code) || !equals_nocase(word, "SELECT")) {
@@ -731,12 +753,12 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
   }
   int s = 0;
   try {
-    if (realloc_sql_buffer(g, a, kStatementSelect, text.substr(position), s) != 0) return -1;
+    if (realloc_sql_buffer(g, a, kStatementSelect, text.substr(start), s) != 0) return -1;
     NestingGuard guard{a};
     {
       SqlStatement& st = stmt(a, s);
       st.kw_select = word;
-      if (s == 0 && st.text.empty()) st.text.assign(trim_blanks_view(text.substr(position)));
+      if (s == 0 && st.text.empty()) st.text.assign(trim_blanks_view(text.substr(start)));
     }
 
     // An optimiser hint directly after SELECT.

@@ -265,6 +265,14 @@ TEST_F(SelectAnalysis, FirstWordMustBeSelect) {
   EXPECT_TRUE(queued("sql_select() first word != 'SELECT'"));
   ASSERT_EQ(select("(SELECT A FROM T)"), 0);
   EXPECT_EQ(st().tables[0].table_name, "T");
+  prepare();
+  std::size_t pos = 100;
+  EXPECT_EQ(sql_select(g, config, a, "SELECT A FROM T", pos), -1);
+  EXPECT_EQ(a.statement_count, 0);
+
+  ASSERT_EQ(select("SELECT * FROM ((SELECT A FROM T)) V"), 0) << all_messages();
+  EXPECT_EQ(st().tables[0].kind, kTableInlineView);
+  EXPECT_EQ(st(1).tables[0].table_name, "T");
 }
 
 TEST_F(SelectAnalysis, WhereFailureFailsTheStatement) {
@@ -343,6 +351,16 @@ TEST_F(SelectAnalysis, Joins) {
             -1);
   EXPECT_TRUE(queued("get_join() num. of tables over"));
   EXPECT_TRUE(queued("analyze_table() get_join()"));
+
+  // Each join's condition is checked once: no doubled columns or sub-queries.
+  ASSERT_EQ(select("SELECT * FROM A JOIN B ON A.X = B.X JOIN C ON C.Y IN (SELECT Y FROM D)"), 0)
+      << all_messages();
+  EXPECT_EQ(a.statement_count, 2);
+  EXPECT_EQ(rec(0, kClauseOn).left_cols.size(), 1u);
+  EXPECT_EQ(rec(0, kClauseOn).right_cols.size(), 1u);
+  EXPECT_EQ(rec(1, kClauseOn).right_subquery, 1);
+  // "*", A.X, B.X, C.Y, the sub-query operand and the sub-query's Y.
+  EXPECT_EQ(a.column_fill, 6);
 
   EXPECT_EQ(select("SELECT * FROM A JOIN B ON A.X ="), -1);
   EXPECT_TRUE(queued("get_join() analyze_condition()"));
@@ -423,6 +441,8 @@ TEST_F(SelectAnalysis, RealisticPerTableConditions) {
   EXPECT_EQ(col(rec(3).left_cols.at(0)).functions, "UPPER");
   EXPECT_EQ(rec(3).level, 0);
 
+  ASSERT_EQ(where("A BETWEEN (SELECT MIN(X) FROM T) AND 5"), 0) << all_messages();
+  EXPECT_TRUE(rec(0).right_cols.empty());
   ASSERT_EQ(where("A BETWEEN LO AND HI"), 0);
   ASSERT_EQ(rec(0).right_cols.size(), 2u);
   EXPECT_EQ(col(rec(0).right_cols[0]).column_name, "LO");

@@ -150,6 +150,7 @@ void read_classic_header(GlobalParams& g, ConvOptions& o, const unsigned char* b
           if (has_conversion(db) && db != kCharsetUtf16) {
             CharsetConverter cv;
             convert_charset(cv, db, g.os_charset, o.exp_date);
+            cut_text(o.exp_date, g.os_charset, kMaxHeaderText);
           }
         }
         o.dump_type = h.direct ? kDumpDirect : kDumpConventional;

@@ -3,6 +3,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -115,6 +116,24 @@ TEST_F(HeaderFiles, ClassicCharsetBytesClassified) {
     EXPECT_EQ(g_.nls_charset, c.nls) << c.nls_byte;
     EXPECT_EQ(o_.dump_type, kDumpConventional);
   }
+}
+
+TEST_F(HeaderFiles, DateIsConvertedToTheUsersCharacterSet) {
+  ClassicSpec s;
+  s.charsets = bytes({0x00, 0x01, 0x03, 0x40, 0x07, 0xD0});
+  s.date = bytes({0x82, 0xA0}) + " 7 15:51:36 2014";
+  g_.os_charset = kCharsetUtf8;
+  ASSERT_EQ(read_header(write("j.dmp", classic_header(s))), 0);
+  EXPECT_EQ(g_.db_charset, kCharsetSjis);
+  EXPECT_EQ(o_.exp_date, "\xE3\x81\x82 7 15:51:36 2014");
+
+  // Longer once converted: cut to what the field holds, on a whole character.
+  s.date = bytes({0x82, 0xA0, 0x82, 0xA0, 0x82, 0xA0, 0x82, 0xA0, 0x82, 0xA0, 0x82, 0xA0}) +
+           " 7 15:51:36 2014";
+  ASSERT_EQ(read_header(write("k.dmp", classic_header(s))), 0);
+  EXPECT_EQ(o_.exp_date, "\xE3\x81\x82\xE3\x81\x82\xE3\x81\x82\xE3\x81\x82"
+                         "\xE3\x81\x82\xE3\x81\x82 7 15:51:36 2");
+  EXPECT_EQ(o_.dump_type, kDumpConventional);
 }
 
 TEST_F(HeaderFiles, ClassicCharsetFieldWithoutNulKeepsItsBytes) {
@@ -258,6 +277,26 @@ TEST_F(HeaderFiles, HeaderFieldsDoNotLeakIntoTheNextFile) {
   EXPECT_EQ(o_.exp_user, "");
   EXPECT_EQ(o_.exp_mode, -1);
   EXPECT_EQ(o_.exp_date, "");
+}
+
+TEST_F(HeaderFiles, RandomHeadersNeverOverflowTheFields) {
+  std::mt19937 rng(873);
+  std::uniform_int_distribution<int> byte(0, 255), pick(0, 9);
+  const char alphabet[] = {'\0', '\n', ' ', 'D', 'A', '.', '1', '"', 'R', '\x03'};
+  for (int round = 0; round < 200; ++round) {
+    std::string h(1400, '\0');
+    for (auto& c : h) c = static_cast<char>(round % 2 ? byte(rng) : alphabet[pick(rng)]);
+    if (round % 4 < 2) h.replace(0, 10, std::string("\x03\x00\x01" "EXPORT:", 10));
+    g_ = GlobalParams{};
+    g_.os_charset = round % 3 == 0 ? kCharsetUtf8 : kCharsetSjis;
+    int rc = read_header(write("r.dmp", h));
+    ASSERT_TRUE(rc == 0 || rc == kHeaderNotDump) << round;
+    EXPECT_LE(o_.exp_user.size(), 31u);
+    EXPECT_LE(o_.exp_version_str.size(), 31u);
+    EXPECT_LE(o_.exp_date.size(), 31u);
+    EXPECT_GE(o_.dump_type, kDumpUnknown);
+    EXPECT_LE(o_.dump_type, kDumpDirect);
+  }
 }
 
 TEST(ExportMode, ModeThenHeaderLength) {

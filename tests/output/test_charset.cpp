@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "output/charset.hpp"
@@ -174,6 +175,83 @@ TEST(CharsetUnicode, ConverterIsReusedAcrossManyCalls) {
   std::string text = "\xE3\x81\x82";
   EXPECT_EQ(convert_charset(moved, 3, 2, text), 0);
   EXPECT_EQ(text, bytes({0xA4, 0xA2}));
+}
+
+// Structural checks of a converted text: what a reader of the target set
+// would see as a sequence of whole characters.
+bool well_formed(int id, const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  auto in = [](unsigned char b, int lo, int hi) { return b >= lo && b <= hi; };
+  for (std::size_t i = 0; i < n;) {
+    unsigned char b = p[i];
+    std::size_t len = 1;
+    if (id == 1) {
+      if (in(b, 0x81, 0x9F) || in(b, 0xE0, 0xFC)) {
+        if (i + 1 >= n || !(in(p[i + 1], 0x40, 0x7E) || in(p[i + 1], 0x80, 0xFC))) return false;
+        len = 2;
+      } else if (b == 0x80 || b == 0xA0 || b >= 0xFD) {
+        return false;
+      }
+    } else if (id == 2) {
+      if (b == 0x8E) {
+        if (i + 1 >= n || !in(p[i + 1], 0xA1, 0xDF)) return false;
+        len = 2;
+      } else if (b == 0x8F) {
+        if (i + 2 >= n || !in(p[i + 1], 0xA1, 0xFE) || !in(p[i + 2], 0xA1, 0xFE)) return false;
+        len = 3;
+      } else if (in(b, 0xA1, 0xFE)) {
+        if (i + 1 >= n || !in(p[i + 1], 0xA1, 0xFE)) return false;
+        len = 2;
+      } else if (b == 0xA0 || b == 0xFF) {
+        return false;  // 0x80-0x9F are C1 controls, whole characters of EUC-JP
+      }
+    } else if (id == 3) {
+      if (b >= 0x80) {
+        if (in(b, 0xC2, 0xDF)) len = 2;
+        else if (in(b, 0xE0, 0xEF)) len = 3;
+        else if (in(b, 0xF0, 0xF4)) len = 4;
+        else return false;
+        if (i + len > n) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+          if (!in(p[i + k], 0x80, 0xBF)) return false;
+        }
+        if ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] > 0x9F) ||
+            (b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] > 0x8F)) {
+          return false;
+        }
+      }
+    } else {
+      if (i + 2 > n) return false;
+      len = 2;
+      if (in(b, 0xD8, 0xDB)) {
+        if (i + 4 > n || !in(p[i + 2], 0xDC, 0xDF)) return false;
+        len = 4;
+      } else if (in(b, 0xDC, 0xDF)) {
+        return false;
+      }
+    }
+    i += len;
+  }
+  return true;
+}
+
+TEST(CharsetRobustness, RandomBytesGiveWellFormedText) {
+  CharsetConverter cv;
+  std::mt19937 rng(20141107);
+  std::uniform_int_distribution<int> byte(0, 255), length(0, 48);
+  for (int round = 0; round < 300; ++round) {
+    std::string source;
+    for (int i = length(rng); i > 0; --i) source.push_back(static_cast<char>(byte(rng)));
+    for (int from = 1; from <= 4; ++from) {
+      for (int to = 1; to <= 4; ++to) {
+        if (from == to) continue;
+        std::string text = source;
+        ASSERT_EQ(convert_charset(cv, from, to, text), 0);
+        ASSERT_TRUE(well_formed(to, text)) << from << "->" << to << " round " << round;
+      }
+    }
+  }
 }
 
 TEST(CharsetOutput, Utf8BomAndMessageText) {

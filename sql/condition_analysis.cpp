@@ -728,7 +728,27 @@ int check_condition_column(GlobalParams& g, const TefConfig& config, SqlAnalysis
   return 0;
 }
 
+namespace {
+
+int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
+                       std::string_view text, std::vector<std::int32_t>& cols,
+                       bool& has_subquery);
+
+}  // namespace
+
 int analyze_expression(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
+                       std::string_view text, std::vector<std::int32_t>& cols,
+                       bool& has_subquery) {
+  try {
+    return expression_columns(g, config, analysis, text, cols, has_subquery);
+  } catch (const std::bad_alloc&) {
+    return fail(g, 4000, "analyze_expression() malloc_long_words()");
+  }
+}
+
+namespace {
+
+int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
                        std::string_view text, std::vector<std::int32_t>& cols,
                        bool& has_subquery) {
   SqlAnalysis& a = analysis;
@@ -818,6 +838,11 @@ int analyze_expression(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
       int rc = sink.add(kColumnOther, "", "", functions_text(calls), entry);
       if (rc != 0) return rc;
       const std::string sub(text.substr(tok.begin, end - tok.begin));
+      std::vector<ItemSpan> parts;
+      std::vector<int> ops;
+      if (separate_sql(g, sub, parts, ops) != 0) {
+        return fail(g, 4000, "analyze_expression() separate_sql()");
+      }
       if (sql_subquery(g, config, a, sub) != 0) {
         return fail(g, 4000, "analyze_expression() sql_subquery()");
       }
@@ -848,6 +873,8 @@ int analyze_expression(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
   }
   return 0;
 }
+
+}  // namespace
 
 int check_between_column(GlobalParams& g, SqlAnalysis& analysis, std::string_view text,
                          std::vector<std::int32_t>& cols) {

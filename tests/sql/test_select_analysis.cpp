@@ -407,6 +407,8 @@ TEST_F(SelectAnalysis, SubqueriesInConditions) {
 }
 
 TEST_F(SelectAnalysis, SubqueryFailureInWhereIsReportedOnly) {
+  ASSERT_EQ(where("A IN (SELECT X FROM T UNION)"), 0);
+  EXPECT_TRUE(queued("analyze_expression() separate_sql()"));
   ASSERT_EQ(where("A IN (SELECT X FROM)"), 0);
   EXPECT_TRUE(queued("sql_subquery() sql_select()"));
   EXPECT_TRUE(queued("check_condition() check_condition_column()"));

@@ -384,6 +384,34 @@ TEST_F(DumpWriterStream, RejectsBadValues) {
   EXPECT_THROW(w.begin_table(u), DumpWriteError);
   w.finish();
   EXPECT_THROW(w.finish(), DumpWriteError);
+  // Rows that threw left nothing behind: the table holds the one good row.
+  const std::string block = data_block(slurp(path("bad.dmp")), "B", "ENDTABLE");
+  const std::size_t descriptors = 2 + 8 + 4 + 4 + 8 + 4;
+  const std::size_t row = (2 + 3) + (2 + 2) + (2 + 7) + (2 + 4000) + 2;
+  EXPECT_EQ(block.size(), descriptors + row);
+  EXPECT_EQ(block.substr(block.size() - 2), hex("00 00"));
+}
+
+TEST_F(DumpWriterStream, LongNames) {
+  // Names of up to 128 bytes, as Oracle 12.2 and later allow.
+  const std::string table(128, 'T'), column(128, 'C'), owner(128, 'O');
+  TableSpec t;
+  t.owner = owner;
+  t.name = table;
+  t.columns = {{column, "NUMBER"}, {"DOC", "CLOB"}};
+  {
+    DumpWriter w(path("n.dmp"));
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::null()});
+    w.finish();
+  }
+  const std::string d = slurp(path("n.dmp"));
+  EXPECT_NE(d.find("\nCONNECT " + owner + "\nTABLE \"" + table + "\"\nCREATE TABLE \"" + table + "\" (\"" + column +
+                   "\" NUMBER, \"DOC\" CLOB)"),
+            std::string::npos);
+  EXPECT_EQ(data_block(d, table, "ENDTABLE"),
+            hex("02 00 02 00 16 00 70 00 48 00 69 03 01 00 02 00 00 00 00 00 00 03") + "DOC" + hex("00 00") +
+                hex("02 00 C1 02 FE FF 00 00"));
 }
 
 TEST_F(DumpWriterStream, Volumes) {

@@ -49,7 +49,7 @@ class HeaderFiles : public ::testing::Test {
   ConvOptions o_;
 };
 
-struct ClassicSpec {
+struct ClassicLayout {
   std::string before_magic = bytes({0x00, 0x01});
   std::string version = ":V12.01.00";
   std::string user = "DALPHA";
@@ -61,7 +61,7 @@ struct ClassicSpec {
 
 // A classic header laid out like the ones exp writes: fields ended by line
 // feeds, the binary charset field, then blanks and a date ending at 127.
-std::string classic_header(const ClassicSpec& s) {
+std::string classic_header(const ClassicLayout& s) {
   std::string h = "\x03" + s.before_magic + "EXPORT" + s.version + "\n" + s.user + "\n" + s.mode +
                   "\n8192\n0\n72\n0\n" + s.charsets + std::string(9, '\0') + "\n";
   if (!s.date.empty() && h.size() + s.date.size() <= s.date_end + 1) {
@@ -108,7 +108,7 @@ TEST_F(HeaderFiles, ClassicCharsetBytesClassified) {
       {0x01, 0xDF, 10, 4}, {0x70, 0x30, 10, 2}, {0x4F, 0x4A, 1, 1},
   };
   for (const auto& c : cases) {
-    ClassicSpec s;
+    ClassicLayout s;
     s.charsets = bytes({0x00, 0x01, 0x03, c.db_byte, 0x07, c.nls_byte});
     g_ = GlobalParams{};
     ASSERT_EQ(read_header(write("c.dmp", classic_header(s))), 0);
@@ -119,7 +119,7 @@ TEST_F(HeaderFiles, ClassicCharsetBytesClassified) {
 }
 
 TEST_F(HeaderFiles, DateIsConvertedToTheUsersCharacterSet) {
-  ClassicSpec s;
+  ClassicLayout s;
   s.charsets = bytes({0x00, 0x01, 0x03, 0x40, 0x07, 0xD0});
   s.date = bytes({0x82, 0xA0}) + " 7 15:51:36 2014";
   g_.os_charset = kCharsetUtf8;
@@ -137,7 +137,7 @@ TEST_F(HeaderFiles, DateIsConvertedToTheUsersCharacterSet) {
 }
 
 TEST_F(HeaderFiles, ClassicCharsetFieldWithoutNulKeepsItsBytes) {
-  ClassicSpec s;
+  ClassicLayout s;
   s.charsets = bytes({0x01, 0x01, 0x03, 0x69, 0x07, 0xD0});
   ASSERT_EQ(read_header(write("n.dmp", classic_header(s))), 0);
   EXPECT_EQ(g_.db_charset, kCharsetUtf8);
@@ -146,7 +146,7 @@ TEST_F(HeaderFiles, ClassicCharsetFieldWithoutNulKeepsItsBytes) {
 }
 
 TEST_F(HeaderFiles, DirectPathAndModes) {
-  ClassicSpec s;
+  ClassicLayout s;
   s.before_magic = bytes({0x00, 0x01, 'D', '\n'});
   s.mode = "RTABLES";
   ASSERT_EQ(read_header(write("d.dmp", classic_header(s))), 0);
@@ -156,7 +156,7 @@ TEST_F(HeaderFiles, DirectPathAndModes) {
   ASSERT_EQ(read_header(write("d2.dmp", classic_header(s))), 0);
   EXPECT_EQ(o_.dump_type, kDumpConventional);
 
-  s = ClassicSpec{};
+  s = ClassicLayout{};
   s.mode = "RENTIRE";
   s.version = ":V09.02.00";
   ASSERT_EQ(read_header(write("e.dmp", classic_header(s))), 0);
@@ -171,7 +171,7 @@ TEST_F(HeaderFiles, DirectPathAndModes) {
 }
 
 TEST_F(HeaderFiles, ClassicWithoutDateIsOfUnknownKind) {
-  ClassicSpec s;
+  ClassicLayout s;
   s.date.clear();
   ASSERT_EQ(read_header(write("u.dmp", classic_header(s))), 0);
   EXPECT_EQ(o_.dump_type, kDumpUnknown);
@@ -180,7 +180,7 @@ TEST_F(HeaderFiles, ClassicWithoutDateIsOfUnknownKind) {
   EXPECT_EQ(o_.exp_date, "");
 
   // A date longer than 30 characters is not kept, but the kind is known.
-  s = ClassicSpec{};
+  s = ClassicLayout{};
   s.date = "Friday November 7th 15:51:36 2014";
   ASSERT_EQ(read_header(write("l.dmp", classic_header(s))), 0);
   EXPECT_EQ(o_.dump_type, kDumpConventional);
@@ -198,14 +198,14 @@ TEST_F(HeaderFiles, ShortAndOverlongClassicHeaders) {
   EXPECT_EQ(g_.nls_charset, kCharsetUtf16);
   EXPECT_EQ(o_.exp_user, "ALPHA");
 
-  ClassicSpec s;
+  ClassicLayout s;
   s.user = "D" + std::string(40, 'U');
   ASSERT_EQ(read_header(write("o.dmp", classic_header(s))), 0);
   EXPECT_EQ(o_.exp_user, std::string(31, 'U'));
 }
 
 TEST_F(HeaderFiles, MagicTooLateOrMissingIsNoDump) {
-  ClassicSpec s;
+  ClassicLayout s;
   s.before_magic = std::string(31, '\x01');  // "EXPORT:" at offset 32
   ASSERT_EQ(read_header(write("late.dmp", classic_header(s))), kHeaderNotDump);
   EXPECT_EQ(o_.dump_type, kDumpUnknown);
@@ -269,7 +269,7 @@ TEST_F(HeaderFiles, DataPumpUnknownCharsetAndMisplacedXml) {
 
 TEST_F(HeaderFiles, HeaderFieldsDoNotLeakIntoTheNextFile) {
   ASSERT_EQ(read_header(write("a.dmp", classic_header({}))), 0);
-  ClassicSpec s;
+  ClassicLayout s;
   s.user = "D";
   s.mode = "R";
   s.date.clear();

@@ -61,6 +61,13 @@ class LobFileWriter {
   // 0, or -1 after message 3113 (see find_lob_columns).
   int begin_table(GlobalParams& g, ConvOptions& o, const TableDefinition& table);
 
+  // A table that is not set up for column files (rows of other tables
+  // never reach a file).
+  void clear_table() noexcept {
+    target_column_ = -1;
+    row_write_ = false;
+  }
+
   // The table column whose values go to files, -1 for none.
   int target_column() const noexcept { return target_column_; }
   // Whether chunks of `column` are wanted for the current row.

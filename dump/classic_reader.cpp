@@ -7,9 +7,11 @@
 
 #include "core/messages.hpp"
 #include "dump/create_table_parser.hpp"
+#include "dump/ddl_writer.hpp"
 #include "dump/row_decoder.hpp"
 #include "dump/row_reader.hpp"
 #include "dump/volume_reader.hpp"
+#include "output/lob_files.hpp"
 #include "output/row_writer.hpp"
 #include "output/value_format.hpp"
 
@@ -80,7 +82,9 @@ void apply_select_list(std::string_view list, const TableDefinition& table, Colu
 class ClassicReader {
  public:
   ClassicReader(GlobalParams& g, ConvOptions& o, ClassicReadResult& r)
-      : g_(g), o_(o), r_(r), rows_(g, in_), writer_(g, o) {}
+      : g_(g), o_(o), r_(r), rows_(g, in_), writer_(g, o) {
+    rows_.set_lob_sink(&lob_);
+  }
 
   int run();
 
@@ -89,6 +93,7 @@ class ClassicReader {
   int find_stream_start();
   int read_statement();
   int skip_stored_text();
+  int read_ddl_text();
   int on_statement();
   int on_partition();
   int on_table();
@@ -112,6 +117,8 @@ class ClassicReader {
   RowValues values_;
   RowWriter writer_;
   ColumnOrder order_;
+  DdlState ddl_;
+  LobFileWriter lob_;
 
   int mode_ = -1;
   std::int64_t header_len_ = 0;
@@ -217,6 +224,21 @@ int ClassicReader::skip_stored_text() {
   }
 }
 
+// In DDL output the stored and constraint texts go to the DDL writer.
+int ClassicReader::read_ddl_text() {
+  for (;;) {
+    int rc = in_.fill();
+    if (rc != 1) {
+      if (rc == 0) ddl_text_end(g_, ddl_);
+      return rc;
+    }
+    std::size_t used = 0;
+    rc = ddl_text(g_, o_, ddl_, {in_.window(), in_.window_size()}, used);
+    in_.consume(used);
+    if (rc != 0) return rc;
+  }
+}
+
 bool ClassicReader::names_selected_table(std::string_view name) const {
   return !sel_name_.empty() && same_name(sel_name_, name) &&
          (sel_owner_.empty() || same_name(sel_owner_, owner_));
@@ -240,6 +262,7 @@ int ClassicReader::on_partition() {
   if (!def_ok_) return 0;
   o_.table = def_;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
+  if (lob_.begin_table(g_, o_, o_.table) != 0) return -1;
   if (converting()) return prepare_table_output(true);
   selected_read_ = true;
   return 0;
@@ -285,6 +308,7 @@ int ClassicReader::on_create_table() {
   table_rows_ = 0;
   table_written_ = 0;
   table_selected_ = false;
+  lob_.clear_table();
 
   list_entry_ = static_cast<std::size_t>(-1);
   if (r_.tables.size() < static_cast<std::size_t>(kMaxListedTables)) {
@@ -328,6 +352,7 @@ int ClassicReader::on_create_table() {
     order_.set_identity(static_cast<int>(o_.table.columns.size()));
     if (is_on(o_.is_select_list) && !o_.select_list.empty())
       apply_select_list(o_.select_list, o_.table, order_);
+    if (lob_.begin_table(g_, o_, o_.table) != 0) return -1;
     if (!converting()) {
       selected_read_ = true;
       return 0;
@@ -343,6 +368,7 @@ int ClassicReader::on_create_table() {
     order_.set_identity(static_cast<int>(o_.table.columns.size()));
     if (is_on(o_.is_select_list) && !o_.select_list.empty())
       apply_select_list(o_.select_list, o_.table, order_);
+    if (lob_.begin_table(g_, o_, o_.table) != 0) return -1;
     return prepare_table_output(!ddl());
   }
   return 0;
@@ -371,6 +397,8 @@ int ClassicReader::hand_over_row(bool& stop) {
     ++table_written_;
     ++r_.rows_written;
   }
+  // The row's large objects come next; the target's chunks go to its file.
+  if (lob_.target_column() >= 0 && lob_.begin_row(g_, o_, values_, !rejected) != 0) return -1;
   if (o_.read_step != 2 && found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
       !ddl() && table_written_ >= o_.max_record)
     stop = true;
@@ -397,7 +425,7 @@ int ClassicReader::on_insert() {
     if (table_selected_) r_.last_row_count = table_rows_;
     bool stop = false;
     if (keep && hand_over_row(stop) != 0) return -1;
-    if (stop) return 1;
+    if (stop) return rows_.finish_row() == 0 ? 1 : -1;
   }
   return 0;
 }
@@ -405,6 +433,7 @@ int ClassicReader::on_insert() {
 int ClassicReader::on_statement() {
   std::string_view s = stmt_;
   int rc = 0;
+  const bool ddl_text_follows = ddl() && converting() && ddl_statement(g_, o_, ddl_, s) == 1;
   if (starts_with(s, "PARTITION \"") || starts_with(s, "SUBPARTITION \"")) {
     rc = on_partition();
   } else if (starts_with(s, "TABLE \"")) {
@@ -419,7 +448,7 @@ int ClassicReader::on_statement() {
              starts_with(s, "CREATE TYPE") || starts_with(s, "CREATE FORMAT")) {
     rc = 0;
   } else if (starts_with(s, "CREATE ") || starts_with(s, "CALTER TABLE")) {
-    rc = skip_stored_text();
+    rc = ddl_text_follows ? read_ddl_text() : skip_stored_text();
     if (rc == 0) return 0;  // the data end inside the text
     if (rc == 1) rc = 0;
   } else if (starts_with(s, "INSERT INTO \"")) {
@@ -436,6 +465,10 @@ int ClassicReader::finish(int rc) {
         !ddl() && !is_on(o_.is_condition)) {
       g_.zulcode = 3103;
     }
+  }
+  if (o_.output_mode == kOutLobFiles && converting()) {
+    if (rc >= 0 && lob_.finish(g_, o_) != 0) rc = -1;
+    if (rc < 0) lob_.end_row(g_);
   }
   // The last table's own file is complete now.
   if (close_table_output(g_, o_) != 0 && rc >= 0) rc = -1;

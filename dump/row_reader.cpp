@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "core/messages.hpp"
+#include "output/lob_files.hpp"
 
 namespace qln {
 
@@ -14,6 +16,18 @@ bool is_accepted_descriptor(std::uint8_t t) noexcept {
       return true;
     default:
       return t >= 114 && t <= 183;
+  }
+}
+
+// Most values are short: a fixed-size copy of a few vector moves beats a
+// general copy of the exact size, as long as both sides have the room.
+inline void copy_value(unsigned char* dst, const unsigned char* src, std::size_t n,
+                       std::size_t src_room, std::size_t dst_room) {
+  constexpr std::size_t kShort = 64;
+  if (n <= kShort && src_room >= kShort && dst_room >= kShort) {
+    std::memcpy(dst, src, kShort);
+  } else {
+    std::memcpy(dst, src, n);
   }
 }
 
@@ -123,7 +137,18 @@ int RowReader::find_first_row(bool structured) {
   return 0;
 }
 
-int RowReader::read_lob_long_body() {
+// One chunk of a large-object entry: to the column file when it is wanted.
+int RowReader::lob_chunk(int column, std::uint16_t length) {
+  if (lob_ == nullptr || !lob_->wants(column)) {
+    QLN_TAKE(in_.skip(length));
+    return 0;
+  }
+  if (chunk_.size() < length) chunk_.resize(65536);
+  if (length > 0) QLN_TAKE(in_.read(chunk_.data(), length));
+  return lob_->write_chunk(g_, column, {chunk_.data(), length});
+}
+
+int RowReader::read_lob_long_body(int column) {
   std::uint32_t total = 0;
   QLN_TAKE(in_.get_u32(total));
   QLN_TAKE(in_.skip(4));
@@ -132,31 +157,37 @@ int RowReader::read_lob_long_body() {
     std::uint16_t chunk = 0;
     QLN_TAKE(in_.get_u16(chunk));
     if (chunk == 0) break;
-    QLN_TAKE(in_.skip(chunk));
+    if (lob_chunk(column, chunk) != 0) return -1;
     got += chunk;
   }
   return 0;
 }
 
-int RowReader::read_lob_entry() {
+int RowReader::read_lob_entry(int column) {
   std::uint16_t len = 0;
   QLN_TAKE(in_.get_u16(len));
-  if (len == 0) return 0;
-  if (len <= 0xFF00) {
-    QLN_TAKE(in_.skip(len));
-    return 0;
-  }
-  return read_lob_long_body();
+  if (len <= 0xFF00) return lob_chunk(column, len);
+  return read_lob_long_body(column);
 }
 
 int RowReader::read_pending_lobs() {
+  std::size_t entry = 0;
+  auto column = [&]() {
+    const std::size_t i = entry++;
+    return i < lob_entry_columns_.size() ? lob_entry_columns_[i] : -1;
+  };
   if (pending_long_first_) {
     pending_long_first_ = false;
-    if (read_lob_long_body() != 0) return -1;
+    if (read_lob_long_body(column()) != 0) return -1;
   }
   for (; pending_lobs_ > 0; --pending_lobs_)
-    if (read_lob_entry() != 0) return -1;
+    if (read_lob_entry(column()) != 0) return -1;
   return 0;
+}
+
+int RowReader::finish_row() {
+  if ((pending_lobs_ > 0 || pending_long_first_) && read_pending_lobs() != 0) return -1;
+  return lob_ != nullptr ? lob_->end_row(g_) : 0;
 }
 
 // A LONG or LONG RAW value in chunks; the row keeps the first bytes only.
@@ -219,12 +250,34 @@ int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
 }
 
 int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
-  if ((pending_lobs_ > 0 || pending_long_first_) && read_pending_lobs() != 0) return -1;
+  if (finish_row() != 0) return -1;
   row.clear();
+  lob_entry_columns_.clear();
   const int n = column_count();
   int lobs_in_row = 0;
   unsigned char* const out = row.data.data();
   for (;;) {
+    // The common case, a short value whose bytes are all in the buffer: the
+    // row buffer keeps the dump's own framing, so field and value are copied
+    // together.
+    if (!first_field_pending_ && row.columns < n) {
+      const unsigned char* w = in_.window();
+      const std::size_t avail = in_.window_size();
+      if (avail >= 2) {
+        const std::size_t len = static_cast<std::size_t>(w[0] | (w[1] << 8));
+        if (len >= 1 && len <= kMaxRowValueLen && avail >= 2 + len && !has_lob_) {
+          if (keep) {
+            if (row.used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+            copy_value(out + row.used, w, 2 + len, avail, kRecBuffSize + 1 - row.used);
+            row.used += 2 + len;
+          }
+          in_.consume(2 + len);
+          ++row.columns;
+          if (direct_ && row.columns == n) return 1;
+          continue;
+        }
+      }
+    }
     std::uint16_t len = 0;
     if (first_field_pending_) {
       len = first_field_;
@@ -240,7 +293,10 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
         pending_lobs_ = lobs_in_row;
         return 1;
       }
-      if (lob_column_[static_cast<std::size_t>(row.columns)]) ++lobs_in_row;
+      if (lob_column_[static_cast<std::size_t>(row.columns)]) {
+        ++lobs_in_row;
+        lob_entry_columns_.push_back(row.columns);
+      }
       if (keep) {
         if (row.used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
         out[row.used] = static_cast<unsigned char>(len & 0xFF);
@@ -282,7 +338,10 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
           pending_lobs_ = lobs_in_row - 1;
           return 1;
         }
-        if (lob_column_[static_cast<std::size_t>(row.columns)]) ++lobs_in_row;
+        if (lob_column_[static_cast<std::size_t>(row.columns)]) {
+          ++lobs_in_row;
+          lob_entry_columns_.push_back(row.columns);
+        }
         if (read_long_form_value(row, keep) != 0) return -1;
         if (direct_ && row.columns == n) return 1;
         continue;

@@ -8,6 +8,8 @@
 
 namespace qln {
 
+class LobFileWriter;
+
 // One row as the classic reader gathers it (`rec_buff`): per column a 16-bit
 // little-endian length and that many bytes; a NULL is the length 0xFFFE alone.
 inline constexpr std::size_t kRecBuffSize = 4194304;
@@ -55,6 +57,12 @@ class RowReader {
   // With `keep` false the values are passed over and only counted.
   int next_row(RowBuffer& row, int raw_length, bool keep = true);
 
+  // Column-file output: the large-object chunks the writer wants go to it.
+  void set_lob_sink(LobFileWriter* sink) noexcept { lob_ = sink; }
+  // Reads the large-object section of the row last returned and completes
+  // the row's column file. 0 or -1.
+  int finish_row();
+
   const std::vector<ColumnDescriptor>& descriptors() const noexcept { return desc_; }
   int column_count() const noexcept { return static_cast<int>(desc_.size()); }
 
@@ -65,8 +73,9 @@ class RowReader {
   int find_first_row(bool structured);
   int read_chunked_long(RowBuffer& row, int raw_length, bool keep);
   int read_long_form_value(RowBuffer& row, bool keep);
-  int read_lob_entry();
-  int read_lob_long_body();
+  int read_lob_entry(int column);
+  int read_lob_long_body(int column);
+  int lob_chunk(int column, std::uint16_t length);
   int read_pending_lobs();
 
   GlobalParams& g_;
@@ -79,6 +88,9 @@ class RowReader {
   std::uint16_t first_field_ = 0;
   int pending_lobs_ = 0;
   bool pending_long_first_ = false;
+  LobFileWriter* lob_ = nullptr;
+  std::vector<int> lob_entry_columns_;  // the column of each large-object entry of the row
+  std::vector<unsigned char> chunk_;
 };
 
 }  // namespace qln

@@ -122,6 +122,9 @@ class ConditionReader {
       : g_(g), a_(a), clause_(clause), statement_(statement), text_(text) {}
 
   int run();
+  // Where the analysis stopped: the end of the text, or the first byte of
+  // the words it left unread.
+  std::size_t stopped_at() const { return stopped_at_; }
 
  private:
   enum Step { kContinue, kStop, kFailed };
@@ -167,6 +170,7 @@ class ConditionReader {
   int pending_ = 0;          // coded word met before any left operand
   int pending_level_ = 0;
   int last_record_ = -1;
+  std::size_t stopped_at_ = 0;
 };
 
 int ConditionReader::read_operand(std::size_t& i, Operand& out) {
@@ -485,8 +489,10 @@ int ConditionReader::run() {
   t_ = tokenize_sql(g_, text_);
   shape_ = std::make_unique<ClauseShape>(t_);
   std::size_t i = 0;
+  stopped_at_ = t_.empty() ? 0 : t_.back().end;
   while (i < t_.size()) {
     const SqlToken& tok = t_[i];
+    const std::size_t at = tok.begin;
     Step step = kContinue;
     if (is_lparen(tok)) {
       const Group kind = shape_->group(i);
@@ -494,7 +500,10 @@ int ConditionReader::run() {
         step = failed(shape_->subquery(i) ? "analyze_condition() is > idx2"
                                           : "analyze_condition() is > idx");
       } else if (kind == Group::kLogical) {
-        if (state_ == 3) return 0;
+        if (state_ == 3) {
+          stopped_at_ = at;
+          return 0;
+        }
         if (state_ != 0 || !trim_blanks_view(left_).empty()) {
           step = failed(kStepDefault);
         } else {
@@ -519,7 +528,10 @@ int ConditionReader::run() {
       step = on_coded(i);
     }
     if (step == kFailed) return -1;
-    if (step == kStop) return 0;
+    if (step == kStop) {
+      stopped_at_ = at;
+      return 0;
+    }
   }
   if (state_ == 2) return store(true) == kFailed ? -1 : 0;
   return state_ == 3 ? 0 : -1;
@@ -656,10 +668,12 @@ int increment_cond_buffer(GlobalParams& g, SqlAnalysis& analysis, int statement,
 }
 
 int analyze_condition(GlobalParams& g, int clause, std::string_view text, SqlAnalysis& analysis,
-                      int statement) {
+                      int statement, std::size_t* stopped_at) {
   try {
     ConditionReader reader(g, analysis, clause, statement, text);
-    return reader.run();
+    const int rc = reader.run();
+    if (stopped_at != nullptr) *stopped_at = reader.stopped_at();
+    return rc;
   } catch (const std::bad_alloc&) {
     return fail(g, 2, "");
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -16,9 +17,12 @@ namespace qln {
 // into Condition records appended to analysis.conditions, their indices to
 // the list `clause` of statement `statement`. 0, or -1: after message 4000
 // for the failures the analyser can name, without a message of its own when
-// the clause is empty or ends in an operator or a connective.
+// the clause is empty or ends in an operator or a connective. A predicate
+// followed by a further operand word ends the clause there; `stopped_at`
+// (when given) receives the byte offset of the first word left unread, the
+// end of the text when every word was taken.
 int analyze_condition(GlobalParams& g, int clause, std::string_view text, SqlAnalysis& analysis,
-                      int statement);
+                      int statement, std::size_t* stopped_at = nullptr);
 
 // Makes sure a record exists at analysis.condition_fill, growing the array by
 // kCondGrowth records up to the condition limit; the record there is fresh.

@@ -870,8 +870,14 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
     if (equals_nocase(end_word, "WHERE")) {
       stmt(a, s).kw_where = end_word;
       std::string where;
+      std::size_t unread = 0;
       if (sql_part_lists(g, &stmt(a, s), text, pos, kPartWhere, where, end_word, kStopWhere) != 0 ||
-          analyze_condition(g, kClauseWhere, where, a, s) != 0) {
+          analyze_condition(g, kClauseWhere, where, a, s, &unread) != 0) {
+        return fail(g, 4000, "sql_select() get where condition");
+      }
+      // Words after the last predicate would otherwise be dropped unseen,
+      // and the rows selected by part of the condition.
+      if (!trim_blanks_view(std::string_view(where).substr(std::min(unread, where.size()))).empty()) {
         return fail(g, 4000, "sql_select() get where condition");
       }
       check_condition(g, config, a, kClauseWhere, s);

@@ -253,12 +253,23 @@ TEST_F(ConditionAnalysis, ShiftJisBytesStayWhole) {
 }
 
 TEST_F(ConditionAnalysis, TwoOperandWordsEndTheClause) {
-  ASSERT_EQ(condition("A = B C"), 0);
+  std::size_t unread = 0;
+  prepare();
+  ASSERT_EQ(analyze_condition(g, kClauseWhere, "A = B C", a, 0, &unread), 0);
   ASSERT_EQ(list().size(), 1u);
   EXPECT_EQ(left(0), "A");
   EXPECT_EQ(right(0), "B");
-  ASSERT_EQ(condition("A = 1 B = 2"), 0);
+  EXPECT_EQ(unread, 6u);
+  prepare();
+  ASSERT_EQ(analyze_condition(g, kClauseWhere, "A = 1 B = 2", a, 0, &unread), 0);
   EXPECT_EQ(list().size(), 1u);
+  EXPECT_EQ(unread, 6u);
+  prepare();
+  ASSERT_EQ(analyze_condition(g, kClauseWhere, "A IN (1) (B = 2)", a, 0, &unread), 0);
+  EXPECT_EQ(unread, 9u);
+  prepare();
+  ASSERT_EQ(analyze_condition(g, kClauseWhere, "A = 1 ", a, 0, &unread), 0);
+  EXPECT_EQ(unread, 5u);
   // PRIOR does not count as an operand of its own.
   ASSERT_EQ(condition("MGR = PRIOR EMPNO", kClauseConnect), 0);
   EXPECT_EQ(right(0, kClauseConnect), "PRIOR EMPNO");

@@ -280,6 +280,10 @@ TEST_F(SelectAnalysis, WhereFailureFailsTheStatement) {
   EXPECT_TRUE(queued("sql_select() get where condition"));
   EXPECT_EQ(where(""), -1);
   EXPECT_TRUE(queued("sql_select() get where condition"));
+  // The analyser stops after A = 1; the run must not go on without B = 2.
+  EXPECT_EQ(where("A = 1 B = 2"), -1);
+  EXPECT_TRUE(queued("sql_select() get where condition"));
+  EXPECT_EQ(where("A = 1 " + std::string(5000, 'X')), -1);
   EXPECT_EQ(where("A NOT BETWEEN 1 AND 2"), -1);
   EXPECT_TRUE(queued("analyze_condition() invalid NOT"));
   EXPECT_TRUE(queued("sql_select() get where condition"));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <vector>
 
 namespace qln::dumpwriter {
 
@@ -21,16 +20,21 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// Splits decimal text into significant digits and the position of the
-// decimal point relative to the first of them (value = 0.digits * 10^point).
+// Splits decimal text into its significant digits (value = 0.digits *
+// 10^point). Digits beyond the first kKeep are dropped: rounding to 20
+// base-100 digits looks at no more than the first 42.
+constexpr std::size_t kKeep = 44;
+
 struct Decimal {
   bool negative = false;
-  std::string digits;
+  std::array<char, kKeep> digits{};
+  std::size_t count = 0;
   long point = 0;
 };
 
 Decimal parse_decimal(std::string_view text) {
   const std::string_view original = text;
+  auto bad = [&original](const char* what) { return EncodeError(std::string(what) + ": '" + std::string(original) + "'"); };
   text = trim(text);
   Decimal d;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -39,43 +43,45 @@ Decimal parse_decimal(std::string_view text) {
   }
   bool seen_point = false;
   bool any_digit = false;
-  long integer_digits = 0;
+  bool significant = false;
+  long before_point = 0;   // digits before the point, from the first significant one
+  long zeros_after = 0;    // zeros between the point and the first significant digit
   std::size_t i = 0;
   for (; i < text.size(); ++i) {
     const char c = text[i];
     if (is_digit(c)) {
       any_digit = true;
-      d.digits.push_back(c);
-      if (!seen_point) ++integer_digits;
+      if (c != '0') significant = true;
+      if (!significant) {
+        if (seen_point) ++zeros_after;
+        continue;
+      }
+      if (!seen_point) ++before_point;
+      if (d.count < kKeep) d.digits[d.count++] = c;
     } else if (c == '.' && !seen_point) {
       seen_point = true;
     } else {
       break;
     }
   }
-  if (!any_digit) throw EncodeError("not a number: '" + std::string(original) + "'");
+  if (!any_digit) throw bad("not a number");
   long exponent = 0;
   if (i < text.size()) {
-    if (text[i] != 'e' && text[i] != 'E') throw EncodeError("not a number: '" + std::string(original) + "'");
-    ++i;
-    std::string_view rest = text.substr(i);
+    if (text[i] != 'e' && text[i] != 'E') throw bad("not a number");
+    std::string_view rest = text.substr(i + 1);
     bool neg_exp = false;
     if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
       neg_exp = rest.front() == '-';
       rest.remove_prefix(1);
     }
-    if (rest.empty() || rest.size() > 6) throw EncodeError("bad exponent: '" + std::string(original) + "'");
+    if (rest.empty() || rest.size() > 6) throw bad("bad exponent");
     for (char c : rest)
-      if (!is_digit(c)) throw EncodeError("bad exponent: '" + std::string(original) + "'");
+      if (!is_digit(c)) throw bad("bad exponent");
     std::from_chars(rest.data(), rest.data() + rest.size(), exponent);
     if (neg_exp) exponent = -exponent;
   }
-  d.point = integer_digits + exponent;
-  std::size_t lead = 0;
-  while (lead < d.digits.size() && d.digits[lead] == '0') ++lead;
-  d.digits.erase(0, lead);
-  d.point -= static_cast<long>(lead);
-  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
+  d.point = (before_point > 0 ? before_point : -zeros_after) + exponent;
   return d;
 }
 
@@ -114,23 +120,19 @@ void expect(std::string_view s, std::size_t& pos, std::string_view accepted) {
 }  // namespace
 
 std::string encode_number(std::string_view decimal) {
-  Decimal d = parse_decimal(decimal);
-  if (d.digits.empty()) return std::string(1, '\x80');
+  const Decimal d = parse_decimal(decimal);
+  if (d.count == 0) return std::string(1, '\x80');
 
-  if (d.point % 2 != 0) {  // align the first digit pair on a base-100 boundary
-    d.digits.insert(d.digits.begin(), '0');
-    d.point += 1;
-  }
-  if (d.digits.size() % 2 != 0) d.digits.push_back('0');
-  long exponent = d.point / 2;
-
-  // Only the first dropped pair matters for rounding half away from zero.
+  // Align the first digit on a base-100 boundary with a leading 0 if needed.
+  const std::size_t lead = d.point % 2 != 0 ? 1 : 0;
+  long exponent = (d.point + static_cast<long>(lead)) / 2;
+  auto digit = [&](std::size_t k) { return k < lead || k - lead >= d.count ? 0 : d.digits[k - lead] - '0'; };
   std::array<int, kMaxPairs + 1> pairs{};
-  std::size_t count = std::min<std::size_t>(d.digits.size() / 2, kMaxPairs + 1);
-  for (std::size_t i = 0; i < count; ++i)
-    pairs[i] = (d.digits[2 * i] - '0') * 10 + (d.digits[2 * i + 1] - '0');
+  std::size_t count = std::min<std::size_t>((d.count + lead + 1) / 2, kMaxPairs + 1);
+  for (std::size_t i = 0; i < count; ++i) pairs[i] = digit(2 * i) * 10 + digit(2 * i + 1);
 
   if (count > static_cast<std::size_t>(kMaxPairs)) {
+    // Half away from zero: only the first dropped pair decides.
     const bool round_up = pairs[kMaxPairs] >= 50;
     count = kMaxPairs;
     if (round_up) {

@@ -78,6 +78,12 @@ enum ColumnKind : int {
 };
 
 // One predicate. A default-constructed record is in its initialised state.
+// Parentheses are not records: `level` and `next_level` carry the depths.
+// By operator: BETWEEN keeps its bounds in left_value / right_value with an
+// empty right_text; IN / EXISTS / ANY / SOME / ALL keep "(list)" or
+// "(SELECT ...)" as right_text; IS [NOT] NULL, a stand-alone NOT (left and
+// right -1) and EXISTS (left -1) have no right or left operand. Operand texts
+// have "(+)" removed (see outer_join) and a lone quoted name unquoted.
 struct Condition {
   std::int32_t reserved = -1;
   std::int32_t level = 0;  // depth at which the left operand starts

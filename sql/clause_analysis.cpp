@@ -1,5 +1,8 @@
 #include "sql/clause_analysis.hpp"
 
+#include <algorithm>
+
+#include "core/multibyte.hpp"
 #include "sql/tokenizer.hpp"
 
 namespace qln {
@@ -76,7 +79,7 @@ bool is_number_word(std::string_view word) noexcept {
   return digit;
 }
 
-bool split_name(std::string_view word, NameParts& out) {
+bool split_name(int charset, std::string_view word, NameParts& out) {
   out.parts.clear();
   std::string part;
   bool quoted_part = false;
@@ -106,8 +109,12 @@ bool split_name(std::string_view word, NameParts& out) {
       default:
         break;
     }
-    part.push_back(c);
-    ++i;
+    // A multibyte character is taken whole: its trail byte may look like "|".
+    const std::size_t len = std::min<std::size_t>(
+        1 + static_cast<std::size_t>(mb_char_length(charset, static_cast<unsigned char>(c))),
+        word.size() - i);
+    part.append(word.substr(i, len));
+    i += len;
   }
   if (part.empty() && !quoted_part) return false;
   out.parts.push_back(std::move(part));

@@ -45,8 +45,9 @@ struct NameParts {
   std::vector<std::string> parts;
 };
 // False when the word is not a name: empty, an operator character, a
-// parenthesis or an unclosed quote in it, or an empty part.
-bool split_name(std::string_view word, NameParts& out);
+// parenthesis or an unclosed quote in it, or an empty part. Multibyte
+// characters of `charset` are kept whole.
+bool split_name(int charset, std::string_view word, NameParts& out);
 
 // Removes the enclosing double quotes of a text that is one quoted name
 // ("A B" -> A B); "T"."C" and other texts stay as they are.

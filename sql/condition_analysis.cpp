@@ -581,9 +581,9 @@ bool is_skipped_keyword(std::string_view w) {
 }
 
 // Table and column of a reference, false when it is not a usable name.
-bool column_parts(std::string_view word, std::string& table, std::string& column) {
+bool column_parts(int charset, std::string_view word, std::string& table, std::string& column) {
   NameParts n;
-  if (!split_name(word, n) || n.parts.size() > 3) return false;
+  if (!split_name(charset, word, n) || n.parts.size() > 3) return false;
   column = n.parts.back();
   table = n.parts.size() >= 2 ? n.parts[n.parts.size() - 2] : std::string();
   if (column.size() > kMaxColumnNameLen || table.size() > kMaxSqlNameLen) return false;
@@ -810,7 +810,7 @@ int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
       // T.* comes as "T." and "*".
       std::string table;
       std::string column;
-      if (column_parts(tok.word.substr(0, tok.word.size() - 1), table, column)) {
+      if (column_parts(g.os_charset, tok.word.substr(0, tok.word.size() - 1), table, column)) {
         const int rc = sink.add(kColumnStar, column, "*", functions_text(calls), index);
         if (rc != 0) return rc;
       }
@@ -879,7 +879,7 @@ int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
     if (after_operand) continue;  // an alias written without AS
     std::string table;
     std::string column;
-    if (!column_parts(tok.word, table, column)) continue;
+    if (!column_parts(g.os_charset, tok.word, table, column)) continue;
     const int kind = column == "*" ? kColumnStar : kColumnReference;
     const int rc = sink.add(kind, table, column, functions_text(calls), index);
     if (rc != 0) return rc;
@@ -912,7 +912,7 @@ int check_between_column(GlobalParams& g, SqlAnalysis& analysis, std::string_vie
     if (j + 1 < t.size() && is_lparen(t[j + 1])) continue;  // a function name
     std::string table;
     std::string column;
-    if (!column_parts(tok.word, table, column)) continue;
+    if (!column_parts(g.os_charset, tok.word, table, column)) continue;
     if (sink.text < 0 && (sink.text = put_fulltext(a, text)) < 0) sink.text = -1;
     std::int32_t index = 0;
     const int rc = sink.add(kColumnBetweenBound, table, column, "", index);

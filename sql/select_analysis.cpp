@@ -96,7 +96,7 @@ int put_list_column(GlobalParams& g, SqlAnalysis& a, std::string_view item, bool
   }
   NameParts n;
   if (words == 1 && is_plain(t[0]) && !is_literal_word(t[0].word) &&
-      !is_number_word(t[0].word) && split_name(t[0].word, n) && n.parts.size() <= 3 &&
+      !is_number_word(t[0].word) && split_name(g.os_charset, t[0].word, n) && n.parts.size() <= 3 &&
       n.parts.back().size() <= kMaxColumnNameLen &&
       (n.parts.size() < 2 || n.parts[n.parts.size() - 2].size() <= kMaxSqlNameLen)) {
     c.column_name = n.parts.back();
@@ -204,7 +204,7 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
     j = 1;
   } else {
     NameParts n;
-    if (!is_plain(t[0]) || is_literal_word(t[0].word) || !split_name(t[0].word, n) ||
+    if (!is_plain(t[0]) || is_literal_word(t[0].word) || !split_name(g.os_charset, t[0].word, n) ||
         n.parts.size() > 2 ||
         std::any_of(n.parts.begin(), n.parts.end(),
                     [](const std::string& p) { return p.size() > kMaxSqlNameLen || p.empty(); })) {

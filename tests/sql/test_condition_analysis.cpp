@@ -250,6 +250,13 @@ TEST_F(ConditionAnalysis, ShiftJisBytesStayWhole) {
   EXPECT_EQ(rec(0).next_logic, kWordOr);
   EXPECT_EQ(rec(1).op, kWordIn);
   EXPECT_EQ(right(1), "(" + lit + ", 'x')");
+
+  std::vector<std::int32_t> cols;
+  bool sub = false;
+  ASSERT_EQ(analyze_expression(g, config, a, "T." + name, cols, sub), 0);
+  ASSERT_EQ(cols.size(), 1u);
+  EXPECT_EQ(col(cols[0]).table_name, "T");
+  EXPECT_EQ(col(cols[0]).column_name, name);
 }
 
 TEST_F(ConditionAnalysis, TwoOperandWordsEndTheClause) {

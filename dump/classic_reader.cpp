@@ -21,6 +21,7 @@ namespace {
 // Statements (and the words before the record stream) may not reach this.
 constexpr std::size_t kWordLimit = 1048576;
 constexpr int kMaxListedTables = 999;
+constexpr std::size_t kMaxListedColumns = 30000;
 
 bool starts_with(std::string_view s, std::string_view p) noexcept {
   return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
@@ -137,6 +138,7 @@ class ClassicReader {
   bool def_ok_ = false;         // def_ holds the current table
   TableDefinition def_;
   bool listed_header_ = false;
+  std::size_t listed_columns_ = 0;
   std::int64_t table_rows_ = 0;
   std::int64_t table_written_ = 0;
   std::size_t list_entry_ = static_cast<std::size_t>(-1);
@@ -315,7 +317,11 @@ int ClassicReader::on_create_table() {
     TableListEntry e;
     e.owner = owner_;
     e.name = name;
-    if (o_.read_step == 3 && def_ok_) e.columns = def_.columns;
+    if (o_.read_step == 3 && def_ok_) {
+      listed_columns_ += def_.columns.size();
+      if (listed_columns_ > kMaxListedColumns) return fail(g_, 2139, "30000");
+      e.columns = def_.columns;
+    }
     r_.tables.push_back(std::move(e));
     list_entry_ = r_.tables.size() - 1;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/messages.hpp"
 #include "output/lob_files.hpp"
@@ -34,6 +35,18 @@ inline void copy_value(unsigned char* dst, const unsigned char* src, std::size_t
 // The data stop before the table's end-of-table mark.
 int RowReader::truncated() { return fail(g_, 3102, ""); }
 int RowReader::corrupt() { return fail(g_, 3102, ""); }
+
+// A length field that is neither a length nor one of the marks.
+int RowReader::bad_length(std::uint16_t len) {
+  if (debug_on(g_)) {
+    char line[96];
+    std::snprintf(line, sizeof line, "[%llx] col_len > VARCHAR_LEN col_len = %lld ",
+                  static_cast<unsigned long long>(in_.offset() - 2), static_cast<long long>(len));
+    debug_log(g_, std::string(line) + std::string(40, '>'));
+    debug_log(g_, "col_len > VARCHAR_LEN " + std::string(40, '<'));
+  }
+  return corrupt();
+}
 
 // Reader results are 1 (bytes delivered), 0 (end of data) or -1 (reported).
 #define QLN_TAKE(expr)                  \
@@ -349,7 +362,7 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
         if (row.columns != 0) return corrupt();
         return 0;
       default:
-        return corrupt();
+        return bad_length(len);
     }
   }
 }

@@ -69,6 +69,7 @@ class RowReader {
  private:
   int truncated();
   int corrupt();
+  int bad_length(std::uint16_t len);
   int read_name_entries(std::uint16_t count);
   int find_first_row(bool structured);
   int read_chunked_long(RowBuffer& row, int raw_length, bool keep);

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
@@ -53,22 +57,39 @@ std::string_view output_name(RowWriter& w, std::string_view name) {
   return w.name;
 }
 
+// Builds the table of bytes that force a CSV field into quotes.
+void prepare_special(RowWriter& w) {
+  if (w.special_for == w.delimiter && w.special[static_cast<unsigned char>('"')]) return;
+  w.special.fill(false);
+  for (char c : {w.delimiter, '"', '\n', '\r'}) w.special[static_cast<unsigned char>(c)] = true;
+  w.special_for = w.delimiter;
+}
+
+// Shift_JIS trail bytes run from 0x40 up, so only a delimiter from there on
+// can hide inside a character.
+bool steps_for_delimiter(const RowWriter& w, int charset) noexcept {
+  return steps_over_multibyte(charset) && static_cast<unsigned char>(w.delimiter) >= 0x40;
+}
+
 // True when a CSV field with this text must be enclosed in double quotes.
-bool needs_csv_quotes(std::string_view s, char delimiter, int charset) noexcept {
-  bool step = steps_over_multibyte(charset);
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == static_cast<unsigned char>(delimiter) || c == '"' || c == '\n' || c == '\r')
-      return true;
-    if (step && c >= 0x80) i += static_cast<std::size_t>(mb_char_length(charset, c));
+bool needs_csv_quotes(const RowWriter& w, std::string_view s, int charset) noexcept {
+  if (steps_for_delimiter(w, charset)) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(s[i]);
+      if (w.special[c]) return true;
+      if (c >= 0x80) i += static_cast<std::size_t>(mb_char_length(charset, c));
+    }
+    return false;
   }
-  return false;
+  bool any = false;
+  for (char c : s) any |= w.special[static_cast<unsigned char>(c)];
+  return any;
 }
 
 // Appends `s` with every `quote` byte doubled (and, for MySQL, every
 // backslash), stepping over multibyte characters.
-void append_doubled(std::string& out, std::string_view s, char quote, bool backslash,
-                    int charset) {
+template <typename Out>
+void append_doubled(Out& out, std::string_view s, char quote, bool backslash, int charset) {
   bool step = steps_over_multibyte(charset);
   for (std::size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
@@ -76,7 +97,7 @@ void append_doubled(std::string& out, std::string_view s, char quote, bool backs
     if (step && u >= 0x80) {
       std::size_t n = 1 + static_cast<std::size_t>(mb_char_length(charset, u));
       n = std::min(n, s.size() - i);
-      out.append(s.data() + i, n);
+      out.append(s.substr(i, n));
       i += n - 1;
       continue;
     }
@@ -85,28 +106,89 @@ void append_doubled(std::string& out, std::string_view s, char quote, bool backs
   }
 }
 
-void append_csv_field(std::string& out, std::string_view s, const ConvOptions& o, char delimiter,
-                      bool trim, int charset) {
-  if (needs_csv_quotes(s, delimiter, charset)) {
-    out.push_back('"');
-    append_doubled(out, s, '"', false, charset);
-    out.push_back('"');
-    return;
+// "..." with the inner double quotes doubled (a double quote never hides in
+// a multibyte character of the output sets).
+void append_csv_quoted(LineBuffer& line, std::string_view s) {
+  char* d = line.reserve(2 * s.size() + 2);
+  *d++ = '"';
+  for (char c : s) {
+    if (c == '"') *d++ = '"';
+    *d++ = c;
   }
-  if (trim) {
-    std::size_t end = s.find_last_not_of(' ');
-    s = end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
-  }
-  if (is_on(o.is_quote)) {
-    out.push_back('"');
-    out.append(s);
-    out.push_back('"');
-  } else {
-    out.append(s);
-  }
+  *d++ = '"';
+  line.commit(d);
 }
 
-void append_digits(std::string& out, long value, int width) {
+void append_csv_field(RowWriter& w, std::string_view s, bool trim, bool quote_all, int charset) {
+  LineBuffer& line = w.line;
+  bool stepping = steps_for_delimiter(w, charset);
+  if (stepping && needs_csv_quotes(w, s, charset)) {
+    append_csv_quoted(line, s);
+    return;
+  }
+  char* p = line.reserve(s.size() + 2);
+  char* d = p;
+  if (quote_all) *d++ = '"';
+  // Copy and look for bytes that need quotes in one pass.
+  const char* src = s.data();
+  const std::size_t n = s.size();
+  std::size_t i = 0;
+  bool special = false;
+#if defined(__SSE2__)
+  const __m128i delim = _mm_set1_epi8(w.delimiter);
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  int mask = 0;
+  for (; i + 16 <= n; i += 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), x);
+    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, delim), _mm_cmpeq_epi8(x, quote)),
+                               _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr)));
+    mask |= _mm_movemask_epi8(hit);
+  }
+  special = mask != 0;
+#endif
+  for (; i < n; ++i) {
+    char c = src[i];
+    d[i] = c;
+    special |= w.special[static_cast<unsigned char>(c)];
+  }
+  if (special && !stepping) {
+    append_csv_quoted(line, s);
+    return;
+  }
+  d += n;
+  if (trim) {
+    while (d > p + (quote_all ? 1 : 0) && d[-1] == ' ') --d;
+  }
+  if (quote_all) *d++ = '"';
+  line.commit(d);
+}
+
+constexpr std::array<char, 200> make_two_digits() {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}
+constexpr std::array<char, 200> kTwoDigits = make_two_digits();
+
+template <typename Out>
+void append_digits(Out& out, long value, int width) {
+  if (value >= 0 && value < 100 && width == 2) {
+    out.append(std::string_view(&kTwoDigits[static_cast<std::size_t>(2 * value)], 2));
+    return;
+  }
+  if (value >= 0 && value < 10000 && width == 4) {
+    char buf[4];
+    std::memcpy(buf, &kTwoDigits[static_cast<std::size_t>(2 * (value / 100))], 2);
+    std::memcpy(buf + 2, &kTwoDigits[static_cast<std::size_t>(2 * (value % 100))], 2);
+    out.append(std::string_view(buf, 4));
+    return;
+  }
   char buf[24];
   int n = 0;
   unsigned long v = static_cast<unsigned long>(value < 0 ? -value : value);
@@ -121,20 +203,24 @@ void append_digits(std::string& out, long value, int width) {
 
 // The first `precision` digits of the nanoseconds (truncated, never rounded
 // into the seconds).
-void append_fraction(std::string& out, long nanosecond, int precision) {
+template <typename Out>
+void append_fraction(Out& out, long nanosecond, int precision) {
   char buf[9];
   long ns = nanosecond;
   for (int i = 8; i >= 0; --i) {
     buf[i] = static_cast<char>('0' + ns % 10);
     ns /= 10;
   }
-  out.append(buf, static_cast<std::size_t>(std::clamp(precision, 0, 9)));
+  out.append(std::string_view(buf, static_cast<std::size_t>(std::clamp(precision, 0, 9))));
 }
 
 // Takes o.date_printf apart into the literal texts around its fields.
 void refresh_date_layout(RowWriter& w) {
-  if (w.compiled_from == w.o.date_printf && !w.date_literals.empty()) return;
+  if (w.compiled_from == w.o.date_printf && w.date_kind == w.o.date_format_kind &&
+      !w.date_literals.empty())
+    return;
   w.compiled_from = w.o.date_printf;
+  w.date_kind = w.o.date_format_kind;
   w.date_literals.assign(1, std::string{});
   const std::string& f = w.o.date_printf;
   for (std::size_t i = 0; i < f.size(); ++i) {
@@ -148,15 +234,70 @@ void refresh_date_layout(RowWriter& w) {
       w.date_literals.back().push_back(f[i]);
     }
   }
+  prepare_special(w);
+  w.date_literals_need_quotes = false;
+  for (const std::string& lit : w.date_literals)
+    w.date_literals_need_quotes |= needs_csv_quotes(w, lit, output_charset(w.o));
+  // The literals with room for the fields, filled in per value.
+  int wanted = w.date_kind == 1 ? 3 : (w.date_kind == 2 ? 5 : 6);
+  w.date_fields = std::clamp(std::min(wanted, static_cast<int>(w.date_literals.size()) - 1), 0, 6);
+  w.date_template.clear();
+  for (int i = 0; i < w.date_fields; ++i) {
+    w.date_template.append(w.date_literals[static_cast<std::size_t>(i)]);
+    w.date_offsets[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(
+        std::min<std::size_t>(w.date_template.size(), 255));
+    w.date_template.append(i == 0 ? "0000" : "00");
+  }
+  w.date_head = w.date_template.size();
+  w.date_template.append(w.date_literals[static_cast<std::size_t>(w.date_fields)]);
+  if (w.date_head > 250) w.date_fields = -1;  // too long for the offsets: slow path
+}
+
+// The common case of a fixed layout and a year of four digits: the template
+// is copied and the digits written into it.
+bool append_date_by_template(RowWriter& w, LineBuffer& line, const SqlValue& v, int precision) {
+  if (w.date_fields < 0 || v.year < 0 || v.year > 9999) return false;
+  bool fraction = v.type == VT_TIMESTAMP && precision > 0 && w.date_fields == 6;
+  const std::string& t = w.date_template;
+  char* p = line.reserve(t.size() + 11);
+  std::memcpy(p, t.data(), w.date_head);
+  const int parts[] = {v.year, v.month, v.day, v.hour, v.minute, v.second};
+  for (int i = 0; i < w.date_fields; ++i) {
+    char* at = p + w.date_offsets[static_cast<std::size_t>(i)];
+    int value = parts[i];
+    if (i == 0) {
+      std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (value / 100))], 2);
+      at += 2;
+      value %= 100;
+    }
+    std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (value % 100))], 2);
+  }
+  p += w.date_head;
+  if (fraction) {
+    *p++ = '.';
+    long ns = v.nanosecond;
+    char buf[9];
+    for (int i = 8; i >= 0; --i) {
+      buf[i] = static_cast<char>('0' + ns % 10);
+      ns /= 10;
+    }
+    int digits = std::clamp(precision, 0, 9);
+    std::memcpy(p, buf, static_cast<std::size_t>(digits));
+    p += digits;
+  }
+  std::memcpy(p, t.data() + w.date_head, t.size() - w.date_head);
+  p += t.size() - w.date_head;
+  line.commit(p);
+  return true;
 }
 
 // The date or timestamp `v` by the compiled date format, a timestamp's
 // fraction right after its seconds.
-int append_formatted_date(RowWriter& w, std::string& out, const SqlValue& v, int precision) {
+template <typename Out>
+int append_formatted_date(RowWriter& w, Out& out, const SqlValue& v, int precision) {
   const ConvOptions& o = w.o;
   bool fraction = v.type == VT_TIMESTAMP && precision > 0;
   if (o.date_format_kind >= 1 && o.date_format_kind <= 3) {
-    refresh_date_layout(w);
     const long parts[] = {v.year, v.month, v.day, v.hour, v.minute, v.second};
     int wanted = o.date_format_kind == 1 ? 3 : (o.date_format_kind == 2 ? 5 : 6);
     int fields = std::min(wanted, static_cast<int>(w.date_literals.size()) - 1);
@@ -209,7 +350,8 @@ bool plain_identifier(std::string_view s) noexcept {
 }
 
 // Names Oracle needed quotes for (lower case, blanks, ...) keep them.
-void append_identifier(std::string& out, std::string_view name, std::int32_t dbms, int charset) {
+template <typename Out>
+void append_identifier(Out& out, std::string_view name, std::int32_t dbms, int charset) {
   if (plain_identifier(name)) {
     out.append(name);
     return;
@@ -327,7 +469,13 @@ void ColumnOrder::set_identity(int n) {
 
 int flush_line(RowWriter& w) {
   if (w.line.empty()) return 0;
-  if (std::fwrite(w.line.data(), 1, w.line.size(), w.g.out_stream) != w.line.size()) {
+#if defined(__GLIBC__)
+  // One thread writes the output; the stream lock is pure cost.
+  std::size_t written = fwrite_unlocked(w.line.data.data(), 1, w.line.size, w.g.out_stream);
+#else
+  std::size_t written = std::fwrite(w.line.data.data(), 1, w.line.size, w.g.out_stream);
+#endif
+  if (written != w.line.size) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
                                                                            : w.o.out_file;
     return fail(w.g, 3133, name);
@@ -391,54 +539,56 @@ int write_header(RowWriter& w, const TableDefinition& table, const ColumnOrder& 
   const ConvOptions& o = w.o;
   if (!is_on(o.is_header) || o.row_format == 2 || o.output_mode == kOutLobFiles) return 0;
   int charset = output_charset(o);
-  w.line.clear();
+  prepare_special(w);
+  LineBuffer& line = w.line;
+  line.clear();
   if (o.row_format == 0 && !order.width.empty()) {
     std::string rule;
     for (int k = 0; k < order.count(); ++k) {
       const ColumnDef* c = column_at(table, order.index[static_cast<std::size_t>(k)]);
       if (c == nullptr) continue;
-      std::size_t width = static_cast<std::size_t>(k) < order.width.size()
-                              ? static_cast<std::size_t>(std::max(order.width[static_cast<std::size_t>(k)], 0))
-                              : c->name.size();
-      if (!w.line.empty()) {
-        w.line.push_back(' ');
+      std::size_t width =
+          static_cast<std::size_t>(k) < order.width.size()
+              ? static_cast<std::size_t>(std::max(order.width[static_cast<std::size_t>(k)], 0))
+              : c->name.size();
+      if (!line.empty()) {
+        line.push_back(' ');
         rule.push_back(' ');
       }
       std::string_view name = output_name(w, c->name);
       name = name.substr(0, cut_at_char_boundary(charset, name, width));
-      w.line.append(name);
-      w.line.append(width - name.size(), ' ');
+      line.append(name);
+      for (std::size_t i = name.size(); i < width; ++i) line.push_back(' ');
       rule.append(width, '-');
     }
-    std::size_t end = w.line.find_last_not_of(' ');
-    w.line.resize(end == std::string::npos ? 0 : end + 1);
-    w.line.push_back('\n');
-    w.line.append(rule);
-    w.line.push_back('\n');
+    while (!line.empty() && line.data[line.size - 1] == ' ') --line.size;
+    line.push_back('\n');
+    line.append(rule);
+    line.push_back('\n');
     return flush_line(w);
   }
   bool first = true;
   for (std::int32_t idx : order.index) {
     const ColumnDef* c = column_at(table, idx);
     if (c == nullptr) continue;
-    if (!first) w.line.push_back(w.delimiter);
+    if (!first) line.push_back(w.delimiter);
     first = false;
     std::string_view name = output_name(w, c->name);
     // A first field "ID" makes spreadsheets take the file for another format.
     bool id_name = name == "ID" || name.starts_with("ID_");
-    if (id_name && !needs_csv_quotes(name, w.delimiter, charset)) {
-      w.line.push_back('"');
-      w.line.append(name);
-      w.line.push_back('"');
-    } else if (needs_csv_quotes(name, w.delimiter, charset)) {
-      w.line.push_back('"');
-      append_doubled(w.line, name, '"', false, charset);
-      w.line.push_back('"');
+    if (needs_csv_quotes(w, name, charset)) {
+      line.push_back('"');
+      append_doubled(line, name, '"', false, charset);
+      line.push_back('"');
+    } else if (id_name) {
+      line.push_back('"');
+      line.append(name);
+      line.push_back('"');
     } else {
-      w.line.append(name);
+      line.append(name);
     }
   }
-  w.line.push_back('\n');
+  line.push_back('\n');
   return flush_line(w);
 }
 
@@ -447,37 +597,63 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   const ConvOptions& o = w.o;
   int charset = output_charset(o);
   bool trim = is_on(o.is_trim);
-  std::string& line = w.line;
+  bool quote_all = is_on(o.is_quote);
+  prepare_special(w);
+  if (o.date_format_kind >= 1 && o.date_format_kind <= 3) refresh_date_layout(w);
+  LineBuffer& line = w.line;
   line.clear();
+  const std::size_t columns = table.columns.size();
   for (std::int32_t idx : order.index) {
     if (idx < 0) continue;
-    const SqlValue* v = value_at(row, idx);
-    if (v != nullptr) {
-      switch (v->type) {
+    if (idx < row.count) {
+      const SqlValue& v = row[idx];
+      switch (v.type) {
         case VT_TEXT:
         case VT_BYTES:
-          append_csv_field(line, v->view(), o, w.delimiter, trim, charset);
+          append_csv_field(w, v.view(), trim, quote_all, charset);
           break;
         case VT_NUMBER: {
-          const ColumnDef* c = column_at(table, idx);
-          if (v->number.is_negative()) line.push_back('-');
-          append_number_text(line, *v, c != nullptr ? c->scale : 0, false);
+          int scale = static_cast<std::size_t>(idx) < columns
+                          ? table.columns[static_cast<std::size_t>(idx)].scale
+                          : 0;
+          std::string_view t = v.view();
+          char* p = line.reserve(number_text_bound(t, scale) + 1);
+          if (!t.empty() && t[0] == '-') {
+            *p++ = '-';
+            t.remove_prefix(1);
+          }
+          if (scale <= 0 && t.size() <= 40) {
+            // No padding: the canonical text is the output, "0.5" as ".5".
+            if (t.size() > 1 && t[0] == '0' && t[1] == '.') t.remove_prefix(1);
+            for (char c : t) *p++ = c;
+            line.commit(p);
+          } else {
+            line.commit(write_number_text(p, t, scale, false));
+          }
           break;
         }
         case VT_SYSDATE:
         case VT_DATE:
         case VT_TIMESTAMP: {
           const ColumnDef* c = column_at(table, idx);
-          int precision = c != nullptr ? timestamp_precision(*c) : 6;
+          int precision =
+              v.type == VT_TIMESTAMP ? (c != nullptr ? timestamp_precision(*c) : 6) : 0;
+          bool kind_fixed = o.date_format_kind >= 1 && o.date_format_kind <= 3;
+          if (kind_fixed && !w.date_literals_need_quotes) {
+            if (quote_all) line.push_back('"');
+            if (!append_date_by_template(w, line, v, precision) &&
+                append_formatted_date(w, line, v, precision) != 0)
+              return -1;
+            if (quote_all) line.push_back('"');
+            break;
+          }
+          // A date format may carry the delimiter or a quote itself.
           std::string& text = w.name;
           text.clear();
-          if (append_formatted_date(w, text, *v, precision) != 0) return -1;
-          // A date format may carry the delimiter or a quote itself.
-          if (needs_csv_quotes(text, w.delimiter, charset)) {
-            line.push_back('"');
-            append_doubled(line, text, '"', false, charset);
-            line.push_back('"');
-          } else if (is_on(o.is_quote)) {
+          if (append_formatted_date(w, text, v, precision) != 0) return -1;
+          if (needs_csv_quotes(w, text, charset)) {
+            append_csv_quoted(line, text);
+          } else if (quote_all) {
             line.push_back('"');
             line.append(text);
             line.push_back('"');
@@ -492,9 +668,9 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
     }
     line.push_back(w.delimiter);
   }
-  if (!line.empty()) line.pop_back();
+  if (!line.empty()) --line.size;
   line.push_back('\n');
-  if (line.size() >= kMaxCsvLine) {
+  if (line.size >= kMaxCsvLine) {
     line.clear();
     return fail(w.g, 3129, "4194304");
   }
@@ -506,7 +682,7 @@ int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrd
   const ConvOptions& o = w.o;
   int charset = output_charset(o);
   std::int32_t dbms = o.dbms_type;
-  std::string& line = w.line;
+  LineBuffer& line = w.line;
   std::string& values = w.work;
   line.clear();
   values.clear();
@@ -535,13 +711,13 @@ int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrd
         break;
       }
       case VT_NUMBER:
-        if (v->number.is_negative()) values.push_back('-');
+        if (!v->text.empty() && v->text[0] == '-') values.push_back('-');
         append_number_text(values, *v, c->scale, true);
         break;
       case VT_SYSDATE:
       case VT_DATE:
       case VT_TIMESTAMP:
-        append_insert_date(values, *v, timestamp_precision(*c), dbms);
+        append_insert_date(values, *v, v->type == VT_TIMESTAMP ? timestamp_precision(*c) : 0, dbms);
         break;
       default:
         values.append("NULL");

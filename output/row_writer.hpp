@@ -1,5 +1,8 @@
 #pragma once
+#include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +31,33 @@ struct ColumnOrder {
   int count() const noexcept { return static_cast<int>(index.size()); }
 };
 
+// The bytes of the line being built. Writers reserve room for the worst case
+// of a value and then write through a plain pointer, so the per-byte work is
+// a copy and no size check.
+struct LineBuffer {
+  std::vector<char> data;
+  std::size_t size = 0;
+
+  void clear() noexcept { size = 0; }
+  bool empty() const noexcept { return size == 0; }
+  std::string_view view() const noexcept { return {data.data(), size}; }
+  // Room for `extra` more bytes at the end; returns where they start.
+  char* reserve(std::size_t extra) {
+    if (size + extra > data.size()) data.resize(std::max(size + extra, 2 * data.size()));
+    return data.data() + size;
+  }
+  void commit(const char* end) noexcept { size = static_cast<std::size_t>(end - data.data()); }
+  void append(std::string_view s) {
+    char* p = reserve(s.size());
+    if (!s.empty()) std::memcpy(p, s.data(), s.size());
+    size += s.size();
+  }
+  void push_back(char c) {
+    *reserve(1) = c;
+    ++size;
+  }
+};
+
 // The writers' state for one run: the records they read and the buffers they
 // build lines in, kept from row to row so that writing a row allocates
 // nothing once the buffers have grown.
@@ -38,13 +68,21 @@ struct RowWriter {
   ConvOptions& o;
   char delimiter;
 
-  std::string line;  // the line being built
+  LineBuffer line;   // the line being built
   std::string work;  // scratch for one value
   std::string name;  // scratch for one column or table name
   CharsetConverter converter;  // names to the output character set
   // o.date_printf taken apart once (refreshed when it changes).
   std::string compiled_from;
   std::vector<std::string> date_literals;  // text before each field, then the tail
+  bool date_literals_need_quotes = false;
+  int date_kind = 0;                 // the kind the layout was built for
+  std::string date_template;         // literals with zeros where the fields go
+  std::array<std::uint8_t, 6> date_offsets{};
+  int date_fields = 0;
+  std::size_t date_head = 0;         // template bytes up to the last field's end
+  std::array<bool, 256> special{};  // bytes that make a CSV field need quotes
+  char special_for = 0;             // the delimiter `special` was built for
 };
 
 // Opens the own output file of `table_name` when the run needs one (CSV batch

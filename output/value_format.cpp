@@ -27,9 +27,15 @@ bool needs_conversion(int from, int to, std::span<const std::uint8_t> bytes) noe
   return from == kCharsetUtf16 || !is_ascii(bytes);
 }
 
+// Replaces the text of a value just taken from RowValues::next() (empty).
+void set_text(SqlValue& v, const char* data, std::size_t n) {
+  v.text.append(data, n);
+  v.length = static_cast<std::int32_t>(n);
+}
+
 void store_converted(RowValues& row, SqlValue& v, int from, int to,
                      std::span<const std::uint8_t> bytes) {
-  v.text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  set_text(v, reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (needs_conversion(from, to, bytes)) convert_charset(row.converter, from, to, v.text);
   v.length = static_cast<std::int32_t>(v.text.size());
 }
@@ -56,75 +62,142 @@ void decode_char(RowValues& row, SqlValue& v, int from, int to, std::int32_t dec
   v.type = VT_TEXT;
 }
 
-// The canonical text of a number as the typed values keep it ("-12.5", "0.5").
-void set_number_text(SqlValue& v) {
-  v.text.clear();
-  const Decimal& d = v.number;
-  if (d.is_negative()) v.text.push_back('-');
-  if (d.is_zero()) {
-    v.text.push_back('0');
+constexpr std::array<char, 200> make_two_digits() {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}
+constexpr std::array<char, 200> kTwoDigits = make_two_digits();
+
+char* put_two(char* p, int value) noexcept {
+  if (value < 0 || value > 99) value = ((value % 100) + 100) % 100;
+  std::memcpy(p, &kTwoDigits[static_cast<std::size_t>(2 * value)], 2);
+  return p + 2;
+}
+
+// The digits of a stored NUMBER, normalised: no leading or trailing zeros;
+// value = sign * digits * 10^exponent. False for bytes no NUMBER has.
+struct NumberDigits {
+  bool negative = false;
+  bool zero = false;
+  std::array<char, 128> digits;  // only the first `count` bytes are set
+  std::size_t count = 0;
+  std::int64_t exponent = 0;
+};
+
+bool split_oracle_number(std::span<const std::uint8_t> bytes, NumberDigits& out) noexcept {
+  if (bytes.empty()) return false;
+  std::uint8_t head = bytes[0];
+  out.count = 0;
+  out.exponent = 0;
+  // A lone 0x80 is zero; with digits it is the smallest exponent (1E-130).
+  if (head == 0x80 && bytes.size() == 1) {
+    out.negative = false;
+    out.zero = true;
+    return true;
+  }
+  out.zero = false;
+  out.negative = head < 0x80;
+  std::size_t pairs = 0;
+  for (std::size_t i = 1; i < bytes.size(); ++i) {
+    std::uint8_t b = bytes[i];
+    if (out.negative && b == 102) break;
+    int pair = out.negative ? 101 - b : b - 1;
+    if (pair < 0 || pair > 99 || 2 * pairs + 2 > out.digits.size()) return false;
+    std::memcpy(&out.digits[2 * pairs], &kTwoDigits[static_cast<std::size_t>(2 * pair)], 2);
+    ++pairs;
+  }
+  if (pairs == 0) return false;
+  std::int64_t exponent100 =
+      out.negative ? 0x3E - static_cast<int>(head) : static_cast<int>(head) - 0xC1;
+  std::size_t first = 0;
+  std::size_t last = 2 * pairs;
+  while (first < last && out.digits[first] == '0') ++first;
+  if (first == last) {
+    out.zero = true;
+    return true;
+  }
+  std::int64_t exponent = 2 * (exponent100 - static_cast<std::int64_t>(pairs) + 1);
+  while (out.digits[last - 1] == '0') {
+    --last;
+    ++exponent;
+  }
+  if (first > 0) std::memmove(out.digits.data(), out.digits.data() + first, last - first);
+  out.count = last - first;
+  out.exponent = exponent;
+  return true;
+}
+
+// The canonical text of a number as the typed values keep it ("-12.5",
+// "0.5", "0"), the same text Decimal::to_text gives.
+void set_number_text(SqlValue& v, const NumberDigits& n) {
+  // Oracle's exponents keep this within 20 + 130 + 4 bytes; a larger one
+  // could only come from a damaged value and has been refused.
+  char buf[320];
+  char* p = buf;
+  if (n.negative && !n.zero) *p++ = '-';
+  if (n.zero) {
+    *p++ = '0';
   } else {
-    const std::string& digits = d.digits();
-    std::int64_t n = static_cast<std::int64_t>(digits.size());
-    std::int64_t e = d.exponent();
-    std::int64_t int_len = n + e;
-    if (e >= 0) {
-      v.text.append(digits);
-      v.text.append(static_cast<std::size_t>(e), '0');
+    std::int64_t len = static_cast<std::int64_t>(n.count);
+    std::int64_t int_len = len + n.exponent;
+    if (n.exponent >= 0) {
+      std::memcpy(p, n.digits.data(), n.count);
+      p += n.count;
+      std::memset(p, '0', static_cast<std::size_t>(n.exponent));
+      p += n.exponent;
     } else if (int_len > 0) {
-      v.text.append(digits, 0, static_cast<std::size_t>(int_len));
-      v.text.push_back('.');
-      v.text.append(digits, static_cast<std::size_t>(int_len));
+      std::memcpy(p, n.digits.data(), static_cast<std::size_t>(int_len));
+      p += int_len;
+      *p++ = '.';
+      std::memcpy(p, n.digits.data() + int_len, static_cast<std::size_t>(-n.exponent));
+      p += -n.exponent;
     } else {
-      v.text.append("0.");
-      v.text.append(static_cast<std::size_t>(-int_len), '0');
-      v.text.append(digits);
+      *p++ = '0';
+      *p++ = '.';
+      std::memset(p, '0', static_cast<std::size_t>(-int_len));
+      p += -int_len;
+      std::memcpy(p, n.digits.data(), n.count);
+      p += n.count;
     }
   }
-  v.length = static_cast<std::int32_t>(v.text.size());
-}
-
-void append_two(std::string& out, int value) {
-  out.push_back(static_cast<char>('0' + (value / 10) % 10));
-  out.push_back(static_cast<char>('0' + value % 10));
-}
-
-// "%04d"-style year as the typed values print it.
-void append_year_printf(std::string& out, int year) {
-  char buf[16];
-  int n = std::snprintf(buf, sizeof buf, "%04d", year);
-  out.append(buf, static_cast<std::size_t>(std::max(n, 0)));
+  set_text(v, buf, static_cast<std::size_t>(p - buf));
 }
 
 void set_date_text(SqlValue& v, bool with_fraction) {
-  v.text.clear();
+  char buf[48];
+  char* p = buf;
   if (v.year >= 0 && v.year <= 9999) {
-    append_two(v.text, v.year / 100);
-    append_two(v.text, v.year % 100);
+    p = put_two(p, v.year / 100);
+    p = put_two(p, v.year % 100);
   } else {
-    append_year_printf(v.text, v.year);
+    // "%04d" of a year before Christ, as the typed values print it.
+    int n = std::snprintf(p, 16, "%04d", v.year);
+    p += std::clamp(n, 0, 15);
   }
-  v.text.push_back('/');
-  append_two(v.text, v.month);
-  v.text.push_back('/');
-  append_two(v.text, v.day);
-  v.text.push_back(' ');
-  append_two(v.text, v.hour);
-  v.text.push_back(':');
-  append_two(v.text, v.minute);
-  v.text.push_back(':');
-  append_two(v.text, v.second);
+  *p++ = '/';
+  p = put_two(p, v.month);
+  *p++ = '/';
+  p = put_two(p, v.day);
+  *p++ = ' ';
+  p = put_two(p, v.hour);
+  *p++ = ':';
+  p = put_two(p, v.minute);
+  *p++ = ':';
+  p = put_two(p, v.second);
   if (with_fraction) {
-    v.text.push_back('.');
-    char buf[10];
+    *p++ = '.';
     long ns = v.nanosecond;
     for (int i = 8; i >= 0; --i) {
-      buf[i] = static_cast<char>('0' + ns % 10);
+      p[i] = static_cast<char>('0' + ns % 10);
       ns /= 10;
     }
-    v.text.append(buf, 9);
+    p += 9;
   }
-  v.length = static_cast<std::int32_t>(v.text.size());
+  set_text(v, buf, static_cast<std::size_t>(p - buf));
 }
 
 void set_date_value(SqlValue& v, std::int32_t type, const OracleDateTime& t) {
@@ -192,13 +265,6 @@ int bad_value(GlobalParams& g) { return fail(g, 3102); }
 
 }  // namespace
 
-SqlValue& RowValues::next() {
-  if (static_cast<std::size_t>(count) == values.size()) values.emplace_back();
-  SqlValue& v = values[static_cast<std::size_t>(count++)];
-  value_clear(v);
-  return v;
-}
-
 void RowValues::add_text(std::string_view text) {
   SqlValue& v = next();
   v.type = VT_TEXT;
@@ -232,29 +298,23 @@ void add_placeholder(RowValues& row, std::int32_t type, int position) {
 }
 
 bool decode_oracle_number(std::span<const std::uint8_t> bytes, Decimal& out) {
-  if (bytes.empty()) return false;
-  std::uint8_t head = bytes[0];
-  // A lone 0x80 is zero; with digits it is the smallest exponent (1E-130).
-  if (head == 0x80 && bytes.size() == 1) {
+  NumberDigits n;
+  if (!split_oracle_number(bytes, n)) return false;
+  if (n.zero) {
     out = Decimal{};
     return true;
   }
-  // At most 20 base-100 digits follow the exponent byte (21 with the
-  // terminator of a negative value); room for a few more costs nothing.
-  std::array<std::uint8_t, 64> pairs{};
-  std::size_t count = 0;
-  bool negative = head < 0x80;
-  for (std::size_t i = 1; i < bytes.size(); ++i) {
-    std::uint8_t b = bytes[i];
-    if (negative && b == 102) break;
-    int pair = negative ? 101 - b : b - 1;
-    if (pair < 0 || pair > 99 || count == pairs.size()) return false;
-    pairs[count++] = static_cast<std::uint8_t>(pair);
-  }
-  if (count == 0) return false;
-  std::int64_t exponent100 = negative ? 0x3E - static_cast<int>(head) : static_cast<int>(head) - 0xC1;
-  return Decimal::from_base100(negative, std::span<const std::uint8_t>(pairs.data(), count),
-                               exponent100, out);
+  return Decimal::from_parts(n.negative, std::string_view(n.digits.data(), n.count), n.exponent,
+                             out);
+}
+
+bool exact_numbers_needed(const ConvOptions& o) noexcept {
+  return is_on(o.is_condition) || !o.query.empty();
+}
+
+int ensure_exact_number(SqlValue& v) {
+  if (v.type != VT_NUMBER) return 0;
+  return Decimal::parse(v.view(), v.number) ? 0 : -1;
 }
 
 bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out) {
@@ -270,6 +330,12 @@ bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out
   out.minute = bytes[5] - 1;
   out.second = bytes[6] - 1;
   out.nanosecond = 0;
+  // Oracle checks every component when it stores a date; anything else is
+  // damage, not a date to write.
+  if (out.month < 1 || out.month > 12 || out.day < 1 || out.day > 31 || out.hour < 0 ||
+      out.hour > 23 || out.minute < 0 || out.minute > 59 || out.second < 0 || out.second > 59 ||
+      bytes[0] < 53 || bytes[0] > 199 || bytes[1] < 1 || bytes[1] > 199)
+    return false;
   if (bytes.size() >= 11) {
     std::uint32_t ns = (static_cast<std::uint32_t>(bytes[7]) << 24) |
                        (static_cast<std::uint32_t>(bytes[8]) << 16) |
@@ -308,13 +374,22 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
         row.add_null();
         return 0;
       }
+      NumberDigits n;
+      if (!split_oracle_number(bytes, n)) return bad_value(g);
       SqlValue& v = row.next();
-      if (!decode_oracle_number(bytes, v.number)) {
-        row.count--;
-        return bad_value(g);
-      }
       v.type = VT_NUMBER;
-      set_number_text(v);
+      set_number_text(v, n);
+      // The exact value costs more than the rest of the row; only a
+      // condition reads it.
+      if (exact_numbers_needed(o)) {
+        if (n.zero) {
+          v.number = Decimal{};
+        } else if (!Decimal::from_parts(n.negative, std::string_view(n.digits.data(), n.count),
+                                        n.exponent, v.number)) {
+          row.count--;
+          return bad_value(g);
+        }
+      }
       return 0;
     }
     case kColDate:
@@ -411,50 +486,59 @@ int compile_date_format(GlobalParams& g, ConvOptions& o) {
   return 0;
 }
 
-void append_number_text(std::string& out, const SqlValue& v, int scale, bool insert_style) {
-  const Decimal& d = v.number;
-  std::size_t start = out.size();
+std::size_t number_text_bound(std::string_view text, int scale) noexcept {
+  return text.size() + static_cast<std::size_t>(scale > 0 ? scale : 0) + 2;
+}
+
+char* write_number_text(char* out, std::string_view text, int scale, bool insert_style) noexcept {
+  // Numbers are short: plain loops beat library calls here.
   std::size_t pad = scale > 0 ? static_cast<std::size_t>(scale) : 0;
-  if (d.is_zero()) {
-    out.push_back('0');
-    if (pad > 0) {
-      out.push_back('.');
-      out.append(pad, '0');
-    }
-  } else {
-    const std::string& digits = d.digits();
-    std::int64_t n = static_cast<std::int64_t>(digits.size());
-    std::int64_t e = d.exponent();
-    std::int64_t int_len = n + e;
-    std::size_t frac_len = 0;
-    if (e >= 0) {
-      out.append(digits);
-      out.append(static_cast<std::size_t>(e), '0');
-      if (pad > 0) out.push_back('.');
-    } else if (int_len > 0) {
-      out.append(digits, 0, static_cast<std::size_t>(int_len));
-      out.push_back('.');
-      out.append(digits, static_cast<std::size_t>(int_len));
-      frac_len = static_cast<std::size_t>(-e);
+  const char* s = text.data();
+  std::size_t n = text.size();
+  std::size_t i = 0;
+  if (n > 0 && (s[0] == '-' || s[0] == '+')) i = 1;
+  std::size_t int_start = i;
+  while (i < n && s[i] != '.') ++i;
+  std::size_t int_end = i;
+  bool has_frac = i + 1 < n;
+  char* p = out;
+  bool zero_int = int_end == int_start || (int_end == int_start + 1 && s[int_start] == '0');
+  // A value below one starts with the point: ".5".
+  if (!(has_frac && zero_int)) {
+    if (int_end == int_start) {
+      *p++ = '0';
     } else {
-      out.push_back('.');
-      out.append(static_cast<std::size_t>(-int_len), '0');
-      out.append(digits);
-      frac_len = static_cast<std::size_t>(-e);
-    }
-    if (frac_len < pad) out.append(pad - frac_len, '0');
-  }
-  if (insert_style) {
-    // Leading zero of a zero with a scale, and trailing zeros after the
-    // point down to one digit: "0.00" -> ".0", "5.00" -> "5.0".
-    std::size_t point = out.find('.', start);
-    if (point != std::string::npos) {
-      std::size_t keep = out.find_last_not_of('0');
-      if (keep == point) keep = point + 1;
-      out.resize(keep + 1);
-      if (point == start + 1 && out[start] == '0') out.erase(start, 1);
+      for (std::size_t k = int_start; k < int_end; ++k) *p++ = s[k];
     }
   }
+  std::size_t frac_len = 0;
+  if (has_frac) {
+    *p++ = '.';
+    for (std::size_t k = int_end + 1; k < n; ++k) *p++ = s[k];
+    frac_len = n - int_end - 1;
+  } else if (pad > 0) {
+    *p++ = '.';
+  }
+  for (; frac_len < pad; ++frac_len) *p++ = '0';
+  if (insert_style && (has_frac || pad > 0)) {
+    // Trailing zeros after the point down to one digit ("5.00" -> "5.0"),
+    // and the leading zero of a zero with a scale ("0.00" -> ".0").
+    char* dot = out;
+    while (*dot != '.') ++dot;
+    while (p > dot + 2 && p[-1] == '0') --p;
+    if (dot == out + 1 && out[0] == '0') {
+      for (char* q = out; q + 1 < p; ++q) *q = q[1];
+      --p;
+    }
+  }
+  return p;
+}
+
+void append_number_text(std::string& out, const SqlValue& v, int scale, bool insert_style) {
+  std::size_t at = out.size();
+  out.resize(at + number_text_bound(v.view(), scale));
+  char* end = write_number_text(out.data() + at, v.view(), scale, insert_style);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 int timestamp_precision(const ColumnDef& column) {

@@ -29,7 +29,14 @@ struct RowValues {
   SqlValue& operator[](int i) noexcept { return values[static_cast<std::size_t>(i)]; }
 
   // The next entry, emptied to VT_NULL; its buffer is reused.
-  SqlValue& next();
+  SqlValue& next() {
+    if (static_cast<std::size_t>(count) == values.size()) values.emplace_back();
+    SqlValue& v = values[static_cast<std::size_t>(count++)];
+    v.type = VT_NULL;
+    v.text.clear();
+    v.length = 0;
+    return v;
+  }
   void add_null() { next(); }
   // A VT_TEXT entry such as a placeholder; no character-set conversion.
   void add_text(std::string_view text);
@@ -65,12 +72,24 @@ struct OracleDateTime {
 };
 bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out);
 
-// Number text for output: the magnitude of `v` (no sign) with every stored
-// digit, a value below 1 starting with the point (".5"), the fraction padded
-// with zeros to `scale` digits (an integer gets "." and `scale` zeros), never
-// rounded. With `insert_style`, trailing zeros after the point are removed
-// down to one digit ("5.00" -> "5.0"). The caller writes the "-".
+// Number text for output, from the canonical text of a VT_NUMBER value
+// ("-12.5"): the magnitude (no sign) with every stored digit, a value below 1
+// starting with the point (".5"), the fraction padded with zeros to `scale`
+// digits (an integer gets "." and `scale` zeros), never rounded. With
+// `insert_style`, trailing zeros after the point are removed down to one
+// digit ("5.00" -> "5.0"). The caller writes the "-" (the text starts with
+// it for a negative value).
 void append_number_text(std::string& out, const SqlValue& v, int scale, bool insert_style);
+// The same into a buffer of at least number_text_bound() bytes; returns the end.
+std::size_t number_text_bound(std::string_view text, int scale) noexcept;
+char* write_number_text(char* out, std::string_view text, int scale, bool insert_style) noexcept;
+
+// Whether decode_value fills the exact Decimal of numbers (SqlValue::number):
+// only when a condition may read it (per-table conditions or a QUERY). The
+// text of a number is always exact; ensure_exact_number() fills the Decimal
+// from it for a caller that needs the value otherwise. -1 for a bad text.
+bool exact_numbers_needed(const ConvOptions& o) noexcept;
+int ensure_exact_number(SqlValue& v);
 
 // Fractional digits a TIMESTAMP column is written with: its declared
 // precision, 6 when none is declared.

@@ -43,7 +43,7 @@ class ValueFormat : public ::testing::Test {
   std::string number_text(const Bytes& bytes, int scale = 0, bool insert = false) {
     const SqlValue& v = decode(column(kColNumber, 0, scale), bytes);
     std::string out;
-    if (v.number.is_negative()) out.push_back('-');
+    if (v.text[0] == '-') out.push_back('-');
     append_number_text(out, v, scale, insert);
     return out;
   }
@@ -61,17 +61,41 @@ TEST_F(ValueFormat, NumberEncodingsFromTheExamples) {
   const SqlValue& zero = decode(column(kColNumber), {0x80});
   EXPECT_EQ(zero.type, VT_NUMBER);
   EXPECT_EQ(zero.text, "0");
-  EXPECT_EQ(zero.sign(), 1);
+  EXPECT_EQ(zero.text, "0");
   EXPECT_EQ(decode(column(kColNumber), {0xC2, 0x02}).text, "100");
   // Two digit pairs missing at the low end.
   EXPECT_EQ(decode(column(kColNumber), {0xC4, 0x02}).text, "1000000");
   EXPECT_EQ(decode(column(kColNumber), {0xC1, 0x0C, 0x23}).text, "11.34");
   const SqlValue& minus11 = decode(column(kColNumber), {0x3E, 0x5A, 0x66});
   EXPECT_EQ(minus11.text, "-11");
-  EXPECT_EQ(minus11.sign(), -1);
   EXPECT_EQ(decode(column(kColNumber), {0xC0, 0x33}).text, "0.5");
   // Negative without the 102 terminator, as Oracle stores 20 digit bytes.
   EXPECT_EQ(decode(column(kColNumber), {0x3F, 0x33, 0x66}).text, "-0.5");
+}
+
+TEST_F(ValueFormat, ExactValuesWhenAConditionMayReadThem) {
+  // Without a condition only the (exact) text is filled.
+  EXPECT_FALSE(exact_numbers_needed(o));
+  set_switch(o.is_condition, true);
+  ASSERT_TRUE(exact_numbers_needed(o));
+  const Bytes samples[] = {{0x80}, {0xC2, 0x02}, {0x3E, 0x5A, 0x66}, {0xC0, 0x33},
+                           {0x80, 0x02}, {0xFF, 0x0B}, {0x3F, 0x33, 0x66}};
+  for (const Bytes& b : samples) {
+    const SqlValue& v = decode(column(kColNumber), b);
+    EXPECT_EQ(v.number.to_text(), v.text);
+    Decimal d;
+    ASSERT_TRUE(decode_oracle_number(b, d));
+    EXPECT_TRUE(d == v.number);
+  }
+  EXPECT_EQ(decode(column(kColNumber), {0x3E, 0x5A, 0x66}).sign(), -1);
+  set_switch(o.is_condition, false);
+  o.query = "SELECT * FROM T WHERE A = 1";
+  EXPECT_TRUE(exact_numbers_needed(o));
+  o.query.clear();
+  // Filled later from the text on request.
+  SqlValue v = decode(column(kColNumber), {0xC1, 0x0C, 0x23});
+  ASSERT_EQ(ensure_exact_number(v), 0);
+  EXPECT_EQ(v.number.to_text(), "11.34");
 }
 
 TEST_F(ValueFormat, NumbersBelowOneHundredthAndAtTheExponentLimits) {

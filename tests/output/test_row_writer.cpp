@@ -132,6 +132,22 @@ TEST_F(RowWriterTest, CsvQuotesOnlyWhatNeedsIt) {
   EXPECT_EQ(csv({text("plain"), {}, {0xC1, 0x02}, text("a,b")}), "\"plain\",,1,\"a,b\"\n");
 }
 
+TEST_F(RowWriterTest, CsvQuotingFindsSpecialBytesAnywhereInLongValues) {
+  table({column("A", kColVarchar2, 100)});
+  std::string plain(37, 'x');
+  EXPECT_EQ(csv({text(plain)}), plain + "\n");
+  for (std::size_t at : {0u, 15u, 16u, 31u, 33u, 36u}) {
+    for (char c : {',', '"', '\n'}) {
+      std::string v = plain;
+      v[at] = c;
+      std::string quoted = c == '"' ? v.substr(0, at) + "\"\"" + v.substr(at + 1) : v;
+      EXPECT_EQ(csv({text(v)}), "\"" + quoted + "\"\n") << at << " " << int(c);
+    }
+  }
+  set_switch(o.is_trim, true);
+  EXPECT_EQ(csv({text(plain + "     ")}), plain + "\n");
+}
+
 TEST_F(RowWriterTest, CsvDelimiterTrimAndNulls) {
   table({column("A", kColChar, 5), column("B", kColVarchar2, 20), column("C", kColVarchar2, 20)});
   o.delimiter = '\t';
@@ -152,6 +168,8 @@ TEST_F(RowWriterTest, CsvNumbersFollowTheDeclaredScale) {
   EXPECT_EQ(csv({{0xC1, 0x06}, {0xC0, 0x33}, {0x3E, 0x5A, 0x66}, {0xC1, 0x02, 0x33}}),
             "5.00,.50,-11,1.5\n");
   EXPECT_EQ(csv({{0x80}, {0x3F, 0x33, 0x66}, {0xC0, 0x33}, {0x80}}), "0.00,-.50,.5,0\n");
+  EXPECT_EQ(csv({{0xC1, 0x0C, 0x23}, {0xC2, 0x02}, {0x3F, 0x33, 0x66}, {0xC1, 0x0C, 0x23}}),
+            "11.34,100.00,-.5,11.34\n");
 }
 
 TEST_F(RowWriterTest, CsvDatesAndTimestamps) {

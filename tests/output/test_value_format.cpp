@@ -200,6 +200,12 @@ TEST_F(ValueFormat, DamagedDatesAreReported) {
   EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0C}, row), -1);
   EXPECT_NE(last_message().find("03102"), std::string::npos);
   EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C, 0}, row), -1);
+  // Month 13, hour 24 and minute 60 are no date.
+  EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0D, 0x1F, 0x18, 0x3C, 0x3C}, row), -1);
+  EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0C, 0x1F, 0x19, 0x3C, 0x3C}, row), -1);
+  EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3D, 0x3C}, row), -1);
+  EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0C, 0x00, 0x18, 0x3C, 0x3C}, row), -1);
+  EXPECT_EQ(row.size(), 0);
   o.table.columns.assign(1, column(kColTimestamp));
   EXPECT_EQ(decode_value(g, o, 0, Bytes{0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C, 0, 0}, row), -1);
   // More nanoseconds than a second has.

@@ -317,9 +317,49 @@ int ensure_exact_number(SqlValue& v) {
   return Decimal::parse(v.view(), v.number) ? 0 : -1;
 }
 
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+std::int64_t days_from_civil(std::int64_t y, int m, int d) noexcept {
+  y -= m <= 2;
+  std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  std::int64_t yoe = y - era * 400;
+  std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void civil_from_days(std::int64_t z, int& y, int& m, int& d) noexcept {
+  z += 719468;
+  std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  std::int64_t doe = z - era * 146097;
+  std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  std::int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+// Oracle has no year 0: -1 is the year before 1.
+void shift_minutes(OracleDateTime& t, int minutes) noexcept {
+  std::int64_t astro_year = t.year < 0 ? t.year + 1 : t.year;
+  std::int64_t total = (days_from_civil(astro_year, t.month, t.day) * 24 + t.hour) * 60 +
+                       t.minute + minutes;
+  std::int64_t days = total >= 0 ? total / 1440 : -((-total + 1439) / 1440);
+  std::int64_t in_day = total - days * 1440;
+  int y = 0;
+  civil_from_days(days, y, t.month, t.day);
+  t.year = y <= 0 ? y - 1 : y;
+  t.hour = static_cast<int>(in_day / 60);
+  t.minute = static_cast<int>(in_day % 60);
+}
+
+}  // namespace
+
 bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out) {
   // 7 bytes for a DATE and a TIMESTAMP(0); 11 with nanoseconds; 13 when a
-  // time zone follows (not kept).
+  // time zone follows.
   if (bytes.size() < 7 || (bytes.size() > 7 && bytes.size() < 11)) return false;
   // Century and year of century are both stored plus 100, so one rule gives
   // years after Christ and the negative years before Him (53 88 is -4712).
@@ -342,6 +382,14 @@ bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out
                        (static_cast<std::uint32_t>(bytes[9]) << 8) | bytes[10];
     if (ns > 999999999u) return false;
     out.nanosecond = static_cast<long>(ns);
+  }
+  // WITH TIME ZONE keeps the time in UTC and the zone behind it. An offset
+  // zone gives back the time as it was written; a named region would need
+  // the zone rules, so its value stays in UTC.
+  if (bytes.size() >= 13 && (bytes[11] & 0x80) == 0) {
+    int offset = (bytes[11] - 20) * 60 + (bytes[12] - 60);
+    if (offset < -15 * 60 || offset > 15 * 60) return false;
+    if (offset != 0) shift_minutes(out, offset);
   }
   return true;
 }

@@ -178,11 +178,28 @@ TEST_F(ValueFormat, DatesAndTimestamps) {
                               {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C, 0x07, 0x5B, 0xCD, 0x15});
   EXPECT_EQ(ts.nanosecond, 123456789);
   EXPECT_EQ(ts.text, "2011/12/31 23:59:59.123456789");
-  // Thirteen bytes: a time zone follows and is not kept.
-  EXPECT_EQ(decode(column(kColTimestamp), {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C, 0, 0, 0, 1,
-                                           0x14, 0x3C})
-                .nanosecond,
-            1);
+  // Thirteen bytes: WITH TIME ZONE, kept in UTC with the offset behind it.
+  // 2011-12-31 23:59:59 UTC at +00:00, at +05:30 and at -08:00.
+  const Bytes utc = {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C, 0, 0, 0, 1};
+  auto zoned = [&](int hours, int minutes) {
+    Bytes b = utc;
+    b.push_back(static_cast<std::uint8_t>(hours + 20));
+    b.push_back(static_cast<std::uint8_t>(minutes + 60));
+    return decode(column(kColTimestamp), b).text;
+  };
+  EXPECT_EQ(zoned(0, 0), "2011/12/31 23:59:59.000000001");
+  EXPECT_EQ(zoned(5, 30), "2012/01/01 05:29:59.000000001");
+  EXPECT_EQ(zoned(-8, 0), "2011/12/31 15:59:59.000000001");
+  // A named region (high bit set) stays in UTC.
+  Bytes region = utc;
+  region.push_back(0x80 | 0x01);
+  region.push_back(0x10);
+  EXPECT_EQ(decode(column(kColTimestamp), region).text, "2011/12/31 23:59:59.000000001");
+  // Across the start of March in a leap year, and into the year before 1.
+  EXPECT_EQ(decode(column(kColTimestamp), {120, 112, 2, 29, 23, 1, 1, 0, 0, 0, 0, 22, 60}).text,
+            "2012/03/01 00:00:00.000000000");
+  EXPECT_EQ(decode(column(kColTimestamp), {100, 101, 1, 1, 1, 1, 1, 0, 0, 0, 0, 19, 60}).text,
+            "-001/12/31 23:00:00.000000000");
 }
 
 TEST_F(ValueFormat, YearsBeforeChrist) {

@@ -289,12 +289,34 @@ std::string placeholder_text(std::int32_t type, int position) {
 }
 
 void add_placeholder(RowValues& row, std::int32_t type, int position) {
-  std::string text = placeholder_text(type, position);
-  if (text.empty()) {
-    row.add_null();
-  } else {
-    row.add_text(text);
+  std::string_view head;
+  switch (type) {
+    case kColBlob:
+      head = "%%BLOB%%_";
+      break;
+    case kColClob:
+      head = "%%CLOB%%_";
+      break;
+    case kColNclob:
+      head = "%%NCLOB%%_";
+      break;
+    case kColInterval:
+    case kColOther:
+      row.add_text("%%NOT_SUPPORT%%");
+      return;
+    default:
+      row.add_null();
+      return;
   }
+  // Built in the value's own buffer: a table of large objects meets this
+  // once per row.
+  SqlValue& v = row.next();
+  v.type = VT_TEXT;
+  char digits[16];
+  int n = std::snprintf(digits, sizeof digits, "%d", position);
+  v.text.append(head);
+  v.text.append(digits, static_cast<std::size_t>(std::clamp(n, 0, 15)));
+  v.length = static_cast<std::int32_t>(v.text.size());
 }
 
 bool decode_oracle_number(std::span<const std::uint8_t> bytes, Decimal& out) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,60 @@ TEST_F(ValueFormat, FortyDigitNumbersKeepEveryDigit) {
   pos[0] = 0xC0;
   EXPECT_EQ(number_text(pos), "." + digits);
   EXPECT_EQ(number_text(pos, 45), "." + digits + "00000");
+}
+
+// Oracle's encoding of sign * digits * 10^exponent (digits without leading or
+// trailing zeros), written here independently of the decoder.
+Bytes encode_number(bool negative, std::string digits, int exponent) {
+  int int_len = static_cast<int>(digits.size()) + exponent;
+  if (int_len % 2 != 0) {
+    digits.insert(digits.begin(), '0');
+    ++int_len;
+  }
+  if (digits.size() % 2 != 0) digits.push_back('0');
+  int exponent100 = int_len / 2 - 1;
+  Bytes b;
+  b.push_back(static_cast<std::uint8_t>(negative ? 0x3E - exponent100 : 0xC1 + exponent100));
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    int pair = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
+    b.push_back(static_cast<std::uint8_t>(negative ? 101 - pair : pair + 1));
+  }
+  if (negative && digits.size() < 40) b.push_back(102);
+  return b;
+}
+
+std::string plain_text(bool negative, const std::string& digits, int exponent) {
+  int int_len = static_cast<int>(digits.size()) + exponent;
+  std::string t = negative ? "-" : "";
+  if (exponent >= 0) return t + digits + std::string(static_cast<std::size_t>(exponent), '0');
+  if (int_len > 0) {
+    return t + digits.substr(0, static_cast<std::size_t>(int_len)) + "." +
+           digits.substr(static_cast<std::size_t>(int_len));
+  }
+  return t + "0." + std::string(static_cast<std::size_t>(-int_len), '0') + digits;
+}
+
+TEST_F(ValueFormat, EveryNumberOracleCanStoreComesBackExactly) {
+  std::mt19937 rng(20261207);
+  for (int i = 0; i < 3000; ++i) {
+    int len = std::uniform_int_distribution<int>(1, 40)(rng);
+    std::string digits;
+    for (int k = 0; k < len; ++k) {
+      int lo = (k == 0 || k == len - 1) ? 1 : 0;
+      digits.push_back(static_cast<char>('0' + std::uniform_int_distribution<int>(lo, 9)(rng)));
+    }
+    // Keep the base-100 exponent within Oracle's -65 .. 62 and the digits
+    // within 20 pairs.
+    int exponent = std::uniform_int_distribution<int>(-130, 125 - len)(rng);
+    bool negative = rng() % 2 == 0;
+    Bytes bytes = encode_number(negative, digits, exponent);
+    ASSERT_LE(bytes.size(), 22u);
+    std::string want = plain_text(negative, digits, exponent);
+    ASSERT_EQ(decode(column(kColNumber), bytes).text, want) << i;
+    set_switch(o.is_condition, true);
+    ASSERT_EQ(decode(column(kColNumber), bytes).number.to_text(), want) << i;
+    set_switch(o.is_condition, false);
+  }
 }
 
 TEST_F(ValueFormat, NumberTextPadsToTheScaleAndNeverRounds) {

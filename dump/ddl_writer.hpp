@@ -39,7 +39,6 @@ struct DdlState {
   // a row end the text.
   unsigned char prev = 0xFF;
   bool drop_next = false;
-  char removed = 0;              // the character a lone NUL took back
 
   void reset() {
     text = Text::kNone;
@@ -55,7 +54,6 @@ struct DdlState {
     skip = 0;
     prev = 0xFF;
     drop_next = false;
-    removed = 0;
   }
 };
 

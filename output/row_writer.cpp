@@ -520,7 +520,13 @@ int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_na
   }
   // A table name is data from the dump: it must not lead out of the folder.
   for (char c : table_name) path.push_back(c == '/' || c == '\\' || c == '\0' ? '_' : c);
+  // Tables of the same name in two schemas must not overwrite each other.
+  std::string base = path;
   path.append(".csv");
+  for (int n = 2; std::find(o.out_fname.begin(), o.out_fname.end(), path) != o.out_fname.end();
+       ++n) {
+    path = base + "_" + std::to_string(n) + ".csv";
+  }
 
   if (close_table_output(g, o) != 0) return -1;
   std::FILE* f = open_output_file(o, path);

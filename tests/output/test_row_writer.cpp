@@ -399,6 +399,18 @@ TEST_F(OutputFiles, BatchOpensOneFilePerTableWithBom) {
   EXPECT_EQ(fs::file_size(dir / "NOBOM.csv"), 0u);
 }
 
+TEST_F(OutputFiles, ATableNameMetTwiceGetsASecondFile) {
+  // A full export holds SCOTT.EMP and HR.EMP: the second must not truncate the first.
+  ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
+  std::fputs("scott\n", g.out_stream);
+  ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
+  std::fputs("hr\n", g.out_stream);
+  ASSERT_EQ(close_table_output(g, o), 0);
+  EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "scott\n");
+  EXPECT_EQ(read_file(dir / "EMP_2.csv"), "\xEF\xBB\xBF" "hr\n");
+  EXPECT_EQ(o.out_fname.size(), 2u);
+}
+
 TEST_F(OutputFiles, TableNamesStayInTheFolder) {
   ASSERT_EQ(open_table_output(g, o, "../X/Y"), 0);
   ASSERT_EQ(close_table_output(g, o), 0);

@@ -84,7 +84,7 @@ class ClassicReader {
  public:
   ClassicReader(GlobalParams& g, ConvOptions& o, ClassicReadResult& r)
       : g_(g), o_(o), r_(r), rows_(g, in_), writer_(g, o) {
-    rows_.set_lob_sink(&lob_);
+    if (o.output_mode == kOutLobFiles) rows_.set_lob_sink(&lob_);
   }
 
   int run();

@@ -78,15 +78,18 @@ std::string_view source_kind(std::string_view first_line) noexcept {
   return {};
 }
 
+// The first line of a stored object's source decides whether it is written.
+void fix_kind(const ConvOptions& o, DdlState& st) {
+  if (st.first_seen) return;
+  st.first_seen = true;
+  if (st.text != DdlState::Text::kSource) return;
+  st.kind = std::string(source_kind(st.line));
+  const std::uint8_t bit = source_kind_bit(st.kind);
+  st.write = bit != 0 && ddl_kind_on(o.ddl_kinds, bit);
+}
+
 void end_source_line(const ConvOptions& o, DdlState& st, GlobalParams& g) {
-  if (!st.first_seen) {
-    st.first_seen = true;
-    if (st.text == DdlState::Text::kSource) {
-      st.kind = std::string(source_kind(st.line));
-      const std::uint8_t bit = source_kind_bit(st.kind);
-      st.write = bit != 0 && ddl_kind_on(o.ddl_kinds, bit);
-    }
-  }
+  fix_kind(o, st);
   if (st.write) put_line(g.out_stream, {}, st.line, "\n");
   st.line.clear();
 }
@@ -96,13 +99,7 @@ void end_text(GlobalParams& g, const ConvOptions& o, DdlState& st) {
   if (st.text == DdlState::Text::kConstraint) {
     if (st.write) put_line(g.out_stream, {}, st.line, "\n;\n\n");
   } else {
-    if (!st.first_seen && st.text == DdlState::Text::kSource) {
-      // A one-line object: its only line fixes the kind.
-      st.first_seen = true;
-      st.kind = std::string(source_kind(st.line));
-      const std::uint8_t bit = source_kind_bit(st.kind);
-      st.write = bit != 0 && ddl_kind_on(o.ddl_kinds, bit);
-    }
+    fix_kind(o, st);  // a one-line object
     if (st.write) put_line(g.out_stream, {}, st.line, "\n\n");
   }
   st.reset();

@@ -124,7 +124,7 @@ TEST(DumpWriterNumber, RandomRoundTrip) {
     // The expected text: normalised like decode_number.
     std::string expect = int_part;
     while (!expect.empty() && expect.front() == '0') expect.erase(0, 1);
-    if (expect.empty()) expect = "0";
+    if (expect.empty()) expect.push_back('0');
     while (!frac_part.empty() && frac_part.back() == '0') frac_part.pop_back();
     if (!frac_part.empty()) expect += "." + frac_part;
     if (expect != "0" && text.front() == '-') expect = "-" + expect;

@@ -424,7 +424,7 @@ TEST_F(DumpWriterStream, Volumes) {
     t.name = "V";
     t.columns = {{"ID", "NUMBER"}, {"TXT", "VARCHAR2(100)"}};
     for (int i = 0; i < 2; ++i) {
-      t.name = "V" + std::to_string(i);
+      t.name = i == 0 ? "V0" : "V1";
       w.begin_table(t);
       for (int r = 0; r < 500; ++r)
         w.add_row({Cell::number(std::to_string(r)), Cell::text(std::string(static_cast<std::size_t>(r % 90), 'q'))});

@@ -1,6 +1,7 @@
 #include "dumpwriter/dump_writer.hpp"
 
 #include <array>
+#include <charconv>
 
 #include "dumpwriter/volume_sink.hpp"
 
@@ -62,6 +63,12 @@ void append_u16(std::string& out, std::uint16_t v) {
 
 void append_u32(std::string& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void append_decimal(std::string& out, std::uint64_t v) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
 }
 
 void append_name(std::string& out, std::string_view name) {
@@ -296,7 +303,8 @@ void DumpWriter::start_data_block(std::size_t partition) {
       binds += ", ";
     }
     insert += quoted(t.spec.columns[i].name);
-    binds += ":" + std::to_string(i + 1);
+    binds.push_back(':');
+    append_decimal(binds, i + 1);
   }
   insert += ") VALUES (" + binds + ")";
   put_line(insert);

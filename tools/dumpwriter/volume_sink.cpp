@@ -1,6 +1,7 @@
 #include "dumpwriter/volume_sink.hpp"
 
 #include <algorithm>
+#include <charconv>
 
 #include "dumpwriter/dump_options.hpp"
 
@@ -30,7 +31,9 @@ std::string VolumeSink::volume_path(std::size_t index) const {
   const std::string& last = paths_.back();
   const std::size_t slash = last.find_last_of('/');
   const std::size_t dot = last.find_last_of('.');
-  const std::string suffix = "_" + std::to_string(index + 1);
+  char suffix_buf[24] = {'_'};
+  const auto end = std::to_chars(suffix_buf + 1, suffix_buf + sizeof suffix_buf, index + 1).ptr;
+  const std::string suffix(suffix_buf, end);
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return last + suffix;
   return last.substr(0, dot) + suffix + last.substr(dot);
 }

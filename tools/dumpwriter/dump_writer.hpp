@@ -10,6 +10,16 @@
 //
 // Misuse and values that do not fit their column throw DumpWriteError
 // (a row that throws is not written); I/O failures too.
+//
+// Data layout after each INSERT INTO line, as Oracle 12c writes it:
+//   u16 n, n descriptors, u16 entry count (n when the table has large-object
+//   or object-type columns, else 0), per column three 1-byte-length names
+//   (type owner, type name, column name), u16 0;
+//   rows: per column u16 length + bytes, 0xFFFE NULL, 0xFFFD + LONG chunks
+//   ended by a 0 chunk; then 0x0000, or nothing in direct path, or nothing
+//   when the row's last column is a non-NULL LONG, or 0x0001 + one entry per
+//   non-NULL large object (u16 length + bytes, or 0xFFFF, u32 total, u32 0,
+//   chunks); 0xFFFF '\n' ends the table (or partition).
 #pragma once
 
 #include <cstdint>

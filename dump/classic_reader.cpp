@@ -4,11 +4,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "core/messages.hpp"
 #include "dump/create_table_parser.hpp"
 #include "dump/ddl_writer.hpp"
 #include "dump/row_decoder.hpp"
+#include "dump/row_pipeline.hpp"
 #include "dump/row_reader.hpp"
 #include "dump/volume_reader.hpp"
 #include "output/lob_files.hpp"
@@ -120,6 +122,7 @@ class ClassicReader {
   ColumnOrder order_;
   DdlState ddl_;
   LobFileWriter lob_;
+  std::unique_ptr<RowPipeline> pipe_;  // rows written on a second thread
 
   int mode_ = -1;
   std::int64_t header_len_ = 0;
@@ -247,6 +250,7 @@ bool ClassicReader::names_selected_table(std::string_view name) const {
 }
 
 int ClassicReader::on_partition() {
+  if (pipe_ && pipe_->drain() != 0) return -1;
   partition_ = quoted_name(stmt_);
   if (r_.tables.size() < static_cast<std::size_t>(kMaxListedTables)) {
     TableListEntry e;
@@ -294,6 +298,8 @@ int ClassicReader::prepare_table_output(bool write_heading) {
 }
 
 int ClassicReader::on_create_table() {
+  // What follows may change the output: the rows before must be out.
+  if (pipe_ && pipe_->drain() != 0) return -1;
   partition_.clear();
   if (o_.read_step == 1 && selected_read_) return 1;
 
@@ -399,7 +405,11 @@ int ClassicReader::hand_over_row(bool& stop) {
   bool rejected = false;
   if (decode_row(g_, o_, rec_, values_, rejected) != 0) return -1;
   if (!rejected) {
-    if (write_row(writer_, o_.table, order_, values_) != 0) return -1;
+    if (pipe_) {
+      if (pipe_->put(values_, o_.table, order_) != 0) return -1;
+    } else if (write_row(writer_, o_.table, order_, values_) != 0) {
+      return -1;
+    }
     ++table_written_;
     ++r_.rows_written;
   }
@@ -465,6 +475,10 @@ int ClassicReader::on_statement() {
 }
 
 int ClassicReader::finish(int rc) {
+  if (pipe_) {
+    if (pipe_->drain() != 0 && rc >= 0) rc = -1;
+    pipe_.reset();
+  }
   if (rc >= 0) {
     if (o_.output_mode == kOutInsert && r_.rows_written > 0) std::fputs("COMMIT;\n", g_.out_stream);
     if (!found_ && o_.read_step != 2 && o_.read_step != 3 && o_.output_mode != kOutCsvBatch &&
@@ -514,6 +528,7 @@ int ClassicReader::run() {
   }
 
   if (int rc = open_dump(); rc != 0) return finish(rc);
+  if (RowPipeline::suits(o_)) pipe_ = std::make_unique<RowPipeline>(g_, o_);
   if (debug_on(g_)) {
     debug_log(g_, "read_dmp() start -----------------------------------------------------------");
     char line[64];

@@ -468,6 +468,27 @@ TEST_F(ClassicReaderTest, GrepKeepsMatchingRowsOnly) {
   EXPECT_EQ(result.rows_written, 4);  // N1, N10, N11, N12
 }
 
+// Rows are written on a second thread; a failure there still ends the read
+// with its message.
+TEST_F(ClassicReaderTest, WriteFailureIsReported) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table());
+    add_plain_rows(w, 2000);
+    w.end_table();
+    w.finish();
+  }
+  std::ofstream(path("ro.txt")) << "";
+  std::FILE* ro = std::fopen(path("ro.txt").c_str(), "r");
+  ASSERT_NE(ro, nullptr);
+  o.exp_fname = {path("a.dmp")};
+  o.table_id = "EMP";
+  g.out_stream = ro;
+  EXPECT_EQ(read_dmp(g, o, result), -1);
+  std::fclose(ro);
+  EXPECT_GT(g.message_count, 0);
+}
+
 // Every cut of a dump inside a table's data ends with 3102 and a failure,
 // never with a shorter table reported as success.
 TEST_F(ClassicReaderTest, TruncatedDumpIsAFormatError) {

@@ -82,17 +82,12 @@ RunContext::~RunContext() {
 
 int open_out_file(RunContext& ctx) {
   if (ctx.o.out_file.empty()) return 0;
-  ctx.out_file = open_file(ctx.o.out_file, "w");
+  // Only a regular file this run created or truncated is recorded for the
+  // clean-up of a failed run.
+  ctx.out_file.reset(open_output_file(ctx.o, ctx.o.out_file));
   if (!ctx.out_file) return fail(ctx.g, kMsgOpenFile, ctx.o.out_file);
   ctx.g.out_stream = ctx.out_file.get();
-  record_output_file(ctx.o, ctx.o.out_file);
   return 0;
-}
-
-void record_output_file(ConvOptions& o, const std::string& path) {
-  if (o.out_fname_count() >= kMaxDumpFiles) return;
-  o.out_fname.push_back(path);
-  o.out_fname_flags.push_back(0);
 }
 
 void prepare_error_log(RunContext& ctx) {
@@ -155,7 +150,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   }
   if (jobs.check_dump(ctx) != JobStatus::kDone) return startup_failure(ctx);
   if (is_on(o.is_property)) return end_with(ctx, jobs.properties(ctx));
-  if (o.dump_type > kDumpDataPump) {
+  if (o.dump_type != kDumpConventional && o.dump_type != kDumpDirect && o.dump_type != kDumpDataPump) {
     fail(g, kMsgDumpFormat);
     return startup_failure(ctx);
   }

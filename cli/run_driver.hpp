@@ -6,6 +6,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
+#include "output/output_file.hpp"
 
 namespace qln {
 
@@ -53,9 +54,6 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
 // Opens OUT_FILE as out_stream and records it for the clean-up of a failed
 // run (message 1060 when it cannot be opened). Nothing to do without one.
 int open_out_file(RunContext& ctx);
-
-// Records an output file this run created, so that a failed run deletes it.
-void record_output_file(ConvOptions& o, const std::string& path);
 
 // Opens the ERRLOG file named in a parameter file, or keeps the one the
 // pre-scan opened.

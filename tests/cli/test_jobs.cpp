@@ -1,0 +1,498 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/jobs.hpp"
+#include "cli_test_support.hpp"
+#include "dumpwriter/dump_writer.hpp"
+
+namespace qln {
+namespace {
+
+namespace dw = qln::dumpwriter;
+namespace fs = std::filesystem;
+using dw::Cell;
+using testing_cli::read_file;
+using testing_cli::TempDir;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::size_t count_lines(const std::string& s) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')); }
+
+std::vector<std::string> split_lines(const std::string& s) {
+  std::vector<std::string> v;
+  std::size_t at = 0;
+  while (at < s.size()) {
+    std::size_t nl = s.find('\n', at);
+    if (nl == std::string::npos) nl = s.size();
+    v.push_back(s.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return v;
+}
+
+// Runs the built program in a folder of its own, as a user would.
+class JobsProcess : public ::testing::Test {
+ protected:
+  TempDir dir;
+  const std::string real = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
+
+  Outcome run(const std::string& args) {
+    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+    const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args +
+                                " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    Outcome o;
+    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = read_file(out);
+    o.err = read_file(err);
+    fs::remove(out);
+    fs::remove(err);
+    return o;
+  }
+
+  bool have_real_dump() const { return fs::exists(real); }
+
+  // The .csv files the program left in its folder.
+  std::vector<std::string> csv_files() const {
+    std::vector<std::string> v;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      if (e.path().extension() == ".csv") v.push_back(e.path().filename().string());
+    std::sort(v.begin(), v.end());
+    return v;
+  }
+};
+
+#define NEED_REAL_DUMP() \
+  if (!have_real_dump()) GTEST_SKIP() << "no real dumps here"
+
+struct TableCount {
+  const char* name;
+  std::size_t rows;
+};
+
+constexpr TableCount kAlphaOffice[] = {
+    {"ADDRESSES", 119},           {"ADDRESS_USAGES", 25},       {"ALPHA_SERVICES_STATS", 33},
+    {"COUNTRY_CODES", 244},       {"COUPON_USAGES", 3},         {"CUSTOMERS", 16},
+    {"CUSTOMER_IDENTIFICATIONS", 6}, {"CUSTOMER_INTERESTS", 6}, {"DISCOUNTS", 7},
+    {"LOOKUP_CODES", 56},         {"ORDERS", 3},                {"ORDER_ITEMS", 4},
+    {"PAYMENT_OPTIONS", 7},       {"PRODUCTS", 57},             {"PRODUCT_CATEGORIES", 20},
+    {"PRODUCT_IMAGES", 0},        {"PRODUCT_STOCK_LEVELS", 26}, {"SALES_ORDER_HEADER", 21456},
+    {"SALES_ORDER_LINE_ITEM", 21456}};
+
+// ---- the real dump --------------------------------------------------------
+
+TEST_F(JobsProcess, ListingShowsTheNineteenTablesOfAUserExport) {
+  NEED_REAL_DUMP();
+  const Outcome o = run("FILE=" + real + " LIST=Y");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  std::string expected = "TABLE_NAME\n------------------------------\n";
+  for (const TableCount& t : kAlphaOffice) expected += std::string(t.name) + "\n";
+  EXPECT_EQ(o.out, expected);
+  EXPECT_EQ(o.err, "");
+}
+
+TEST_F(JobsProcess, DescriptionShowsColumnsThenIndexes) {
+  NEED_REAL_DUMP();
+  const Outcome o = run("FILE=" + real + " LIST=Y TABLE=addresses");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  const std::vector<std::string> lines = split_lines(o.out);
+  ASSERT_EQ(lines.size(), 2u + 14u + 1u + 2u + 1u) << o.out;
+  EXPECT_EQ(lines[0], " カラム                        型");
+  EXPECT_EQ(lines[1], "------------------------------ -----------------");
+  EXPECT_EQ(lines[2], " ADDRESS_ID                     NUMBER(15)        NOT NULL ENABLE");
+  EXPECT_EQ(lines[4], " ADDRESS2                       VARCHAR2(40)");
+  EXPECT_EQ(lines[9], " LONGITUDE                      NUMBER");
+  EXPECT_EQ(lines[12], " CREATION_DATE                  DATE              NOT NULL ENABLE");
+  EXPECT_EQ(lines[16], "");
+  EXPECT_EQ(lines[17], "     索引名                         項目名");
+  EXPECT_EQ(lines[18], "     ------------------------------ ------------------------------");
+  EXPECT_EQ(lines[19], "     ADDRESSES_PK                   ADDRESS_ID");
+}
+
+TEST_F(JobsProcess, DescriptionOfAMissingTableIs3103AndFails) {
+  NEED_REAL_DUMP();
+  const std::string kept = dir.write("kept.txt", "before");
+  const Outcome o = run("FILE=" + real + " LIST=Y TABLE=NOSUCH OUT_FILE=" + kept);
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("ZUL-03103: 指定されたテーブル(\"NOSUCH\")がdumpファイルから見つかりません。"),
+            std::string::npos)
+      << o.err;
+  EXPECT_EQ(read_file(kept), "before");  // named, never opened: left alone
+}
+
+TEST_F(JobsProcess, EveryTableConvertsWithItsRowCount) {
+  NEED_REAL_DUMP();
+  std::size_t total = 0;
+  for (const TableCount& t : kAlphaOffice) {
+    const std::string out = dir.file(std::string(t.name) + ".out");
+    const Outcome o = run("FILE=" + real + " TABLE=" + t.name + " BOM=N OUT_FILE=" + out);
+    EXPECT_EQ(o.exit_code, 0) << t.name << ": " << o.err;
+    EXPECT_EQ(o.out, "");
+    const std::size_t rows = count_lines(read_file(out));
+    EXPECT_EQ(rows, t.rows) << t.name;
+    total += rows;
+  }
+  EXPECT_EQ(total, 43544u);
+}
+
+TEST_F(JobsProcess, FirstTableAndItsValuesWithoutATableName) {
+  NEED_REAL_DUMP();
+  const Outcome o = run("FILE=" + real + " BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(count_lines(o.out), 119u);
+  EXPECT_EQ(o.out.rfind("101,1717 Harrison St,,San Francisco,94103,CA,US,-122.413349,37.769262,", 0), 0u)
+      << o.out.substr(0, 120);
+
+  const Outcome stats = run("FILE=" + real + " TABLE=ALPHA_SERVICES_STATS BOM=N MAX_RECORD=1 HEADER=Y");
+  EXPECT_EQ(stats.exit_code, 0) << stats.err;
+  const std::vector<std::string> lines = split_lines(stats.out);
+  ASSERT_EQ(lines.size(), 2u) << stats.out;
+  EXPECT_NE(lines[0].find("UPDATE_TIMESTAMP"), std::string::npos);
+  EXPECT_NE(lines[1].find(",2014/01/15 09:26:22.466"), std::string::npos) << lines[1];
+}
+
+TEST_F(JobsProcess, CsvBatchWritesOneFilePerTableIntoTheCurrentFolder) {
+  NEED_REAL_DUMP();
+  const Outcome o = run("FILE=" + real + " MODE=CSV_BATCH BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(o.out, "");
+  std::vector<std::string> expected;
+  for (const TableCount& t : kAlphaOffice) expected.push_back(std::string(t.name) + ".csv");
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(csv_files(), expected);
+  std::size_t total = 0;
+  for (const TableCount& t : kAlphaOffice) {
+    const std::size_t rows = count_lines(read_file(dir.file(std::string(t.name) + ".csv")));
+    EXPECT_EQ(rows, t.rows) << t.name;
+    total += rows;
+  }
+  EXPECT_EQ(total, 43544u);
+}
+
+TEST_F(JobsProcess, DdlWritesEveryTableAndDdlTableOnlyTables) {
+  NEED_REAL_DUMP();
+  const std::string all_path = dir.file("all.sql");
+  const Outcome all = run("FILE=" + real + " MODE=DDL OUT_FILE=" + all_path);
+  EXPECT_EQ(all.exit_code, 0) << all.err;
+  const std::string ddl = read_file(all_path);
+  std::size_t tables = 0, statements = 0;
+  for (const std::string& line : split_lines(ddl)) {
+    if (line.rfind("CREATE TABLE ", 0) == 0) ++tables;
+    if (line == ";") ++statements;
+  }
+  EXPECT_EQ(tables, 19u);
+  EXPECT_GT(statements, 19u);  // indexes, sequences, constraints too
+  EXPECT_NE(ddl.find("CREATE TABLE \"ADDRESSES\""), std::string::npos);
+  EXPECT_NE(ddl.find("CREATE UNIQUE INDEX \"ADDRESSES_PK\""), std::string::npos);
+  EXPECT_NE(ddl.find("ALTER TABLE \"ADDRESSES\" ADD  CONSTRAINT \"ADDRESSES_PK\" PRIMARY KEY"), std::string::npos);
+  EXPECT_EQ(ddl.substr(ddl.size() - 3), ";\n\n");  // each statement ends with ";" and an empty line
+
+  const Outcome only = run("FILE=" + real + " MODE=DDL DDL=TABLE");
+  EXPECT_EQ(only.exit_code, 0) << only.err;
+  tables = statements = 0;
+  for (const std::string& line : split_lines(only.out)) {
+    if (line.rfind("CREATE TABLE ", 0) == 0) ++tables;
+    if (line == ";") ++statements;
+    EXPECT_EQ(line.find("ALTER TABLE"), std::string::npos) << line;
+    EXPECT_EQ(line.find("CREATE SEQUENCE"), std::string::npos) << line;
+    EXPECT_EQ(line.find("INDEX"), std::string::npos) << line;
+  }
+  EXPECT_EQ(tables, 19u);
+  EXPECT_EQ(statements, 19u);
+  EXPECT_EQ(read_file(all_path), ddl);  // the second run named no OUT_FILE
+}
+
+// Conditions are not evaluated by these jobs: they are refused, never dropped.
+TEST_F(JobsProcess, WhereAndQueryAreRefusedBeforeAnythingIsWritten) {
+  NEED_REAL_DUMP();
+  const std::string out = dir.file("never.csv");
+  Outcome o = run("FILE=" + real + " \"WHERE=[ADDRESSES]ADDRESS_ID > 110\" OUT_FILE=" + out);
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-02009: WHEREはサポートしていません。"), std::string::npos) << o.err;
+  EXPECT_FALSE(fs::exists(out));
+
+  o = run("FILE=" + real + " \"QUERY=(SELECT * FROM ADDRESSES)\" OUT_FILE=" + out);
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-02009: QUERYはサポートしていません。"), std::string::npos) << o.err;
+  EXPECT_EQ(o.out, "");
+  EXPECT_FALSE(fs::exists(out));
+}
+
+// ---- dumps written for the test ---------------------------------------------
+
+dw::TableSpec emp_table(const std::string& name = "EMP") {
+  dw::TableSpec t;
+  t.name = name;
+  t.columns = {{"EMPNO", "NUMBER(4, 0)", true}, {"ENAME", "VARCHAR2(10)"}, {"HIRED", "DATE"},
+               {"SAL", "NUMBER(7, 2)"}};
+  return t;
+}
+
+void add_emp_rows(dw::DumpWriter& w, int n) {
+  for (int i = 1; i <= n; ++i)
+    w.add_row({Cell::number(std::to_string(i)), Cell::text("N" + std::to_string(i)),
+               Cell::text("2011-12-31 23:59:59"), i % 3 == 0 ? Cell::null() : Cell::number("12.5")});
+}
+
+TEST_F(JobsProcess, InsertStatementsForAWrittenDump) {
+  const std::string dump = dir.file("emp.dmp");
+  {
+    dw::DumpWriter w(dump);
+    w.begin_table(emp_table());
+    w.add_row({Cell::number("7369"), Cell::text("O'Hara"), Cell::text("1980-12-17 08:30:00"),
+               Cell::number("800")});
+    w.add_row({Cell::number("7499"), Cell::null(), Cell::null(), Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  const Outcome o = run("FILE=" + dump + " MODE=INSERT BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  const std::vector<std::string> lines = split_lines(o.out);
+  ASSERT_EQ(lines.size(), 3u) << o.out;
+  EXPECT_EQ(lines[0],
+            "INSERT INTO EMP (EMPNO,ENAME,HIRED,SAL) VALUES "
+            "(7369,'O''Hara',TO_DATE('1980/12/17 08:30:00','YYYY/MM/DD HH24:MI:SS'),800.0);");
+  EXPECT_EQ(lines[1], "INSERT INTO EMP (EMPNO,ENAME,HIRED,SAL) VALUES (7499,NULL,NULL,NULL);");
+  EXPECT_EQ(lines[2], "COMMIT;");
+
+  const Outcome pg = run("FILE=" + dump + " MODE=INSERT DBMS=POSTGRESQL BOM=N");
+  EXPECT_EQ(pg.exit_code, 0) << pg.err;
+  EXPECT_EQ(count_lines(pg.out), 3u);
+}
+
+TEST_F(JobsProcess, OptionsReachTheConversion) {
+  const std::string dump = dir.file("emp.dmp");
+  {
+    dw::DumpWriter w(dump);
+    w.begin_table(emp_table());
+    add_emp_rows(w, 10);
+    w.end_table();
+    w.finish();
+  }
+  Outcome o = run("FILE=" + dump + " TABLE=EMP HEADER=Y DELIMITER=TAB MAX_RECORD=3 BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(split_lines(o.out),
+            (std::vector<std::string>{"EMPNO\tENAME\tHIRED\tSAL", "1\tN1\t2011/12/31 23:59:59\t12.50",
+                                      "2\tN2\t2011/12/31 23:59:59\t12.50", "3\tN3\t2011/12/31 23:59:59\t"}))
+      << o.out;
+
+  o = run("FILE=" + dump + " COLUMN=ENAME GREP=N1 BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_NE(o.out.find("N1\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("N10\n"), std::string::npos) << o.out;
+  EXPECT_EQ(o.out.find("N2\n"), std::string::npos) << o.out;
+
+  o = run("FILE=" + dump + " TABLE=EMP");
+  EXPECT_EQ(o.out.rfind("\xEF\xBB\xBF" "1,N1,", 0), 0u);  // UTF-8 output starts with a BOM
+}
+
+TEST_F(JobsProcess, TwoVolumesReadAsOneDump) {
+  dw::DumpOptions opt;
+  opt.volume_size = 16384;
+  std::vector<std::string> volumes;
+  {
+    dw::DumpWriter w(std::vector<std::string>{dir.file("v1.dmp"), dir.file("v2.dmp"), dir.file("v3.dmp")}, opt);
+    w.begin_table(emp_table());
+    add_emp_rows(w, 600);
+    w.end_table();
+    volumes = w.finish().volumes;
+  }
+  ASSERT_GE(volumes.size(), 2u);
+  std::string list;
+  for (const std::string& v : volumes) list += (list.empty() ? "" : ",") + v;
+  const Outcome o = run("FILE=" + list + " BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(count_lines(o.out), 600u);
+  EXPECT_NE(o.out.find("600,N600,"), std::string::npos);
+}
+
+// A full-database export lists owners; 128-byte names are listed and
+// described whole, and still leave a blank before the next field.
+TEST_F(JobsProcess, LongNamesInListingAndDescription) {
+  const std::string long_table(128, 'T');
+  const std::string long_column(128, 'C');
+  const std::string dump = dir.file("full.dmp");
+  {
+    dw::DumpOptions opt;
+    opt.mode = dw::ExportMode::full;
+    dw::DumpWriter w(dump, opt);
+    dw::TableSpec a = emp_table();
+    a.owner = "SCOTT";
+    a.indexes = {{"EMP_IX", {"EMPNO", "ENAME"}, false}};
+    w.begin_table(a);
+    add_emp_rows(w, 2);
+    w.end_table();
+    dw::TableSpec b;
+    b.owner = "HR";
+    b.name = long_table;
+    b.columns = {{long_column, "VARCHAR2(5)"}, {"ID", "NUMBER", true}};
+    w.begin_table(b);
+    w.add_row({Cell::text("x"), Cell::number("1")});
+    w.end_table();
+    w.finish();
+  }
+  Outcome o = run("FILE=" + dump + " LIST=Y");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(o.out,
+            "OWNER                          TABLE_NAME\n"
+            "------------------------------ ------------------------------\n"
+            "SCOTT                          EMP                           \n"
+            "HR                             " + long_table + "\n");
+
+  o = run("FILE=" + dump + " LIST=Y TABLE=" + long_table);
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  const std::vector<std::string> lines = split_lines(o.out);
+  ASSERT_GE(lines.size(), 4u) << o.out;
+  EXPECT_EQ(lines[2], " " + long_column + " VARCHAR2(5)");
+  EXPECT_EQ(lines[3], " ID                             NUMBER            NOT NULL ENABLE");
+
+  o = run("FILE=" + dump + " LIST=Y TABLE=EMP");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  const std::vector<std::string> emp = split_lines(o.out);
+  ASSERT_GE(emp.size(), 2u);
+  EXPECT_EQ(emp[emp.size() - 2], "     EMP_IX                         EMPNO");
+  EXPECT_EQ(emp[emp.size() - 1], "                                    ENAME");
+}
+
+TEST_F(JobsProcess, ColumnFilesForALargeObjectTarget) {
+  const std::string dump = dir.file("docs.dmp");
+  {
+    dw::DumpWriter w(dump);
+    dw::TableSpec other;
+    other.name = "OTHER";
+    other.columns = {{"X", "NUMBER"}, {"PIC", "BLOB"}};
+    w.begin_table(other);
+    w.add_row({Cell::number("5"), Cell::bytes("other table")});
+    w.end_table();
+    dw::TableSpec t;
+    t.name = "DOCS";
+    t.columns = {{"PIC", "BLOB"}, {"ID", "NUMBER"}, {"NAME", "VARCHAR2(20)"}, {"LAST", "BLOB"}};
+    w.begin_table(t);
+    w.add_row({Cell::bytes(std::string("p1\0\xFF", 4)), Cell::number("1"), Cell::text("a"), Cell::bytes("last1")});
+    w.add_row({Cell::null(), Cell::number("2"), Cell::text("b"), Cell::null()});
+    w.add_row({Cell::bytes("p3"), Cell::number("3"), Cell::text("c"), Cell::bytes(std::string(70000, 'z'))});
+    w.end_table();
+    w.finish();
+  }
+  fs::create_directories(dir.file("lobs"));
+  // No TABLE: the target's table is the one converted, not the first one.
+  Outcome o = run("FILE=" + dump + " LOB_TARGET=DOCS.LAST LOB_DIR=" + dir.file("lobs") + " LOB_FILE=r%ID%.dat");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(read_file(dir.file("lobs/r1.dat")), "last1");
+  EXPECT_FALSE(fs::exists(dir.file("lobs/r2.dat")));
+  EXPECT_EQ(read_file(dir.file("lobs/r3.dat")), std::string(70000, 'z'));
+
+  o = run("FILE=" + dump + " LOB_TARGET=DOCS.PIC LOB_DIR=" + dir.file("lobs") + " LOB_FILE=p%ID%.dat");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(read_file(dir.file("lobs/p1.dat")), std::string("p1\0\xFF", 4));
+  EXPECT_EQ(read_file(dir.file("lobs/p3.dat")), "p3");
+
+  o = run("FILE=" + dump + " LOB_TARGET=DOCS.NAME LOB_DIR=" + dir.file("lobs"));
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-03113"), std::string::npos) << o.err;
+}
+
+// A dump cut inside its row data: a numbered message, failure, and none of
+// the run's output files left behind.
+class TruncatedDump : public JobsProcess {
+ protected:
+  void SetUp() override {
+    const std::string full = dir.file("full.dmp");
+    {
+      dw::DumpOptions opt;
+      opt.pad_last_record = false;
+      dw::DumpWriter w(full, opt);
+      w.begin_table(emp_table("FIRST"));
+      add_emp_rows(w, 50);
+      w.end_table();
+      w.begin_table(emp_table("SECOND"));
+      add_emp_rows(w, 3000);
+      w.end_table();
+      w.finish();
+    }
+    const std::string bytes = read_file(full);
+    const std::size_t second = bytes.find("INSERT INTO \"SECOND\"");
+    ASSERT_NE(second, std::string::npos);
+    cut = dir.write("cut.dmp", bytes.substr(0, second + (bytes.size() - second) / 2));
+  }
+
+  static bool format_error(const std::string& err) {
+    return err.find("ZUL-03102") != std::string::npos || err.find("ZUL-03109") != std::string::npos;
+  }
+
+  std::string cut;
+};
+
+TEST_F(TruncatedDump, ConversionFailsAndItsOutputFileGoes) {
+  const std::string out = dir.file("second.csv");
+  const Outcome o = run("FILE=" + cut + " TABLE=SECOND OUT_FILE=" + out);
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_TRUE(format_error(o.err)) << o.err;
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(TruncatedDump, CsvBatchLeavesNoFile) {
+  const Outcome o = run("FILE=" + cut + " MODE=CSV_BATCH");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_TRUE(format_error(o.err)) << o.err;
+  EXPECT_EQ(csv_files(), std::vector<std::string>{});
+}
+
+TEST_F(TruncatedDump, AnOutputThatIsNoRegularFileSurvives) {
+  const Outcome o = run("FILE=" + cut + " TABLE=SECOND OUT_FILE=/dev/null");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_TRUE(format_error(o.err)) << o.err;
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(TruncatedDump, ListingAndDdlFailToo) {
+  Outcome o = run("FILE=" + cut + " MODE=DDL OUT_FILE=" + dir.file("cut.sql"));
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_TRUE(format_error(o.err)) << o.err;
+  EXPECT_FALSE(fs::exists(dir.file("cut.sql")));
+  o = run("FILE=" + cut + " LIST=Y");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_TRUE(format_error(o.err)) << o.err;
+  // The dump is read to its end even for a table before the cut.
+  o = run("FILE=" + cut + " TABLE=FIRST OUT_FILE=" + dir.file("first.csv"));
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_TRUE(format_error(o.err)) << o.err;
+  EXPECT_FALSE(fs::exists(dir.file("first.csv")));
+}
+
+TEST(TableDefinitionText, EmptyTableAndIndexWithoutColumns) {
+  GlobalParams g;
+  g.os_charset = kCharsetUtf8;
+  TableDefinition t;
+  EXPECT_EQ(format_table_definition(g, t), "");
+  t.indexes.push_back({"IX", {}});
+  t.columns.push_back({});
+  t.columns[0].name = "A";
+  t.columns[0].type_text = "TIMESTAMP WITH LOCAL TZ";
+  t.columns[0].rest = "NOT NULL";
+  EXPECT_EQ(format_table_definition(g, t),
+            " カラム                        型\n"
+            "------------------------------ -----------------\n"
+            " A                              TIMESTAMP WITH LOCAL TZ NOT NULL\n"
+            "\n"
+            "     索引名                         項目名\n"
+            "     ------------------------------ ------------------------------\n"
+            "     IX                             \n");
+}
+
+}  // namespace
+}  // namespace qln

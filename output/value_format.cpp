@@ -83,7 +83,7 @@ char* put_two(char* p, int value) noexcept {
 struct NumberDigits {
   bool negative = false;
   bool zero = false;
-  std::array<char, 128> digits;  // only the first `count` bytes are set
+  std::array<char, 128 + 16> digits;  // only the first `count` bytes are set
   std::size_t count = 0;
   std::int64_t exponent = 0;
 };
@@ -101,14 +101,27 @@ bool split_oracle_number(std::span<const std::uint8_t> bytes, NumberDigits& out)
   }
   out.zero = false;
   out.negative = head < 0x80;
-  std::size_t pairs = 0;
-  for (std::size_t i = 1; i < bytes.size(); ++i) {
-    std::uint8_t b = bytes[i];
-    if (out.negative && b == 102) break;
-    int pair = out.negative ? 101 - b : b - 1;
-    if (pair < 0 || pair > 99 || 2 * pairs + 2 > out.digits.size()) return false;
-    std::memcpy(&out.digits[2 * pairs], &kTwoDigits[static_cast<std::size_t>(2 * pair)], 2);
-    ++pairs;
+  // At most 20 digit bytes in a real value (and a terminator for a negative
+  // one); 64 is room enough for anything that still decodes.
+  std::size_t end = bytes.size();
+  if (out.negative && end > 1 && bytes[end - 1] == 102) --end;
+  if (end - 1 > 64) return false;
+  std::size_t pairs = end - 1;
+  char* d = out.digits.data();
+  if (out.negative) {
+    for (std::size_t i = 1; i < end; ++i) {
+      unsigned pair = 101u - bytes[i];
+      if (pair > 99u) return false;
+      std::memcpy(d, &kTwoDigits[2 * pair], 2);
+      d += 2;
+    }
+  } else {
+    for (std::size_t i = 1; i < end; ++i) {
+      unsigned pair = bytes[i] - 1u;
+      if (pair > 99u) return false;
+      std::memcpy(d, &kTwoDigits[2 * pair], 2);
+      d += 2;
+    }
   }
   if (pairs == 0) return false;
   std::int64_t exponent100 =
@@ -135,9 +148,26 @@ bool split_oracle_number(std::span<const std::uint8_t> bytes, NumberDigits& out)
 // "0.5", "0"), the same text Decimal::to_text gives.
 void set_number_text(SqlValue& v, const NumberDigits& n) {
   // Oracle's exponents keep this within 20 + 130 + 4 bytes; a larger one
-  // could only come from a damaged value and has been refused.
-  char buf[320];
+  // could only come from a damaged value and has been refused. The slack
+  // lets short runs be copied with fixed-size moves.
+  char buf[320 + 32];
   char* p = buf;
+  auto copy = [&p](const char* from, std::size_t count) {
+    if (count <= 16) {
+      std::memcpy(p, from, 16);
+    } else {
+      std::memcpy(p, from, count);
+    }
+    p += count;
+  };
+  auto zeros = [&p](std::size_t count) {
+    if (count <= 16) {
+      std::memset(p, '0', 16);
+    } else {
+      std::memset(p, '0', count);
+    }
+    p += count;
+  };
   if (n.negative && !n.zero) *p++ = '-';
   if (n.zero) {
     *p++ = '0';
@@ -145,23 +175,17 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
     std::int64_t len = static_cast<std::int64_t>(n.count);
     std::int64_t int_len = len + n.exponent;
     if (n.exponent >= 0) {
-      std::memcpy(p, n.digits.data(), n.count);
-      p += n.count;
-      std::memset(p, '0', static_cast<std::size_t>(n.exponent));
-      p += n.exponent;
+      copy(n.digits.data(), n.count);
+      zeros(static_cast<std::size_t>(n.exponent));
     } else if (int_len > 0) {
-      std::memcpy(p, n.digits.data(), static_cast<std::size_t>(int_len));
-      p += int_len;
+      copy(n.digits.data(), static_cast<std::size_t>(int_len));
       *p++ = '.';
-      std::memcpy(p, n.digits.data() + int_len, static_cast<std::size_t>(-n.exponent));
-      p += -n.exponent;
+      copy(n.digits.data() + int_len, static_cast<std::size_t>(-n.exponent));
     } else {
       *p++ = '0';
       *p++ = '.';
-      std::memset(p, '0', static_cast<std::size_t>(-int_len));
-      p += -int_len;
-      std::memcpy(p, n.digits.data(), n.count);
-      p += n.count;
+      zeros(static_cast<std::size_t>(-int_len));
+      copy(n.digits.data(), n.count);
     }
   }
   set_text(v, buf, static_cast<std::size_t>(p - buf));
@@ -209,8 +233,8 @@ void set_date_value(SqlValue& v, std::int32_t type, const OracleDateTime& t) {
   v.minute = static_cast<std::int16_t>(t.minute);
   v.second = static_cast<std::int16_t>(t.second);
   v.nanosecond = static_cast<std::int32_t>(t.nanosecond);
-  v.weekday = static_cast<std::int16_t>(
-      t.month >= 1 && t.month <= 12 ? weekday_of(t.year, t.month, t.day) : -1);
+  // Worked out from the date by value_weekday() where a format asks for it.
+  v.weekday = -1;
   set_date_text(v, type == VT_TIMESTAMP);
 }
 
@@ -264,6 +288,8 @@ void decode_raw(RowValues& row, SqlValue& v, const GlobalParams& g, const ConvOp
 int bad_value(GlobalParams& g) { return fail(g, 3102); }
 
 }  // namespace
+
+void RowValues::grow() { values.emplace_back(); }
 
 void RowValues::add_text(std::string_view text) {
   SqlValue& v = next();
@@ -421,20 +447,19 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
   if (col < 0 || static_cast<std::size_t>(col) >= o.table.columns.size())
     return fail(g, 4000, "decode_value() column index");
   const ColumnDef& column = o.table.columns[static_cast<std::size_t>(col)];
-  int to = output_charset(o);
   switch (column.type) {
     case kColChar:
     case kColNchar: {
       SqlValue& v = row.next();
       int from = column.type == kColChar ? g.db_charset : g.nls_charset;
-      decode_char(row, v, from, to, column.length, bytes);
+      decode_char(row, v, from, output_charset(o), column.length, bytes);
       return 0;
     }
     case kColVarchar2:
     case kColNvarchar2: {
       SqlValue& v = row.next();
       int from = column.type == kColVarchar2 ? g.db_charset : g.nls_charset;
-      store_converted(row, v, from, to, bytes);
+      store_converted(row, v, from, output_charset(o), bytes);
       v.type = VT_BYTES;
       return 0;
     }

@@ -30,7 +30,7 @@ struct RowValues {
 
   // The next entry, emptied to VT_NULL; its buffer is reused.
   SqlValue& next() {
-    if (static_cast<std::size_t>(count) == values.size()) values.emplace_back();
+    if (static_cast<std::size_t>(count) == values.size()) grow();
     SqlValue& v = values[static_cast<std::size_t>(count++)];
     v.type = VT_NULL;
     v.text.clear();
@@ -38,6 +38,8 @@ struct RowValues {
     return v;
   }
   void add_null() { next(); }
+  // One more value (once per column of the widest table).
+  [[gnu::cold]] void grow();
   // A VT_TEXT entry such as a placeholder; no character-set conversion.
   void add_text(std::string_view text);
 };

@@ -225,7 +225,7 @@ TEST_F(ValueFormat, DatesAndTimestamps) {
   const SqlValue& d = decode(column(kColDate), {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C});
   EXPECT_EQ(d.type, VT_DATE);
   EXPECT_EQ(d.text, "2011/12/31 23:59:59");
-  EXPECT_EQ(d.weekday, 6);  // a Saturday
+  EXPECT_EQ(value_weekday(d), 6);  // a Saturday
   const SqlValue& ts7 = decode(column(kColTimestamp), {0x78, 0x6F, 0x0C, 0x1F, 0x18, 0x3C, 0x3C});
   EXPECT_EQ(ts7.type, VT_TIMESTAMP);
   EXPECT_EQ(ts7.nanosecond, 0);

@@ -83,7 +83,8 @@ char* put_two(char* p, int value) noexcept {
 struct NumberDigits {
   bool negative = false;
   bool zero = false;
-  std::array<char, 128 + 16> digits;  // only the first `count` bytes are set
+  std::array<char, 128 + 16> digits;  // only `count` bytes from `first` are set
+  std::size_t first = 0;
   std::size_t count = 0;
   std::int64_t exponent = 0;
 };
@@ -91,6 +92,7 @@ struct NumberDigits {
 bool split_oracle_number(std::span<const std::uint8_t> bytes, NumberDigits& out) noexcept {
   if (bytes.empty()) return false;
   std::uint8_t head = bytes[0];
+  out.first = 0;
   out.count = 0;
   out.exponent = 0;
   // A lone 0x80 is zero; with digits it is the smallest exponent (1E-130).
@@ -138,7 +140,7 @@ bool split_oracle_number(std::span<const std::uint8_t> bytes, NumberDigits& out)
     --last;
     ++exponent;
   }
-  if (first > 0) std::memmove(out.digits.data(), out.digits.data() + first, last - first);
+  out.first = first;
   out.count = last - first;
   out.exponent = exponent;
   return true;
@@ -168,6 +170,7 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
     }
     p += count;
   };
+  const char* digits = n.digits.data() + n.first;
   if (n.negative && !n.zero) *p++ = '-';
   if (n.zero) {
     *p++ = '0';
@@ -175,17 +178,17 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
     std::int64_t len = static_cast<std::int64_t>(n.count);
     std::int64_t int_len = len + n.exponent;
     if (n.exponent >= 0) {
-      copy(n.digits.data(), n.count);
+      copy(digits, n.count);
       zeros(static_cast<std::size_t>(n.exponent));
     } else if (int_len > 0) {
-      copy(n.digits.data(), static_cast<std::size_t>(int_len));
+      copy(digits, static_cast<std::size_t>(int_len));
       *p++ = '.';
-      copy(n.digits.data() + int_len, static_cast<std::size_t>(-n.exponent));
+      copy(digits + int_len, static_cast<std::size_t>(-n.exponent));
     } else {
       *p++ = '0';
       *p++ = '.';
       zeros(static_cast<std::size_t>(-int_len));
-      copy(n.digits.data(), n.count);
+      copy(digits, n.count);
     }
   }
   set_text(v, buf, static_cast<std::size_t>(p - buf));
@@ -352,8 +355,8 @@ bool decode_oracle_number(std::span<const std::uint8_t> bytes, Decimal& out) {
     out = Decimal{};
     return true;
   }
-  return Decimal::from_parts(n.negative, std::string_view(n.digits.data(), n.count), n.exponent,
-                             out);
+  return Decimal::from_parts(n.negative, std::string_view(n.digits.data() + n.first, n.count),
+                             n.exponent, out);
 }
 
 bool exact_numbers_needed(const ConvOptions& o) noexcept {
@@ -479,7 +482,8 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       if (exact_numbers_needed(o)) {
         if (n.zero) {
           v.number = Decimal{};
-        } else if (!Decimal::from_parts(n.negative, std::string_view(n.digits.data(), n.count),
+        } else if (!Decimal::from_parts(n.negative,
+                                        std::string_view(n.digits.data() + n.first, n.count),
                                         n.exponent, v.number)) {
           row.count--;
           return bad_value(g);

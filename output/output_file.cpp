@@ -7,14 +7,16 @@ namespace qln {
 
 namespace {
 
+// lstat: a symbolic link is never taken for the file it points to, so the
+// clean-up cannot remove a link the user made.
 bool is_regular_file(const std::string& path) {
   struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool exists(const std::string& path) {
   struct stat st{};
-  return ::stat(path.c_str(), &st) == 0;
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace

@@ -464,6 +464,17 @@ TEST_F(OutputFiles, OnlyRegularFilesThisRunWroteAreRemoved) {
   EXPECT_TRUE(fs::exists(other));
   EXPECT_TRUE(fs::exists("/dev/null"));
   EXPECT_TRUE(o.out_fname.empty());
+  // A symbolic link is opened through but never removed.
+  fs::path target = dir / "target.csv";
+  fs::path link = dir / "link.csv";
+  std::ofstream(target) << "t";
+  fs::create_symlink(target, link);
+  f = open_output_file(o, link.string());
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_TRUE(o.out_fname.empty());
+  remove_output_files(o);
+  EXPECT_TRUE(fs::is_symlink(link));
   // A truncated existing file counts as written by this run.
   f = open_output_file(o, other.string());
   ASSERT_NE(f, nullptr);

@@ -366,6 +366,39 @@ TEST_F(ClassicReaderTest, LongNamesAreKept) {
   EXPECT_EQ(out, column + ",X\nv,1\n");
 }
 
+TEST_F(ClassicReaderTest, FullExportListsOwnersAndSelectsByOwner) {
+  {
+    dw::DumpOptions d = options();
+    d.mode = dw::ExportMode::full;
+    dw::DumpWriter w(path("f.dmp"), d);
+    dw::TableSpec a = plain_table("EMP");
+    a.owner = "SCOTT";
+    w.begin_table(a);
+    add_plain_rows(w, 2);
+    w.end_table();
+    dw::TableSpec b = plain_table("EMP");
+    b.owner = "HR";
+    w.begin_table(b);
+    add_plain_rows(w, 5);
+    w.end_table();
+    w.finish();
+  }
+  o.exp_mode = 2;
+  o.read_step = 2;
+  o.table_id = "DUAL";
+  ASSERT_EQ(read({path("f.dmp")}), 0);
+  EXPECT_EQ(out,
+            "OWNER                          TABLE_NAME\n"
+            "------------------------------ ------------------------------\n"
+            "SCOTT                          EMP                           \n"
+            "HR                             EMP                           \n");
+
+  o.read_step = 0;
+  o.table_id = "HR.EMP";
+  ASSERT_EQ(read({path("f.dmp")}), 0);
+  EXPECT_EQ(result.rows_written, 5);
+}
+
 TEST_F(ClassicReaderTest, DescribePassFillsColumnsAndIndexes) {
   dw::TableSpec t = plain_table();
   t.indexes = {{"EMP_PK", {"EMPNO"}, true}, {"EMP_IX", {"ENAME", "HIRED"}, false}};

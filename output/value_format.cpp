@@ -35,6 +35,9 @@ void set_text(SqlValue& v, const char* data, std::size_t n) {
 
 void store_converted(RowValues& row, SqlValue& v, int from, int to,
                      std::span<const std::uint8_t> bytes) {
+  // UTF-16 bytes written as they are would put NULs into a text file; an
+  // output set without conversions gets them as UTF-8 instead.
+  if (from == kCharsetUtf16 && !has_conversion(to)) to = kCharsetUtf8;
   set_text(v, reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (needs_conversion(from, to, bytes)) convert_charset(row.converter, from, to, v.text);
   v.length = static_cast<std::int32_t>(v.text.size());

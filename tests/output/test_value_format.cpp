@@ -299,6 +299,10 @@ TEST_F(ValueFormat, CharacterColumns) {
   EXPECT_EQ(vc.text, "xy");
   // NVARCHAR2 in UTF-16 comes out in the output character set.
   EXPECT_EQ(decode(column(kColNvarchar2, 10), {0x00, 0x41, 0x30, 0x42}).text, "A\xE3\x81\x82");
+  // An output set without conversions still gets no UTF-16 bytes.
+  o.out_charset = kCharsetUsAscii;
+  EXPECT_EQ(decode(column(kColNvarchar2, 10), {0x00, 0x41, 0x00, 0x42}).text, "AB");
+  o.out_charset = kCharsetUtf8;
   // NCHAR(3) in UTF-16 is padded by characters.
   EXPECT_EQ(decode(column(kColNchar, 3), {0x00, 0x41}).text, "A  ");
 }

@@ -482,7 +482,9 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       set_number_text(v, n);
       // The exact value costs more than the rest of the row; only a
       // condition reads it.
-      if (exact_numbers_needed(o)) {
+      if (!exact_numbers_needed(o)) {
+        if (!v.number.is_zero()) v.number = Decimal{};
+      } else {
         if (n.zero) {
           v.number = Decimal{};
         } else if (!Decimal::from_parts(n.negative,

@@ -87,9 +87,10 @@ std::size_t number_text_bound(std::string_view text, int scale) noexcept;
 char* write_number_text(char* out, std::string_view text, int scale, bool insert_style) noexcept;
 
 // Whether decode_value fills the exact Decimal of numbers (SqlValue::number):
-// only when a condition may read it (per-table conditions or a QUERY). The
-// text of a number is always exact; ensure_exact_number() fills the Decimal
-// from it for a caller that needs the value otherwise. -1 for a bad text.
+// only when a condition may read it (per-table conditions or a QUERY);
+// otherwise it is left at zero. The text of a number is always exact, and
+// ensure_exact_number() fills the Decimal from it for a caller that needs the
+// value otherwise (-1 for a bad text).
 bool exact_numbers_needed(const ConvOptions& o) noexcept;
 int ensure_exact_number(SqlValue& v);
 

@@ -230,6 +230,36 @@ TEST_F(JobsProcess, WhereAndQueryAreRefusedBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+// A table file that cannot be created stops the run at once (exit code -1),
+// with its message and without the files written before it.
+TEST_F(JobsProcess, CsvBatchFileThatCannotBeCreatedStopsTheRun) {
+  NEED_REAL_DUMP();
+  fs::create_directories(dir.file("ADDRESS_USAGES.csv"));
+  const Outcome o = run("FILE=" + real + " MODE=CSV_BATCH");
+  EXPECT_EQ(o.exit_code, 255);
+  EXPECT_NE(o.err.find("ZUL-01060: ファイル(\"ADDRESS_USAGES.csv\")をオープンできません。"), std::string::npos)
+      << o.err;
+  EXPECT_FALSE(fs::exists(dir.file("ADDRESSES.csv")));
+  EXPECT_TRUE(fs::is_directory(dir.file("ADDRESS_USAGES.csv")));
+}
+
+TEST_F(JobsProcess, OutFileThatCannotBeOpenedFailsTheJob) {
+  NEED_REAL_DUMP();
+  const std::string out = dir.file("no/such/folder/out.csv");
+  const Outcome o = run("FILE=" + real + " TABLE=ORDERS OUT_FILE=" + out);
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-01060"), std::string::npos) << o.err;
+  EXPECT_EQ(o.out, "");
+}
+
+TEST_F(JobsProcess, DataPumpDumpsAreNotReadByTheseJobs) {
+  const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
+  if (!fs::exists(scott)) GTEST_SKIP() << "no real dumps here";
+  const Outcome o = run("FILE=" + scott + " LIST=Y");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-02009"), std::string::npos) << o.err;
+}
+
 // ---- dumps written for the test ---------------------------------------------
 
 dw::TableSpec emp_table(const std::string& name = "EMP") {

@@ -569,6 +569,7 @@ int write_header(RowWriter& w, const TableDefinition& table, const ColumnOrder& 
     }
     while (!line.empty() && line.data[line.size - 1] == ' ') --line.size;
     line.push_back('\n');
+    rule.erase(rule.find_last_not_of(' ') + 1);
     line.append(rule);
     line.push_back('\n');
     return flush_line(w);

@@ -81,30 +81,36 @@ JobStatus run_reader(RunContext& ctx) {
   }
 }
 
-// Closes OUT_FILE at the end of a job that succeeded; bytes that could not
-// be written make the job fail (and the file go).
-JobStatus close_out_file(RunContext& ctx) {
-  if (!ctx.out_file) return JobStatus::kDone;
-  std::FILE* f = ctx.out_file.release();
-  if (ctx.g.out_stream == f) ctx.g.out_stream = stdout;
-  const bool written = std::fflush(f) == 0 && std::ferror(f) == 0;
-  if (std::fclose(f) != 0 || !written) {
-    fail(ctx.g, kMsgWriteError, ctx.o.out_file);
-    return JobStatus::kFailed;
+// Ends the output of a job that succeeded: OUT_FILE is closed, standard
+// output flushed. Bytes that could not be written make the job fail (and
+// OUT_FILE go) instead of passing for a complete output.
+JobStatus finish_output(RunContext& ctx) {
+  bool written = true;
+  if (ctx.out_file) {
+    std::FILE* f = ctx.out_file.release();
+    if (ctx.g.out_stream == f) ctx.g.out_stream = stdout;
+    written = std::fflush(f) == 0 && std::ferror(f) == 0;
+    written = std::fclose(f) == 0 && written;
+    if (!written) fail(ctx.g, kMsgWriteError, ctx.o.out_file);
   }
-  return JobStatus::kDone;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    fail(ctx.g, kMsgWriteError, "stdout");
+    written = false;
+  }
+  return written ? JobStatus::kDone : JobStatus::kFailed;
 }
 
 JobStatus write_ddl(RunContext& ctx) {
   if (open_out_file(ctx) != 0) return JobStatus::kFailed;
   ctx.o.read_step = 0;
   const JobStatus s = run_reader(ctx);
-  return s == JobStatus::kDone ? close_out_file(ctx) : s;
+  return s == JobStatus::kDone ? finish_output(ctx) : s;
 }
 
 JobStatus list_tables(RunContext& ctx) {
   ctx.o.read_step = 2;
-  return run_reader(ctx);
+  const JobStatus s = run_reader(ctx);
+  return s == JobStatus::kDone ? finish_output(ctx) : s;
 }
 
 JobStatus describe_table(RunContext& ctx) {
@@ -115,7 +121,7 @@ JobStatus describe_table(RunContext& ctx) {
   if (s != JobStatus::kDone) return s;
   const std::string text = format_table_definition(ctx.g, ctx.o.table);
   std::fwrite(text.data(), 1, text.size(), ctx.g.out_stream);
-  return JobStatus::kDone;
+  return finish_output(ctx);
 }
 
 JobStatus convert_rows(RunContext& ctx) {
@@ -131,7 +137,7 @@ JobStatus convert_rows(RunContext& ctx) {
     o.table_id = o.lob_table_name;
   o.read_step = 0;
   const JobStatus s = run_reader(ctx);
-  return s == JobStatus::kDone ? close_out_file(ctx) : s;
+  return s == JobStatus::kDone ? finish_output(ctx) : s;
 }
 
 void append_padded(std::string& out, std::string_view s, std::size_t width) {

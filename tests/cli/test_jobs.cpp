@@ -252,6 +252,21 @@ TEST_F(JobsProcess, OutFileThatCannotBeOpenedFailsTheJob) {
   EXPECT_EQ(o.out, "");
 }
 
+// Output that could not be written is a failure, not a shorter success.
+TEST_F(JobsProcess, StandardOutputThatCannotBeWrittenFailsTheJob) {
+  NEED_REAL_DUMP();
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  for (const char* job : {"TABLE=ORDERS", "LIST=Y", "LIST=Y TABLE=ORDERS", "MODE=DDL"}) {
+    const std::string err = dir.file("err.txt");
+    const std::string command =
+        "'" + std::string(QLN_CLI_PATH) + "' FILE=" + real + " " + job + " >/dev/full 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << job;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << job;
+    EXPECT_NE(read_file(err).find("ZUL-03133"), std::string::npos) << job << ": " << read_file(err);
+  }
+}
+
 TEST_F(JobsProcess, DataPumpDumpsAreNotReadByTheseJobs) {
   const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
   if (!fs::exists(scott)) GTEST_SKIP() << "no real dumps here";

@@ -132,6 +132,8 @@ JobStatus convert_rows(RunContext& ctx) {
   if (is_on(o.is_condition)) return refuse(ctx, "WHERE");
   if (open_out_file(ctx) != 0) return JobStatus::kFailed;
   o.row_format = o.output_mode == kOutInsert ? 2 : 1;
+  // Column files take every byte; the text output stays empty, without a BOM.
+  if (o.output_mode == kOutLobFiles) o.is_output_bom = kNo;
   // The reader converts the table it selects; a column-file target names it.
   if (!o.lob_target_col_name.empty() && !o.lob_table_name.empty() && o.table_id == kFirstTable)
     o.table_id = o.lob_table_name;

@@ -435,6 +435,7 @@ TEST_F(JobsProcess, ColumnFilesForALargeObjectTarget) {
   // No TABLE: the target's table is the one converted, not the first one.
   Outcome o = run("FILE=" + dump + " LOB_TARGET=DOCS.LAST LOB_DIR=" + dir.file("lobs") + " LOB_FILE=r%ID%.dat");
   EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(o.out, "");
   EXPECT_EQ(read_file(dir.file("lobs/r1.dat")), "last1");
   EXPECT_FALSE(fs::exists(dir.file("lobs/r2.dat")));
   EXPECT_EQ(read_file(dir.file("lobs/r3.dat")), std::string(70000, 'z'));

@@ -57,6 +57,17 @@ std::string_view output_name(RowWriter& w, std::string_view name) {
   return w.name;
 }
 
+// Text the user typed (a date format) in the character set of the output.
+std::string convert_user_text(RowWriter& w, std::string_view text) {
+  std::string out(text);
+  int from = w.g.os_charset;
+  int to = output_charset(w.o);
+  if (!ascii_only(text) && from != to && has_conversion(from) && has_conversion(to) &&
+      to != kCharsetUtf16)
+    convert_charset(w.converter, from, to, out);
+  return out;
+}
+
 // Builds the table of bytes that force a CSV field into quotes.
 void prepare_special(RowWriter& w) {
   if (w.special_for == w.delimiter && w.special[static_cast<unsigned char>('"')]) return;
@@ -222,7 +233,7 @@ void refresh_date_layout(RowWriter& w) {
   w.compiled_from = w.o.date_printf;
   w.date_kind = w.o.date_format_kind;
   w.date_literals.assign(1, std::string{});
-  const std::string& f = w.o.date_printf;
+  const std::string f = convert_user_text(w, w.o.date_printf);
   for (std::size_t i = 0; i < f.size(); ++i) {
     if (f[i] == '%' && i + 1 < f.size() && f[i + 1] == '%') {
       w.date_literals.back().push_back('%');
@@ -312,7 +323,11 @@ int append_formatted_date(RowWriter& w, Out& out, const SqlValue& v, int precisi
     out.append(w.date_literals[static_cast<std::size_t>(fields)]);
     return 0;
   }
-  if (format_date(v, o.date_format, output_charset(o), w.work) != 0) {
+  if (w.format_from != o.date_format || w.format_out.empty()) {
+    w.format_from = o.date_format;
+    w.format_out = convert_user_text(w, o.date_format);
+  }
+  if (format_date(v, w.format_out, output_charset(o), w.work) != 0) {
     return fail(w.g, 2138, "TO_CHAR");
   }
   out.append(w.work);

@@ -81,6 +81,8 @@ struct RowWriter {
   std::array<std::uint8_t, 6> date_offsets{};
   int date_fields = 0;
   std::size_t date_head = 0;         // template bytes up to the last field's end
+  std::string format_from;           // o.date_format ...
+  std::string format_out;            // ... in the output character set
   std::array<bool, 256> special{};  // bytes that make a CSV field need quotes
   char special_for = 0;             // the delimiter `special` was built for
 };

@@ -523,7 +523,6 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
 }
 
 int compile_date_format(GlobalParams& g, ConvOptions& o) {
-  (void)g;
   static constexpr std::array<std::string_view, 6> kTokens = {"YYYY", "MM", "DD",
                                                               "HH24", "MI", "SS"};
   // Upper case outside double-quoted literals; quoted text is printed as it
@@ -543,6 +542,13 @@ int compile_date_format(GlobalParams& g, ConvOptions& o) {
         printf_text.push_back(format[k]);
       }
       i = end + 1;
+      continue;
+    }
+    // A character of the user's set is literal text, whatever its bytes.
+    std::size_t more = static_cast<std::size_t>(mb_char_length(g.os_charset, static_cast<unsigned char>(c)));
+    if (more > 0) {
+      printf_text.append(format, i, more + 1);
+      i += more + 1;
       continue;
     }
     int matched = -1;

@@ -196,6 +196,22 @@ TEST_F(RowWriterTest, CsvDatesAndTimestamps) {
   EXPECT_EQ(csv({{53, 88, 1, 1, 1, 1, 1}, {}, {}, {}}), "-4712/01/01,,,\n");
 }
 
+TEST_F(RowWriterTest, DateFormatTextOfTheUserComesOutInTheOutputSet) {
+  table({column("D", kColDate), column("T", kColTimestamp, 0, 0, "TIMESTAMP (6)")});
+  g.os_charset = kCharsetSjis;
+  // "YYYY年MM月DD日 ネ" typed in Shift_JIS; the trail byte of ネ is 'l'.
+  o.date_format = "YYYY\x94\x4EMM\x8C\x8E" "DD\x93\xFA \x83\x6C";
+  compile_date_format(g, o);
+  ASSERT_EQ(o.date_format_kind, 1);
+  EXPECT_EQ(csv({kDate, {}}),
+            "2011\xE5\xB9\xB4" "12\xE6\x9C\x88" "31\xE6\x97\xA5 \xE3\x83\x8D,\n");
+  // The same text through TO_CHAR.
+  o.date_format = "DD\x93\xFAMM\x8C\x8EYYYY\x94\x4E";
+  compile_date_format(g, o);
+  ASSERT_EQ(o.date_format_kind, -1);
+  EXPECT_EQ(csv({kDate, {}}), "31\xE6\x97\xA5" "12\xE6\x9C\x88" "2011\xE5\xB9\xB4,\n");
+}
+
 TEST_F(RowWriterTest, CsvDatesThroughToChar) {
   table({column("D", kColDate), column("T", kColTimestamp, 0, 0, "TIMESTAMP (6)")});
   o.date_format = "DD/MM/YYYY HH24:MI:SS";

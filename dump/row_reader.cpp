@@ -342,7 +342,9 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
       case 0xFFFD:
         if (row.columns == n) return corrupt();
         if (read_chunked_long(row, raw_length, keep) != 0) return -1;
-        if (row.columns == n) return 1;
+        // A row that ends with a long column has no end mark; its large
+        // objects, if any, follow at once.
+        if (row.columns == n && lobs_in_row == 0) return 1;
         continue;
       case 0xFF00:
         if (row.columns == n) {

@@ -236,6 +236,7 @@ TEST_F(ClassicReaderTest, LargeObjectsShowPlaceholdersAndKeepLaterColumnsInPlace
   }
   o.table_id = "DOCS";
   ASSERT_EQ(read({path("a.dmp")}), 0) << g.messages[0];
+  EXPECT_EQ(result.rows_written, 4);
   EXPECT_EQ(lines(), (std::vector<std::string>{
                          "1,%%CLOB%%_2,one,%%BLOB%%_4,%%NOT_SUPPORT%%,10",
                          "2,,two,,,20",
@@ -247,6 +248,27 @@ TEST_F(ClassicReaderTest, LargeObjectsShowPlaceholdersAndKeepLaterColumnsInPlace
   o.table_id = "AFTER";
   ASSERT_EQ(read({path("a.dmp")}), 0);
   EXPECT_EQ(result.rows_written, 1);
+}
+
+// A long column last and large objects before it: the row has no end mark,
+// the large objects of the row follow the long value directly.
+TEST_F(ClassicReaderTest, LongColumnLastWithLargeObjects) {
+  dw::TableSpec t;
+  t.name = "MIXED";
+  t.columns = {{"ID", "NUMBER"}, {"PIC", "BLOB"}, {"NOTE", "LONG"}};
+  {
+    dw::DumpWriter w(path("m.dmp"), options());
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::bytes("\x01"), Cell::text("first")});
+    w.add_row({Cell::number("2"), Cell::null(), Cell::text("second")});
+    w.add_row({Cell::number("3"), Cell::bytes("\x02\x03"), Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  o.table_id = "MIXED";
+  o.raw_format = kRawAscii;
+  ASSERT_EQ(read({path("m.dmp")}), 0) << g.messages[0];
+  EXPECT_EQ(lines(), (std::vector<std::string>{"1,%%BLOB%%_2,first", "2,,second", "3,%%BLOB%%_2,"}));
 }
 
 TEST_F(ClassicReaderTest, DirectPathRowsEndWithoutMark) {

@@ -48,7 +48,9 @@ void store_converted(RowValues& row, SqlValue& v, int from, int to,
 void decode_char(RowValues& row, SqlValue& v, int from, int to, std::int32_t declared,
                  std::span<const std::uint8_t> bytes) {
   std::size_t unit = from == kCharsetUtf16 ? 2 : 1;
-  std::size_t want = declared > 0 ? static_cast<std::size_t>(declared) * unit : 0;
+  // Oracle's CHAR holds at most 2000 bytes; a larger length is no reason to
+  // pad without end.
+  std::size_t want = declared > 0 ? std::min<std::size_t>(static_cast<std::size_t>(declared), 4000) * unit : 0;
   if (bytes.size() >= want) {
     store_converted(row, v, from, to, bytes);
   } else {

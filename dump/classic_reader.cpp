@@ -53,6 +53,36 @@ std::string_view trim_view(std::string_view s) {
   return s;
 }
 
+// The column names an INSERT INTO statement lists for the data that follow:
+// INSERT INTO "T" [PARTITION ("P")] ("A", "B") VALUES (:1, :2).
+std::vector<std::string> insert_columns(std::string_view s) {
+  std::vector<std::string> names;
+  std::size_t q = s.find('"');
+  if (q == std::string_view::npos) return names;
+  q = s.find('"', q + 1);
+  if (q == std::string_view::npos) return names;
+  std::size_t open = s.find('(', q + 1);
+  std::size_t values = s.find(") VALUES", q + 1);
+  if (open == std::string_view::npos || values == std::string_view::npos) return names;
+  std::string_view head = s.substr(q + 1, open - q - 1);
+  if (head.find("PARTITION") != std::string_view::npos) {
+    std::size_t close = s.find(')', open);
+    if (close == std::string_view::npos) return names;
+    open = s.find('(', close);
+    if (open == std::string_view::npos || open > values) return names;
+  }
+  std::size_t at = open + 1;
+  while (at < values) {
+    std::size_t a = s.find('"', at);
+    if (a == std::string_view::npos || a > values) break;
+    std::size_t b = s.find('"', a + 1);
+    if (b == std::string_view::npos) break;
+    names.emplace_back(s.substr(a + 1, b - a - 1));
+    at = b + 1;
+  }
+  return names;
+}
+
 // COLUMN=A,B or COLUMN=-C: the chosen columns, in the table's own order.
 void apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
   const std::size_t n = table.columns.size();
@@ -103,6 +133,7 @@ class ClassicReader {
   int on_create_table();
   int on_create_index();
   int on_insert();
+  int map_columns();
   int hand_over_row(bool& stop);
   int finish(int rc);
   bool names_selected_table(std::string_view name) const;
@@ -118,6 +149,7 @@ class ClassicReader {
   RowReader rows_;
   RowBuffer rec_;
   RowValues values_;
+  DataColumns data_columns_;
   RowWriter writer_;
   ColumnOrder order_;
   DdlState ddl_;
@@ -403,7 +435,7 @@ int ClassicReader::hand_over_row(bool& stop) {
                  (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep);
   if (!decode) return 0;
   bool rejected = false;
-  if (decode_row(g_, o_, rec_, values_, rejected) != 0) return -1;
+  if (decode_row(g_, o_, rec_, values_, rejected, &data_columns_) != 0) return -1;
   if (!rejected) {
     if (pipe_) {
       if (pipe_->put(values_, o_.table, order_) != 0) return -1;
@@ -421,6 +453,32 @@ int ClassicReader::hand_over_row(bool& stop) {
   return 0;
 }
 
+// Places the data's columns, named by the INSERT INTO statement, among the
+// table's. One for one in the common case; a name the table does not have
+// means the data cannot be read as this table's rows.
+int ClassicReader::map_columns() {
+  data_columns_.clear();
+  const std::vector<std::string> names = insert_columns(stmt_);
+  const auto& cols = o_.table.columns;
+  if (names.empty()) return 0;
+  bool one_for_one = names.size() == cols.size();
+  std::vector<int> table_col;
+  std::vector<int> data_pos(cols.size(), -1);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    int found = -1;
+    for (std::size_t j = 0; j < cols.size() && found < 0; ++j)
+      if (cols[j].name == names[i] && data_pos[j] < 0) found = static_cast<int>(j);
+    if (found < 0) return fail(g_, 3102, "");
+    data_pos[static_cast<std::size_t>(found)] = static_cast<int>(i);
+    table_col.push_back(found);
+    one_for_one = one_for_one && found == static_cast<int>(i);
+  }
+  if (one_for_one) return 0;
+  data_columns_.table_col = std::move(table_col);
+  data_columns_.data_pos = std::move(data_pos);
+  return 0;
+}
+
 int ClassicReader::on_insert() {
   if (table_.empty() && partition_.empty()) return 0;
   // Only the data of the table just defined; an INSERT INTO line inside
@@ -430,7 +488,12 @@ int ClassicReader::on_insert() {
 
   const bool keep = converting() && !ddl() &&
                     (table_selected_ || is_on(o_.is_preview) || is_on(o_.is_grep));
-  int expected = keep ? static_cast<int>(o_.table.columns.size()) : -1;
+  int expected = -1;
+  if (keep) {
+    if (map_columns() != 0) return -1;
+    expected = data_columns_.table_col.empty() ? static_cast<int>(o_.table.columns.size())
+                                               : static_cast<int>(data_columns_.table_col.size());
+  }
   if (rows_.read_descriptors(o_.dump_type, expected) != 0) return -1;
   for (;;) {
     int rc = rows_.next_row(rec_, o_.raw_length, keep);

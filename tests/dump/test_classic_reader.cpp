@@ -544,6 +544,41 @@ TEST_F(ClassicReaderTest, WriteFailureIsReported) {
   EXPECT_GT(g.message_count, 0);
 }
 
+// A column the table defines but the data do not carry (a virtual column)
+// stays empty; the others keep their places.
+TEST_F(ClassicReaderTest, DataColumnsAreMatchedByName) {
+  dw::TableSpec t;
+  t.name = "V";
+  t.columns = {{"A", "NUMBER"}, {"B", "VARCHAR2(5)"}};
+  {
+    dw::DumpWriter w(path("v.dmp"), options());
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::text("x")});
+    w.add_row({Cell::number("2"), Cell::null()});
+    w.end_table();
+    w.finish();
+  }
+  std::ifstream f(path("v.dmp"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(f)), {});
+  auto patched = [&](const std::string& from, const std::string& to) {
+    std::string b = bytes;
+    std::size_t at = b.find(from);
+    EXPECT_NE(at, std::string::npos);
+    b.replace(at, from.size(), to);
+    std::ofstream(path("p.dmp"), std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+    return path("p.dmp");
+  };
+  o.table_id = "V";
+  o.is_header = kYes;
+  ASSERT_EQ(read({patched("(\"A\" NUMBER, ", "(\"A\" NUMBER, \"AV\" NUMBER GENERATED ALWAYS AS (\"A\"+1) VIRTUAL, ")}), 0)
+      << g.messages[0];
+  EXPECT_EQ(lines(), (std::vector<std::string>{"A,AV,B", "1,,x", "2,,"}));
+
+  g = GlobalParams{};
+  EXPECT_EQ(read({patched("INSERT INTO \"V\" (\"A\", \"B\")", "INSERT INTO \"V\" (\"A\", \"Q\")")}), -1);
+  EXPECT_TRUE(has_message(3102));
+}
+
 // Every cut of a dump inside a table's data ends with 3102 and a failure,
 // never with a shorter table reported as success.
 TEST_F(ClassicReaderTest, TruncatedDumpIsAFormatError) {

@@ -300,6 +300,8 @@ int ClassicReader::on_partition() {
   if (!def_ok_) return 0;
   o_.table = def_;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
+  if (is_on(o_.is_select_list) && !o_.select_list.empty())
+    apply_select_list(o_.select_list, o_.table, order_);
   if (lob_.begin_table(g_, o_, o_.table) != 0) return -1;
   if (converting()) return prepare_table_output(true);
   selected_read_ = true;
@@ -321,9 +323,8 @@ int ClassicReader::on_table() {
 // Opens the table's own file (when the run has one per table) and writes the
 // header line.
 int ClassicReader::prepare_table_output(bool write_heading) {
-  if (o_.output_mode == kOutCsvBatch || is_on(o_.is_condition)) {
-    if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
-  }
+  // The opener decides whether the table gets a file of its own.
+  if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
   if (!write_heading) return 0;
   if ((o_.output_mode == kOutInsert || ddl()) && !is_on(o_.is_grep)) return 0;
   return write_header(writer_, o_.table, order_);
@@ -389,7 +390,10 @@ int ClassicReader::on_create_table() {
   bool chosen = names_selected_table(name) || (is_on(o_.is_preview) && converting());
   if (chosen) {
     if (!def_ok_) return parse_create_table(g_, stmt_, def_);  // reports the failure
-    if (def_.columns.empty() && !is_on(o_.is_preview)) return fail(g_, 2215, name);
+    if (def_.columns.empty()) {
+      if (!is_on(o_.is_preview)) return fail(g_, 2215, name);
+      return 0;  // a preview shows what it can read
+    }
     found_ = true;
     table_selected_ = true;
     o_.table = def_;

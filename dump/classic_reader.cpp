@@ -138,6 +138,7 @@ class ClassicReader {
   int finish(int rc);
   bool names_selected_table(std::string_view name) const;
   int prepare_table_output(bool write_heading);
+  void put_bom();
 
   bool converting() const { return o_.read_step == 0; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
@@ -173,6 +174,7 @@ class ClassicReader {
   bool def_ok_ = false;         // def_ holds the current table
   TableDefinition def_;
   bool listed_header_ = false;
+  bool bom_pending_ = false;  // the single output's UTF-8 signature
   std::size_t listed_columns_ = 0;
   std::int64_t table_rows_ = 0;
   std::int64_t table_written_ = 0;
@@ -320,11 +322,20 @@ int ClassicReader::on_table() {
   return 0;
 }
 
+// The single output starts with the UTF-8 signature once something is
+// written to it, so a run that finds nothing leaves its output empty.
+void ClassicReader::put_bom() {
+  if (!bom_pending_) return;
+  bom_pending_ = false;
+  std::fwrite("\xEF\xBB\xBF", 1, 3, g_.out_stream);
+}
+
 // Opens the table's own file (when the run has one per table) and writes the
 // header line.
 int ClassicReader::prepare_table_output(bool write_heading) {
   // The opener decides whether the table gets a file of its own.
   if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
+  if (o_.table_out == nullptr) put_bom();
   if (!write_heading) return 0;
   if ((o_.output_mode == kOutInsert || ddl()) && !is_on(o_.is_grep)) return 0;
   return write_header(writer_, o_.table, order_);
@@ -383,6 +394,7 @@ int ClassicReader::on_create_table() {
 
   if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
                                               o_.output_mode != kOutCsvBatch && !ddl()))) {
+    put_bom();
     if (o_.exp_mode == 2) std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", owner_.c_str(), name.c_str());
     else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
   }
@@ -605,9 +617,8 @@ int ClassicReader::run() {
   if (converting() && !ddl()) {
     if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);
     g_.zulcode = 0;
-    if (o_.output_mode != kOutCsvBatch && is_on(o_.is_output_bom) &&
-        output_charset(o_) == kCharsetUtf8)
-      std::fwrite("\xEF\xBB\xBF", 1, 3, g_.out_stream);
+    bom_pending_ = o_.output_mode != kOutCsvBatch && is_on(o_.is_output_bom) &&
+                   output_charset(o_) == kCharsetUtf8;
   }
 
   int rc = find_stream_start();

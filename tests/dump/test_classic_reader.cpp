@@ -153,6 +153,24 @@ TEST_F(ClassicReaderTest, TableNamesCompareWithoutCaseAndMissingTableIsReported)
   EXPECT_EQ(result.rows_written, 0);
 }
 
+TEST_F(ClassicReaderTest, Utf8OutputStartsWithItsSignatureOnlyWhenATableIsFound) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table());
+    add_plain_rows(w, 1);
+    w.end_table();
+    w.finish();
+  }
+  o.is_output_bom = kYes;
+  o.table_id = "EMP";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(out, "\xEF\xBB\xBF" "1,N1,2011/12/31 23:59:59,AB ,12.50\n");
+  o.table_id = "NOSUCH";
+  ASSERT_EQ(read({path("a.dmp")}), 0);
+  EXPECT_EQ(g.zulcode, 3103);
+  EXPECT_EQ(out, "");
+}
+
 TEST_F(ClassicReaderTest, FirstTableIsTakenForDual) {
   {
     dw::DumpWriter w(path("a.dmp"), options());

@@ -41,6 +41,7 @@ JobStatus write_outputs(RunContext& ctx) {
   ctx.o.read_step = kRanConvert;
   if (open_out_file(ctx) != 0) return JobStatus::kFailed;
   std::fputs("1,A\n", ctx.g.out_stream);
+  if (ctx.o.out_file.empty()) return JobStatus::kDone;  // never write into the working folder
   const std::string batch = ctx.o.out_file + ".batch.csv";
   if (OwnedFile f = open_file(batch, "w")) record_output_file(ctx.o, batch);
   return JobStatus::kDone;

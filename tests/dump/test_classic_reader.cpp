@@ -171,6 +171,34 @@ TEST_F(ClassicReaderTest, Utf8OutputStartsWithItsSignatureOnlyWhenATableIsFound)
   EXPECT_EQ(out, "");
 }
 
+// Statements count only from the export mode's first mark on, and row data
+// only after a TABLE statement.
+TEST_F(ClassicReaderTest, StreamStartsAtTheModesMark) {
+  dw::DumpOptions d = options();
+  std::string b = dw::build_header(d);
+  b += "METRICST\nTABLE \"EARLY\"\nCREATE TABLE \"EARLY\" (\"A\" NUMBER)\n";
+  b += "METRICSUtables\n";
+  b += "INSERT INTO \"LOOSE\" (\"A\") VALUES (:1)\n";
+  b += "TABLE \"T\"\nCREATE TABLE \"T\" (\"A\" NUMBER)\n";
+  b += "INSERT INTO \"T\" (\"A\") VALUES (:1)\n";
+  b += std::string("\x01\x00\x02\x00\x16\x00", 6);       // one NUMBER column
+  b += std::string("\x00\x00\x00\x00", 4);                  // no entries, padding
+  b += std::string("\x02\x00\xc1\x02\x00\x00", 6);        // the row 1
+  b += std::string("\x02\x00\xc2\x02\x00\x00", 6);        // the row 100
+  b += std::string("\xff\xff\n", 3);
+  b += "EXIT\nEXIT\n";
+  std::ofstream(path("h.dmp"), std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+
+  o.read_step = 2;
+  o.table_id = "DUAL";
+  ASSERT_EQ(read({path("h.dmp")}), 0);
+  EXPECT_EQ(out, "TABLE_NAME\n------------------------------\nT\n");
+  o.read_step = 0;
+  o.table_id = "T";
+  ASSERT_EQ(read({path("h.dmp")}), 0);
+  EXPECT_EQ(out, "1\n100\n");
+}
+
 TEST_F(ClassicReaderTest, FirstTableIsTakenForDual) {
   {
     dw::DumpWriter w(path("a.dmp"), options());

@@ -137,6 +137,7 @@ class ClassicReader {
   int hand_over_row(bool& stop);
   int finish(int rc);
   bool names_selected_table(std::string_view name) const;
+  bool named_by_condition(std::string_view name) const;
   int prepare_table_output(bool write_heading);
   void put_bom();
 
@@ -276,6 +277,14 @@ int ClassicReader::read_ddl_text() {
     in_.consume(used);
     if (rc != 0) return rc;
   }
+}
+
+// A per-table condition that is chosen for the run names the table.
+bool ClassicReader::named_by_condition(std::string_view name) const {
+  if (!is_on(o_.is_condition)) return false;
+  for (const TableCondition& w : o_.where_statement)
+    if (w.is_selected && same_name(w.table_name, name)) return true;
+  return false;
 }
 
 bool ClassicReader::names_selected_table(std::string_view name) const {
@@ -422,7 +431,11 @@ int ClassicReader::on_create_table() {
 
   if (!def_ok_ || def_.columns.empty()) return 0;
   if (!converting()) return 0;
-  table_selected_ = o_.output_mode == kOutCsvBatch;
+  if (is_on(o_.is_condition)) {
+    for (TableCondition& w : o_.where_statement)
+      if (same_name(w.table_name, name)) w.not_found = 0;
+  }
+  table_selected_ = o_.output_mode == kOutCsvBatch || named_by_condition(name);
   if (table_selected_ || is_on(o_.is_grep)) {
     o_.table = def_;
     order_.set_identity(static_cast<int>(o_.table.columns.size()));
@@ -560,8 +573,14 @@ int ClassicReader::finish(int rc) {
   }
   if (rc >= 0) {
     if (o_.output_mode == kOutInsert && r_.rows_written > 0) std::fputs("COMMIT;\n", g_.out_stream);
-    if (!found_ && o_.read_step != 2 && o_.read_step != 3 && o_.output_mode != kOutCsvBatch &&
-        !ddl() && !is_on(o_.is_condition)) {
+    if (converting() && is_on(o_.is_condition)) {
+      for (const TableCondition& w : o_.where_statement)
+        if (w.is_selected && w.not_found == -1) {
+          fail(g_, 3103, w.table_name);
+          rc = -1;
+        }
+    } else if (!found_ && o_.read_step != 2 && o_.read_step != 3 &&
+               o_.output_mode != kOutCsvBatch && !ddl()) {
       g_.zulcode = 3103;
     }
   }

@@ -199,6 +199,34 @@ TEST_F(ClassicReaderTest, StreamStartsAtTheModesMark) {
   EXPECT_EQ(out, "1\n100\n");
 }
 
+TEST_F(ClassicReaderTest, PerTableEntriesChooseTablesAndMissingOnesAreReported) {
+  {
+    dw::DumpWriter w(path("a.dmp"), options());
+    w.begin_table(plain_table("T1"));
+    add_plain_rows(w, 2);
+    w.end_table();
+    w.begin_table(plain_table("T2"));
+    add_plain_rows(w, 3);
+    w.end_table();
+    w.finish();
+  }
+  o.is_condition = kYes;
+  TableCondition c2;
+  c2.is_selected = 1;
+  c2.table_name = "t2";
+  o.where_statement = {c2};
+  ASSERT_EQ(read({path("a.dmp")}), 0) << g.messages[0];
+  EXPECT_EQ(result.rows_written, 3);
+
+  TableCondition gone;
+  gone.is_selected = 1;
+  gone.table_name = "GONE";
+  o.where_statement = {c2, gone};
+  EXPECT_EQ(read({path("a.dmp")}), -1);
+  EXPECT_TRUE(has_message(3103));
+  EXPECT_NE(g.messages[0].find("GONE"), std::string::npos);
+}
+
 TEST_F(ClassicReaderTest, FirstTableIsTakenForDual) {
   {
     dw::DumpWriter w(path("a.dmp"), options());

@@ -49,16 +49,21 @@ int not_a_dump(GlobalParams& g) {
   return kHeaderNotDump;
 }
 
-int classify_db_charset(unsigned char b) noexcept {
-  if (b >= 0x30 && b <= 0x3F) return kCharsetEucJp;
-  if (b >= 0x40 && b <= 0x4F) return kCharsetSjis;
-  if (b >= 0x60 && b <= 0x6F) return kCharsetUtf8;
+// The Japanese and Unicode families are told by the id's low byte; the
+// single-byte sets with conversions need the whole 16-bit id.
+int classify_db_charset(unsigned char high, unsigned char low) noexcept {
+  if (int single = single_byte_set_from_oracle_id((unsigned{high} << 8) | low);
+      single != kCharsetUnknown)
+    return single;
+  if (low >= 0x30 && low <= 0x3F) return kCharsetEucJp;
+  if (low >= 0x40 && low <= 0x4F) return kCharsetSjis;
+  if (low >= 0x60 && low <= 0x6F) return kCharsetUtf8;
   return kCharsetUsAscii;
 }
 
-int classify_nls_charset(unsigned char b) noexcept {
-  if (b >= 0xD0 && b <= 0xDF) return kCharsetUtf16;
-  return classify_db_charset(b);
+int classify_nls_charset(unsigned char high, unsigned char low) noexcept {
+  if (low >= 0xD0 && low <= 0xDF) return kCharsetUtf16;
+  return classify_db_charset(high, low);
 }
 
 std::string_view trim(std::string_view s) noexcept {
@@ -133,8 +138,8 @@ void read_classic_header(GlobalParams& g, ConvOptions& o, const unsigned char* b
       // single-byte sets, so the charset field is taken by position: its
       // six bytes follow the end of field 6.
       if (field == kCharsetField - 1 && off + 6 < n) {
-        db = classify_db_charset(buf[off + 4]);
-        nls = classify_nls_charset(buf[off + 6]);
+        db = classify_db_charset(buf[off + 3], buf[off + 4]);
+        nls = classify_nls_charset(buf[off + 5], buf[off + 6]);
       }
       ++field;
       text.clear();
@@ -191,7 +196,10 @@ void match_dp_strings(ConvOptions& o, std::string_view head, int& charset) {
       step = 1;
     } else if (step == 1) {
       charset = charset_id_from_name(s);
-      if (charset != kCharsetUnknown) step = 2;
+      if (charset != kCharsetUnknown) {
+        if (int single = single_byte_set_from_name(s); single != kCharsetUnknown) charset = single;
+        step = 2;
+      }
     } else if (step == 2) {
       if (s.starts_with("LBB ")) {
         lbb_seen = true;

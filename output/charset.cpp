@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 namespace qln {
@@ -39,6 +40,53 @@ constexpr NameId kCharsetNames[] = {
 // Platform names of ids 1-4. EUC-JP-MS agrees with code page 932 on the
 // NEC and IBM extensions, so both Japanese sets map alike.
 constexpr const char* kPlatformNames[] = {"CP932", "EUC-JP-MS", "UTF-8", "UTF-16BE"};
+
+struct SingleByteSet {
+  int id;
+  unsigned oracle_id;
+  std::string_view oracle_name;
+  const char* platform_name;
+};
+
+// In id order: entry i has id kCharsetSingleByteFirst + i.
+constexpr SingleByteSet kSingleByteSets[] = {
+    {101, 178, "WE8MSWIN1252", "CP1252"},
+    {102, 31, "WE8ISO8859P1", "ISO-8859-1"},
+    {103, 46, "WE8ISO8859P15", "ISO-8859-15"},
+    {104, 170, "EE8MSWIN1250", "CP1250"},
+    {105, 171, "CL8MSWIN1251", "CP1251"},
+    {106, 32, "EE8ISO8859P2", "ISO-8859-2"},
+    {107, 35, "CL8ISO8859P5", "ISO-8859-5"},
+    {108, 37, "EL8ISO8859P7", "ISO-8859-7"},
+    {109, 174, "EL8MSWIN1253", "CP1253"},
+    {110, 179, "BLT8MSWIN1257", "CP1257"},
+    {111, 177, "TR8MSWIN1254", "CP1254"},
+    {112, 39, "WE8ISO8859P9", "ISO-8859-9"},
+};
+
+static_assert(std::size(kSingleByteSets) ==
+              static_cast<std::size_t>(kCharsetSingleByteLast - kCharsetSingleByteFirst + 1));
+
+constexpr bool single_byte_ids_in_order() {
+  int expected = kCharsetSingleByteFirst;
+  for (const auto& set : kSingleByteSets) {
+    if (set.id != expected++) return false;
+  }
+  return true;
+}
+static_assert(single_byte_ids_in_order());
+
+// Descriptor slot of an id with conversions: 0-3 for ids 1-4, then the
+// single-byte sets.
+constexpr std::size_t slot_of(int id) noexcept {
+  return id <= kCharsetUtf16 ? static_cast<std::size_t>(id - 1)
+                             : static_cast<std::size_t>(4 + (id - kCharsetSingleByteFirst));
+}
+
+const char* platform_name(int id) noexcept {
+  return id <= kCharsetUtf16 ? kPlatformNames[id - 1]
+                             : kSingleByteSets[id - kCharsetSingleByteFirst].platform_name;
+}
 
 constexpr bool in_range(unsigned char b, unsigned char lo, unsigned char hi) noexcept {
   return b >= lo && b <= hi;
@@ -99,7 +147,17 @@ std::size_t skip_utf16(const unsigned char* p, std::size_t n) noexcept {
   return (high && low_next) ? 4 : 2;
 }
 
-constexpr SkipLengthFn kSkipFns[] = {skip_sjis, skip_euc, skip_utf8, skip_utf16};
+std::size_t skip_single_byte(const unsigned char*, std::size_t) noexcept { return 1; }
+
+SkipLengthFn skip_fn(int id) noexcept {
+  switch (id) {
+    case kCharsetSjis: return skip_sjis;
+    case kCharsetEucJp: return skip_euc;
+    case kCharsetUtf8: return skip_utf8;
+    case kCharsetUtf16: return skip_utf16;
+    default: return skip_single_byte;
+  }
+}
 
 // Converts one character through the platform into `out` (replacing on
 // failure); the Japanese arithmetic uses it for what JIS X 0208 lacks.
@@ -116,6 +174,20 @@ void convert_one(CharsetConverter& cv, int from, int to, std::string_view ch, st
 int charset_id_from_name(std::string_view name) noexcept {
   for (const auto& entry : kCharsetNames) {
     if (entry.name == name) return entry.id;
+  }
+  return kCharsetUnknown;
+}
+
+int single_byte_set_from_oracle_id(unsigned oracle_id) noexcept {
+  for (const auto& set : kSingleByteSets) {
+    if (set.oracle_id == oracle_id) return set.id;
+  }
+  return kCharsetUnknown;
+}
+
+int single_byte_set_from_name(std::string_view name) noexcept {
+  for (const auto& set : kSingleByteSets) {
+    if (set.oracle_name == name) return set.id;
   }
   return kCharsetUnknown;
 }
@@ -143,17 +215,17 @@ int output_charset(const ConvOptions& o) noexcept {
 }
 
 IconvConverter& CharsetConverter::descriptor(int from, int to) {
-  auto index = static_cast<std::size_t>((from - 1) * 4 + (to - 1));
+  const std::size_t index = slot_of(from) * kSets + slot_of(to);
   if (!tried_[index]) {
     tried_[index] = true;
-    descriptors_[index] = IconvConverter(kPlatformNames[to - 1], kPlatformNames[from - 1]);
+    descriptors_[index] = IconvConverter(platform_name(to), platform_name(from));
   }
   return descriptors_[index];
 }
 
 int CharsetConverter::platform_convert(int from, int to, std::string_view in, std::string& out) {
   if (!has_conversion(from) || !has_conversion(to) || from == to) return -1;
-  return descriptor(from, to).convert(in, out, replacement_char(to), kSkipFns[from - 1]);
+  return descriptor(from, to).convert(in, out, replacement_char(to), skip_fn(from));
 }
 
 void euc_to_sjis(CharsetConverter& cv, std::string& text) {

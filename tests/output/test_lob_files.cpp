@@ -339,6 +339,19 @@ TEST_F(LobWriterTest, ClobOfASingleByteDatabaseKeepsItsBytes) {
   EXPECT_EQ(file("f_9.bin"), "caf\xE9");
 }
 
+TEST_F(LobWriterTest, ClobOfAWindowsLatinDatabaseBecomesOutputText) {
+  g.db_charset = single_byte_set_from_oracle_id(178);  // WE8MSWIN1252
+  o.lob_target_col_name = "A";
+  ASSERT_EQ(w.begin_table(g, o, table), 0);
+  row("9");
+  ASSERT_EQ(w.begin_row(g, o, values, true), 0);
+  // Every byte is a whole character, so chunks may end anywhere.
+  ASSERT_EQ(w.write_chunk(g, 1, bytes_of("caf\xE9 ")), 0);
+  ASSERT_EQ(w.write_chunk(g, 1, bytes_of("\x80\xBF")), 0);
+  ASSERT_EQ(w.end_row(g), 0);
+  EXPECT_EQ(file("f_9.bin"), "caf\xC3\xA9 \xE2\x82\xAC\xC2\xBF");
+}
+
 TEST_F(LobWriterTest, NclobToShiftJis) {
   g.nls_charset = kCharsetUtf16;
   g.db_charset = 100;

@@ -161,7 +161,6 @@ class ClassicReader {
   int mode_ = -1;
   std::int64_t header_len_ = 0;
   std::string stmt_;
-  std::string prev_stmt_;
   std::string owner_;
   std::string table_;      // from the last TABLE statement
   std::string partition_;  // from the last PARTITION statement
@@ -321,12 +320,6 @@ int ClassicReader::on_partition() {
 
 int ClassicReader::on_table() {
   table_ = quoted_name(stmt_);
-  if (starts_with(prev_stmt_, "CONNECT ")) {
-    std::string_view who = trim_view(std::string_view(prev_stmt_).substr(8));
-    std::size_t end = who.find(' ');
-    who = who.substr(0, end);
-    if (who.size() <= kMaxNameLen) owner_ = std::string(who);
-  }
   if (sel_dual_ && sel_name_ == "DUAL" && !ddl() && sel_partition_.empty()) sel_name_ = table_;
   return 0;
 }
@@ -542,7 +535,12 @@ int ClassicReader::on_statement() {
   std::string_view s = stmt_;
   int rc = 0;
   const bool ddl_text_follows = ddl() && converting() && ddl_statement(g_, o_, ddl_, s) == 1;
-  if (starts_with(s, "PARTITION \"") || starts_with(s, "SUBPARTITION \"")) {
+  if (starts_with(s, "CONNECT ")) {
+    // The owner of the tables that follow (a full-database export).
+    std::string_view who = trim_view(s.substr(8));
+    who = who.substr(0, who.find(' '));
+    if (!who.empty() && who.size() <= kMaxNameLen) owner_ = std::string(who);
+  } else if (starts_with(s, "PARTITION \"") || starts_with(s, "SUBPARTITION \"")) {
     rc = on_partition();
   } else if (starts_with(s, "TABLE \"")) {
     rc = on_table();
@@ -562,7 +560,6 @@ int ClassicReader::on_statement() {
   } else if (starts_with(s, "INSERT INTO \"")) {
     rc = on_insert();
   }
-  if (rc == 0 && s.size() <= 40) prev_stmt_ = stmt_;
   return rc;
 }
 

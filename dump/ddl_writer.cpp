@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/messages.hpp"
+#include "output/charset.hpp"
 #include "sql/tokenizer.hpp"
 #include "sql/word_codes.hpp"
 
@@ -39,6 +40,31 @@ void trim(std::string& s) {
   s.assign(s, start, end - start);
 }
 
+bool is_ascii(std::string_view s) noexcept {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// DDL of a single-byte database goes out in the output character set; the
+// other sets are written as the dump holds them. -1: no conversion.
+int ddl_target(const GlobalParams& g, const ConvOptions& o) noexcept {
+  const int to = output_charset(o);
+  const bool convert = is_single_byte_set(g.db_charset) && has_conversion(to) &&
+                       to != kCharsetUtf16 && to != g.db_charset;
+  return convert ? to : kCharsetUnknown;
+}
+
+// `text` as the output has it, converted into `buf` when it needs it.
+std::string_view ddl_output(const GlobalParams& g, int to, std::string_view text,
+                            std::string& buf) {
+  if (to == kCharsetUnknown || is_ascii(text)) return text;
+  buf.assign(text);
+  CharsetConverter cv;
+  convert_charset(cv, g.db_charset, to, buf);
+  return buf;
+}
+
 void put(std::FILE* out, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out);
 }
@@ -50,14 +76,22 @@ void put_line(std::FILE* out, std::string_view indent, std::string_view line,
   put(out, end);
 }
 
+// The collected line of a stored text, then `end`.
+void put_text_line(GlobalParams& g, const DdlState& st, std::string_view end) {
+  std::string converted;
+  put_line(g.out_stream, {}, ddl_output(g, st.to_charset, st.line, converted), end);
+}
+
 // "%s\n" then ";\n\n": a statement written as the dump holds it.
 void write_plain(GlobalParams& g, std::string_view statement) {
   put(g.out_stream, statement);
   put(g.out_stream, "\n;\n\n");
 }
 
-void write_formatted(GlobalParams& g, std::string_view statement) {
-  format_ddl(g, statement);
+int format_ddl_text(GlobalParams& g, std::string_view statement, int charset);
+
+void write_formatted(GlobalParams& g, std::string_view statement, int charset) {
+  format_ddl_text(g, statement, charset);
   put(g.out_stream, ";\n\n");
 }
 
@@ -90,17 +124,17 @@ void fix_kind(const ConvOptions& o, DdlState& st) {
 
 void end_source_line(const ConvOptions& o, DdlState& st, GlobalParams& g) {
   fix_kind(o, st);
-  if (st.write) put_line(g.out_stream, {}, st.line, "\n");
+  if (st.write) put_text_line(g, st, "\n");
   st.line.clear();
 }
 
 // The text is complete: its last line, or the constraint, goes out.
 void end_text(GlobalParams& g, const ConvOptions& o, DdlState& st) {
   if (st.text == DdlState::Text::kConstraint) {
-    if (st.write) put_line(g.out_stream, {}, st.line, "\n;\n\n");
+    if (st.write) put_text_line(g, st, "\n;\n\n");
   } else {
     fix_kind(o, st);  // a one-line object
-    if (st.write) put_line(g.out_stream, {}, st.line, "\n\n");
+    if (st.write) put_text_line(g, st, "\n\n");
   }
   st.reset();
 }
@@ -230,9 +264,11 @@ void begin_constraint(const ConvOptions& o, DdlState& st, std::string_view state
 
 }  // namespace
 
-int format_ddl(GlobalParams& g, std::string_view statement) {
+namespace {
+
+// `charset` is the set `statement` is in, which decides where its words end.
+int format_ddl_text(GlobalParams& g, std::string_view statement, int charset) {
   std::FILE* out = g.out_stream;
-  const int charset = g.db_charset;
   std::string line;
   std::string word;
   std::string ahead;
@@ -319,38 +355,48 @@ int format_ddl(GlobalParams& g, std::string_view statement) {
   return 0;
 }
 
+}  // namespace
+
+int format_ddl(GlobalParams& g, std::string_view statement) {
+  return format_ddl_text(g, statement, g.db_charset);
+}
+
 int ddl_statement(GlobalParams& g, const ConvOptions& o, DdlState& state,
                   std::string_view s) {
   const std::uint8_t kinds = o.ddl_kinds;
+  const int to = ddl_target(g, o);
+  const int charset = to != kCharsetUnknown ? to : g.db_charset;
+  std::string converted;
+  const std::string_view out = ddl_output(g, to, s, converted);
   if (starts_with(s, "CREATE TABLE \"")) {
-    if (ddl_kind_on(kinds, kDdlTable)) write_formatted(g, s);
+    if (ddl_kind_on(kinds, kDdlTable)) write_formatted(g, out, charset);
     return 0;
   }
   if (starts_with(s, "CREATE INDEX \"") || starts_with(s, "CREATE UNIQUE INDEX \"") ||
       starts_with(s, "CREATE GLOBAL TEMPORARY TABLE \"")) {
-    if (ddl_kind_on(kinds, kDdlIndex)) write_formatted(g, s);
+    if (ddl_kind_on(kinds, kDdlIndex)) write_formatted(g, out, charset);
     return 0;
   }
   if (starts_with(s, "CREATE SEQUENCE \"")) {
-    if (ddl_kind_on(kinds, kDdlSequence)) write_plain(g, s);
+    if (ddl_kind_on(kinds, kDdlSequence)) write_plain(g, out);
     return 0;
   }
   if (starts_with(s, "CREATE SYNONYM \"")) {
-    if (ddl_kind_on(kinds, kDdlSynonym)) write_plain(g, s);
+    if (ddl_kind_on(kinds, kDdlSynonym)) write_plain(g, out);
     return 0;
   }
   if (starts_with(s, "CREATE LIBRARY \"") || starts_with(s, "CREATE OPERATOR \"")) {
-    if (ddl_all_kinds(kinds)) write_plain(g, s);
+    if (ddl_all_kinds(kinds)) write_plain(g, out);
     return 0;
   }
   if (starts_with(s, "CREATE TYPE") || starts_with(s, "CREATE FORMAT")) return 0;
   if (starts_with(s, "CREATE ")) {
     begin_source(o, state, s);
-    if (state.text == DdlState::Text::kView && state.write) format_ddl(g, s);
+    if (state.text == DdlState::Text::kView && state.write) format_ddl_text(g, out, charset);
     return 1;
   }
   if (starts_with(s, "GRANT ") || starts_with(s, "REVOKE ")) {
-    if (ddl_all_kinds(kinds)) write_plain(g, s);
+    if (ddl_all_kinds(kinds)) write_plain(g, out);
     return 0;
   }
   if (starts_with(s, "CALTER TABLE")) {
@@ -361,7 +407,7 @@ int ddl_statement(GlobalParams& g, const ConvOptions& o, DdlState& state,
     // A default that the next statement gives again, column by column.
     const bool bare_default =
         starts_with(s, "ALTER TABLE") && trim_right(s).ends_with("MODIFY DEFAULT");
-    if (ddl_all_kinds(kinds) && !bare_default) write_plain(g, s);
+    if (ddl_all_kinds(kinds) && !bare_default) write_plain(g, out);
     return 0;
   }
   return 0;
@@ -371,13 +417,14 @@ int ddl_text(GlobalParams& g, const ConvOptions& o, DdlState& state,
              std::span<const unsigned char> bytes, std::size_t& used) {
   used = 0;
   if (state.text == DdlState::Text::kNone) return 1;
+  state.to_charset = ddl_target(g, o);
   return state.framed ? framed_text(g, o, state, bytes, used)
                       : unframed_text(g, o, state, bytes, used);
 }
 
 void ddl_text_end(GlobalParams& g, DdlState& state) {
   if (state.text != DdlState::Text::kNone && state.write && !state.line.empty())
-    put_line(g.out_stream, {}, state.line, "\n");
+    put_text_line(g, state, "\n");
   state.reset();
 }
 

@@ -40,6 +40,8 @@ struct DdlState {
   unsigned char prev = 0xFF;
   bool drop_next = false;
 
+  int to_charset = -1;  // the set the text is written in; -1 as it stands
+
   void reset() {
     text = Text::kNone;
     first_line.clear();
@@ -54,6 +56,7 @@ struct DdlState {
     skip = 0;
     prev = 0xFF;
     drop_next = false;
+    to_charset = -1;
   }
 };
 

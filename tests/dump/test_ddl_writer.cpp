@@ -8,6 +8,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/ddl_writer.hpp"
+#include "output/charset.hpp"
 
 namespace qln {
 namespace {
@@ -295,6 +296,37 @@ TEST_F(DdlTest, DataEndingInsideAViewWritesWhatWasRead) {
   ddl_text_end(g, st);
   EXPECT_EQ(out(), "CREATE VIEW \"V\" AS\nSELECT A\nFROM\n");
   EXPECT_EQ(st.text, DdlState::Text::kNone);
+}
+
+// A Windows-1252 database: headings, plain statements, stored and
+// constraint texts all come out in the output set; Japanese sets are
+// written as the dump holds them.
+TEST_F(DdlTest, SingleByteDatabaseTextInTheOutputSet) {
+  g.db_charset = single_byte_set_from_oracle_id(178);
+  o.out_charset = kCharsetUtf8;
+  ASSERT_EQ(run("CREATE TABLE \"CAF\xC9\" (\"N\xBA\" NUMBER)", {}, 1), 0);
+  ASSERT_EQ(run("GRANT SELECT ON \"CAF\xC9\" TO \"PUBLIC\"", {}, 1), 0);
+  EXPECT_EQ(out(),
+            "CREATE TABLE \"CAF\xC3\x89\"\n(\n\t\"N\xC2\xBA\" NUMBER\n) \n;\n\n"
+            "GRANT SELECT ON \"CAF\xC3\x89\" TO \"PUBLIC\"\n;\n\n");
+
+  DdlTest::TearDown();
+  DdlTest::SetUp();
+  g.db_charset = single_byte_set_from_oracle_id(178);
+  o.out_charset = kCharsetSjis;
+  const std::string view = pieces({"SELECT '\x80' E\nFROM T"});
+  ASSERT_EQ(run("CREATE VIEW \"V\xE9\" AS ", view, 3), 1);
+  const std::string check = "\xFD\xFF" + pieces({"ALTER TABLE \"T\" ADD CHECK (A <> '\xBF')"});
+  ASSERT_EQ(run("CALTER TABLE", check, 5), 1);
+  EXPECT_EQ(out(), "CREATE VIEW \"V?\" AS\nSELECT '?' E\nFROM T\n\n"
+                   "ALTER TABLE \"T\" ADD CHECK (A <> '?')\n;\n\n");
+
+  DdlTest::TearDown();
+  DdlTest::SetUp();
+  g.db_charset = kCharsetSjis;
+  o.out_charset = kCharsetUtf8;
+  ASSERT_EQ(run("GRANT SELECT ON \"\x82\xA0\" TO \"PUBLIC\"", {}, 1), 0);
+  EXPECT_EQ(out(), "GRANT SELECT ON \"\x82\xA0\" TO \"PUBLIC\"\n;\n\n");
 }
 
 }  // namespace

@@ -113,10 +113,10 @@ void split_type(std::string_view def, std::string& type, std::string& rest) {
   std::string first = w.next(&quoted);
   if (quoted) {
     // A user-defined type such as "MDSYS"."SDO_GEOMETRY".
-    type = "\"" + first + "\"";
+    type.assign(1, '"').append(first).push_back('"');
     while (w.peek() == '.') {
       ++w.i;
-      type += ".\"" + w.next() + "\"";
+      type.append(".\"").append(w.next()).push_back('"');
     }
   } else {
     type = first;
@@ -139,17 +139,17 @@ void split_type(std::string_view def, std::string& type, std::string& rest) {
       return upper(look.next()) == word;
     };
     if ((up == "LONG" && next_is("RAW")) || (up == "DOUBLE" && next_is("PRECISION"))) {
-      type += " " + w.next();
+      type.append(1, ' ').append(w.next());
     }
     take_group();
     if (up == "INTERVAL") {
       // INTERVAL DAY(2) TO SECOND(6), INTERVAL YEAR(2) TO MONTH
       for (int k = 0; k < 2; ++k) {
-        if (next_is("TO")) type += " " + w.next();
+        if (next_is("TO")) type.append(1, ' ').append(w.next());
         if (!w.at_end() && w.peek() != ',' && is_word_char(w.peek())) {
           std::string part = upper(Words{w}.next());
           if (part == "DAY" || part == "YEAR" || part == "SECOND" || part == "MONTH") {
-            type += " " + w.next();
+            type.append(1, ' ').append(w.next());
             take_group();
           }
         }

@@ -29,9 +29,11 @@ struct ClassicReadResult {
 // Reads a classic export dump (o.exp_fname, every volume in turn) for
 // o.read_step: 0 converts rows, 1 finds o.table_id and fills o.table (with
 // its indexes), 2 prints the table list to g.out_stream, 3 collects the
-// table list with columns. Returns 0 (with g.zulcode 3103 when the selected
-// table is not in the dump), -1 after a reported failure, or -11 when an
-// output file could not be opened.
+// table list with columns. o.table_id names the table ("DUAL": the first
+// one, "OWNER.NAME" in a full export, "+NAME" a partition). Returns 0 (with
+// g.zulcode 3103, not yet reported, when the selected table is not in the
+// dump), -1 after a reported failure (a per-table entry whose table is
+// missing included), or -11 when an output file could not be opened.
 int read_dmp(GlobalParams& g, ConvOptions& o, ClassicReadResult& result);
 int read_dmp(GlobalParams& g, ConvOptions& o);
 

@@ -270,6 +270,12 @@ void decode_raw(RowValues& row, SqlValue& v, const GlobalParams& g, const ConvOp
         s.append(reinterpret_cast<const char*>(bytes.data() + i), more + 1);
         i += more + 1;
         multibyte = true;
+      } else if (b >= 0xA0 && is_single_byte_set(g.db_charset)) {
+        // A letter of a single-byte set is printable as well; it is
+        // converted with the multibyte characters.
+        s.push_back(static_cast<char>(b));
+        multibyte = true;
+        ++i;
       } else {
         s.push_back(is_printable(b) ? static_cast<char>(b) : '.');
         ++i;

@@ -2,7 +2,10 @@
 
 #include <string>
 
+#include "core/conv_options.hpp"
+#include "core/global_params.hpp"
 #include "output/charset.hpp"
+#include "output/value_format.hpp"
 
 namespace qln {
 namespace {
@@ -109,6 +112,49 @@ TEST(SingleByteSets, OneConverterServesManyPairs) {
     EXPECT_EQ(converted(cv, kLatin9, kCharsetUtf8, "\xA4"), "\xE2\x82\xAC");
     EXPECT_EQ(converted(cv, kCharsetUtf8, kCp1251, "\xD0\x90"), "\xC0");
   }
+}
+
+// Column texts of a Windows-1252 database as the value formatter gives them.
+class SingleByteValues : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g.db_charset = kCp1252;
+    g.nls_charset = kCharsetUtf16;
+    o.out_charset = kCharsetUtf8;
+  }
+
+  std::string text(std::int32_t type, std::int32_t length, std::string_view bytes) {
+    ColumnDef c;
+    c.name = "C";
+    c.type = type;
+    c.length = length;
+    o.table.columns.assign(1, c);
+    row.clear();
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    EXPECT_EQ(decode_value(g, o, 0, {p, bytes.size()}, row), 0);
+    return row.size() == 1 ? row[0].text : std::string("<none>");
+  }
+
+  GlobalParams g;
+  ConvOptions o;
+  RowValues row;
+};
+
+TEST_F(SingleByteValues, CharacterColumnsReachTheOutputSet) {
+  EXPECT_EQ(text(kColVarchar2, 20, "R\xBFUNION"), "R\xC2\xBFUNION");
+  EXPECT_EQ(text(kColChar, 4, "\xE9"), "\xC3\xA9   ");
+  EXPECT_EQ(text(kColVarchar2, 20, "plain"), "plain");
+  o.out_charset = kCharsetSjis;
+  EXPECT_EQ(text(kColVarchar2, 20, "caf\xE9"), "caf?");
+  // LONG as ASCII text: letters above 0xA0 are kept and converted, control
+  // bytes still become dots.
+  o.out_charset = kCharsetUtf8;
+  o.raw_format = kRawAscii;
+  EXPECT_EQ(text(kColLong, 0, "a\xE9\x01\x81" "b"), "a\xC3\xA9..b");
+  // A database without a conversion of its own keeps the old dots.
+  g.db_charset = kCharsetUsAscii;
+  EXPECT_EQ(text(kColLong, 0, "a\xE9"), "a.");
+  EXPECT_EQ(text(kColVarchar2, 20, "a\xE9"), "a\xE9");
 }
 
 }  // namespace

@@ -320,7 +320,14 @@ int ClassicReader::on_partition() {
 
 int ClassicReader::on_table() {
   table_ = quoted_name(stmt_);
-  if (sel_dual_ && sel_name_ == "DUAL" && !ddl() && sel_partition_.empty()) sel_name_ = table_;
+  if (sel_dual_ && sel_name_ == "DUAL" && !ddl() && sel_partition_.empty()) {
+    sel_name_ = table_;
+    // The windowed program only asks which table comes first.
+    if (windowed(g_) && is_on(o_.is_first) && !o_.err_fname.empty()) {
+      std::fprintf(g_.err_stream, "TABLE_NAME=%s\n", table_.c_str());
+      return 1;
+    }
+  }
   return 0;
 }
 

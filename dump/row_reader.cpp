@@ -270,26 +270,32 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
   int lobs_in_row = 0;
   unsigned char* const out = row.data.data();
   for (;;) {
-    // The common case, a short value whose bytes are all in the buffer: the
+    // The common case, short values whose bytes are all in the buffer: the
     // row buffer keeps the dump's own framing, so field and value are copied
-    // together.
-    if (!first_field_pending_ && row.columns < n) {
+    // together, as many as the buffer holds, without a call per value.
+    if (!first_field_pending_ && row.columns < n && !has_lob_) {
       const unsigned char* w = in_.window();
       const std::size_t avail = in_.window_size();
-      if (avail >= 2) {
-        const std::size_t len = static_cast<std::size_t>(w[0] | (w[1] << 8));
-        if (len >= 1 && len <= kMaxRowValueLen && avail >= 2 + len && !has_lob_) {
-          if (keep) {
-            if (row.used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
-            copy_value(out + row.used, w, 2 + len, avail, kRecBuffSize + 1 - row.used);
-            row.used += 2 + len;
-          }
-          in_.consume(2 + len);
-          ++row.columns;
-          if (direct_ && row.columns == n) return 1;
-          continue;
+      std::size_t pos = 0;
+      std::size_t used = row.used;
+      int cols = row.columns;
+      while (cols < n && pos + 2 <= avail) {
+        const std::size_t len = static_cast<std::size_t>(w[pos] | (w[pos + 1] << 8));
+        // len - 1 wraps for 0, so one test leaves out the marks and NULL.
+        if (len - 1 >= kMaxRowValueLen || pos + 2 + len > avail) break;
+        if (keep) {
+          if (used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+          copy_value(out + used, w + pos, 2 + len, avail - pos, kRecBuffSize + 1 - used);
+          used += 2 + len;
         }
+        pos += 2 + len;
+        ++cols;
       }
+      in_.consume(pos);
+      row.used = used;
+      row.columns = cols;
+      if (direct_ && cols == n) return 1;
+      if (pos != 0) continue;
     }
     std::uint16_t len = 0;
     if (first_field_pending_) {

@@ -169,6 +169,7 @@ class ClassicReader {
   std::string sel_partition_;
   bool sel_dual_ = false;
   bool found_ = false;          // the selected table (or partition) was met
+  bool saw_exit_ = false;       // the export's closing EXIT line was read
   bool selected_read_ = false;  // read_step 1: its definition is complete
   bool table_selected_ = false; // rows of the current table are wanted
   bool def_ok_ = false;         // def_ holds the current table
@@ -542,7 +543,9 @@ int ClassicReader::on_statement() {
   std::string_view s = stmt_;
   int rc = 0;
   const bool ddl_text_follows = ddl() && converting() && ddl_statement(g_, o_, ddl_, s) == 1;
-  if (starts_with(s, "CONNECT ")) {
+  if (s == "EXIT") {
+    saw_exit_ = true;
+  } else if (starts_with(s, "CONNECT ")) {
     // The owner of the tables that follow (a full-database export).
     std::string_view who = trim_view(s.substr(8));
     who = who.substr(0, who.find(' '));
@@ -648,7 +651,12 @@ int ClassicReader::run() {
   if (rc <= 0) return finish(rc == 0 ? 0 : -1);
   for (;;) {
     rc = read_statement();
-    if (rc == 0) break;
+    if (rc == 0) {
+      // Every export ends with EXIT; data that stop before it were cut short,
+      // and tables after the cut would be missing without a word.
+      if (!saw_exit_) return finish(fail(g_, 3102, ""));
+      break;
+    }
     if (rc < 0) return finish(-1);
     rc = on_statement();
     if (rc == 1) break;

@@ -520,6 +520,22 @@ TEST_F(TruncatedDump, ListingAndDdlFailToo) {
   EXPECT_FALSE(fs::exists(dir.file("first.csv")));
 }
 
+// A real dump cut between two tables: the tables after the cut would be
+// missing, so the run fails instead of converting what it found.
+TEST_F(JobsProcess, RealDumpCutBetweenTablesFails) {
+  const std::string bytes = read_file(real);
+  const std::size_t next = bytes.find("TABLE \"SALES_ORDER_HEADER\"");
+  ASSERT_NE(next, std::string::npos);
+  const std::string cut = dir.write("cut.dmp", bytes.substr(0, next));
+  Outcome o = run("FILE=" + cut + " MODE=CSV_BATCH");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-03102"), std::string::npos) << o.err;
+  EXPECT_EQ(csv_files(), std::vector<std::string>{});
+  o = run("FILE=" + cut + " LIST=Y");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("ZUL-03102"), std::string::npos) << o.err;
+}
+
 TEST(TableDefinitionText, EmptyTableAndIndexWithoutColumns) {
   GlobalParams g;
   g.os_charset = kCharsetUtf8;

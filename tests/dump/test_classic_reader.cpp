@@ -669,27 +669,27 @@ TEST_F(ClassicReaderTest, RandomTablesComeBackRowForRow) {
     d.long_chunk = 1 + next(300);
     d.lob_chunk = 1 + next(400);
     if (round % 2 == 1) d.volume_size = 8192 + 500 + next(3000);
-    std::vector<dw::TableSpec> specs;
+    std::vector<dw::TableSpec> table_specs;
     std::vector<int> counts;
     std::vector<std::string> files;
     {
       dw::DumpWriter w(path("r" + std::to_string(round) + ".dmp"), d);
       for (int t = 0; t < 3; ++t) {
-        dw::TableSpec spec;
-        spec.name = "R" + std::to_string(t);
-        spec.columns.push_back({"ID", "NUMBER"});
+        dw::TableSpec table_spec;
+        table_spec.name = "R" + std::to_string(t);
+        table_spec.columns.push_back({"ID", "NUMBER"});
         const int extra = 1 + static_cast<int>(next(6));
         for (int c = 0; c < extra; ++c)
-          spec.columns.push_back({"C" + std::to_string(c), kinds[next(10)]});
-        if (next(2) == 0) spec.columns.push_back({"L", next(2) ? "LONG" : "LONG RAW"});
-        spec.columns.push_back({"TAG", "VARCHAR2(12)"});
+          table_spec.columns.push_back({"C" + std::to_string(c), kinds[next(10)]});
+        if (next(2) == 0) table_spec.columns.push_back({"L", next(2) ? "LONG" : "LONG RAW"});
+        table_spec.columns.push_back({"TAG", "VARCHAR2(12)"});
         const int rows = static_cast<int>(next(40));
-        w.begin_table(spec);
+        w.begin_table(table_spec);
         for (int r = 0; r < rows; ++r) {
           std::vector<Cell> cells;
           cells.push_back(Cell::number(std::to_string(r + 1)));
-          for (std::size_t c = 1; c + 1 < spec.columns.size(); ++c) {
-            const std::string& type = spec.columns[c].type;
+          for (std::size_t c = 1; c + 1 < table_spec.columns.size(); ++c) {
+            const std::string& type = table_spec.columns[c].type;
             if (next(4) == 0) {
               cells.push_back(Cell::null());
             } else if (type.rfind("NUMBER", 0) == 0) {
@@ -710,15 +710,15 @@ TEST_F(ClassicReaderTest, RandomTablesComeBackRowForRow) {
           w.add_row(cells);
         }
         w.end_table();
-        specs.push_back(spec);
+        table_specs.push_back(table_spec);
         counts.push_back(rows);
       }
       files = w.finish().volumes;
     }
-    for (std::size_t t = 0; t < specs.size(); ++t) {
+    for (std::size_t t = 0; t < table_specs.size(); ++t) {
       g = GlobalParams{};
       o.dump_type = d.direct_path ? kDumpDirect : kDumpConventional;
-      o.table_id = specs[t].name;
+      o.table_id = table_specs[t].name;
       ASSERT_EQ(read(files), 0) << "round " << round << " table " << t << ": " << g.messages[0];
       ASSERT_EQ(result.rows_written, counts[t]) << "round " << round << " table " << t;
       auto l = lines();

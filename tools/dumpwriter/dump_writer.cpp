@@ -116,7 +116,7 @@ std::string rowid_bytes(std::string_view text) {
 }  // namespace
 
 struct DumpWriter::TableState {
-  TableSpec spec;
+  TableSpec table_spec;
   std::string owner;
   std::vector<ColumnLayout> layouts;
   std::string descriptors;
@@ -202,18 +202,18 @@ void DumpWriter::write_preamble() {
   }
 }
 
-void DumpWriter::begin_table(const TableSpec& spec) {
+void DumpWriter::begin_table(const TableSpec& table_spec) {
   require_open("begin_table");
-  if (table_) throw DumpWriteError("begin_table while table " + table_->spec.name + " is open");
+  if (table_) throw DumpWriteError("begin_table while table " + table_->table_spec.name + " is open");
   if (tables_closed_) throw DumpWriteError("tables must come before views, sources and foreign keys");
-  if (spec.name.empty() || spec.columns.empty()) throw DumpWriteError("a table needs a name and columns");
+  if (table_spec.name.empty() || table_spec.columns.empty()) throw DumpWriteError("a table needs a name and columns");
 
   auto t = std::make_unique<TableState>();
-  t->spec = spec;
-  t->owner = spec.owner.empty() ? options_.user : spec.owner;
+  t->table_spec = table_spec;
+  t->owner = table_spec.owner.empty() ? options_.user : table_spec.owner;
   bool entries = false;
   bool lobs = false;
-  for (const ColumnSpec& c : spec.columns) {
+  for (const ColumnSpec& c : table_spec.columns) {
     t->layouts.push_back(describe_column(c, options_));
     entries = entries || t->layouts.back().needs_entries();
     lobs = lobs || t->layouts.back().is_lob();
@@ -223,7 +223,7 @@ void DumpWriter::begin_table(const TableSpec& spec) {
   t->rows_end_marked = !options_.direct_path || lobs;
 
   std::string& d = t->descriptors;
-  append_u16(d, static_cast<std::uint16_t>(spec.columns.size()));
+  append_u16(d, static_cast<std::uint16_t>(table_spec.columns.size()));
   for (const ColumnLayout& l : t->layouts) {
     d.push_back(static_cast<char>(l.oracle_type));
     d.push_back('\0');
@@ -233,13 +233,13 @@ void DumpWriter::begin_table(const TableSpec& spec) {
       append_u16(d, l.charset_form != 0 ? l.charset_form : 1);
     }
   }
-  append_u16(d, entries ? static_cast<std::uint16_t>(spec.columns.size()) : 0);
+  append_u16(d, entries ? static_cast<std::uint16_t>(table_spec.columns.size()) : 0);
   if (entries) {
-    for (std::size_t i = 0; i < spec.columns.size(); ++i) {
+    for (std::size_t i = 0; i < table_spec.columns.size(); ++i) {
       const ColumnLayout& l = t->layouts[i];
       append_name(d, l.needs_entries() ? l.type_owner : "");
       append_name(d, l.needs_entries() ? l.type_name : "");
-      append_name(d, l.needs_entries() ? spec.columns[i].name : "");
+      append_name(d, l.needs_entries() ? table_spec.columns[i].name : "");
     }
   }
   append_u16(d, 0);
@@ -248,33 +248,33 @@ void DumpWriter::begin_table(const TableSpec& spec) {
     put_line("CONNECT " + t->owner);
     current_owner_ = t->owner;
   }
-  put_line("TABLE " + quoted(spec.name));
+  put_line("TABLE " + quoted(table_spec.name));
 
-  std::string create = "CREATE TABLE " + quoted(spec.name) + " (";
-  for (std::size_t i = 0; i < spec.columns.size(); ++i) {
-    const ColumnSpec& c = spec.columns[i];
+  std::string create = "CREATE TABLE " + quoted(table_spec.name) + " (";
+  for (std::size_t i = 0; i < table_spec.columns.size(); ++i) {
+    const ColumnSpec& c = table_spec.columns[i];
     if (i != 0) create += ", ";
     create += quoted(c.name) + " " + c.type;
     if (!c.default_text.empty()) create += " DEFAULT " + c.default_text;
     if (c.not_null) create += " NOT NULL ENABLE";
   }
   create += ")  ";
-  if (spec.partitions.empty()) {
+  if (table_spec.partitions.empty()) {
     create += kSegment;
   } else {
-    const std::string key = spec.partition_key.empty() ? spec.columns.front().name : spec.partition_key;
+    const std::string key = table_spec.partition_key.empty() ? table_spec.columns.front().name : table_spec.partition_key;
     create += "PCTFREE 10 PCTUSED 40 INITRANS 1 MAXTRANS 255 TABLESPACE \"USERS\" LOGGING PARTITION BY RANGE (" +
               quoted(key) + " ) (";
-    for (std::size_t i = 0; i < spec.partitions.size(); ++i) {
+    for (std::size_t i = 0; i < table_spec.partitions.size(); ++i) {
       if (i != 0) create += ", ";
-      create += "PARTITION " + quoted(spec.partitions[i].name) + " VALUES LESS THAN (" + spec.partitions[i].bound +
+      create += "PARTITION " + quoted(table_spec.partitions[i].name) + " VALUES LESS THAN (" + table_spec.partitions[i].bound +
                 ")  " + kSegment;
     }
     create += " )";
   }
-  for (std::size_t i = 0; i < spec.columns.size(); ++i) {
+  for (std::size_t i = 0; i < table_spec.columns.size(); ++i) {
     if (!t->layouts[i].is_lob()) continue;
-    create += " LOB (" + quoted(spec.columns[i].name) +
+    create += " LOB (" + quoted(table_spec.columns[i].name) +
               ") STORE AS SECUREFILE  (TABLESPACE \"USERS\" ENABLE STORAGE IN ROW CHUNK 8192 RETENTION NONE "
               "NOCACHE LOGGING  NOCOMPRESS KEEP_DUPLICATES)";
   }
@@ -289,20 +289,20 @@ void DumpWriter::begin_table(const TableSpec& spec) {
 
 void DumpWriter::start_data_block(std::size_t partition) {
   TableState& t = *table_;
-  std::string insert = "INSERT INTO " + quoted(t.spec.name) + " ";
-  if (!t.spec.partitions.empty()) {
-    const std::string& name = t.spec.partitions[partition].name;
+  std::string insert = "INSERT INTO " + quoted(t.table_spec.name) + " ";
+  if (!t.table_spec.partitions.empty()) {
+    const std::string& name = t.table_spec.partitions[partition].name;
     put_line("PARTITION " + quoted(name));
     insert += "PARTITION (" + quoted(name) + ") ";
   }
   insert += "(";
   std::string binds;
-  for (std::size_t i = 0; i < t.spec.columns.size(); ++i) {
+  for (std::size_t i = 0; i < t.table_spec.columns.size(); ++i) {
     if (i != 0) {
       insert += ", ";
       binds += ", ";
     }
-    insert += quoted(t.spec.columns[i].name);
+    insert += quoted(t.table_spec.columns[i].name);
     binds.push_back(':');
     append_decimal(binds, i + 1);
   }
@@ -321,8 +321,8 @@ void DumpWriter::end_data_block() {
 
 void DumpWriter::next_partition() {
   if (!table_) throw DumpWriteError("next_partition without a table");
-  if (table_->partition + 1 >= table_->spec.partitions.size())
-    throw DumpWriteError("table " + table_->spec.name + " has no further partition");
+  if (table_->partition + 1 >= table_->table_spec.partitions.size())
+    throw DumpWriteError("table " + table_->table_spec.name + " has no further partition");
   end_data_block();
   start_data_block(table_->partition + 1);
 }
@@ -331,7 +331,7 @@ void DumpWriter::add_row(std::span<const Cell> cells) {
   if (!table_ || !table_->data_open) throw DumpWriteError("add_row without an open table");
   TableState& t = *table_;
   if (cells.size() != t.layouts.size())
-    throw DumpWriteError("table " + t.spec.name + ": row of " + std::to_string(cells.size()) + " values for " +
+    throw DumpWriteError("table " + t.table_spec.name + ": row of " + std::to_string(cells.size()) + " values for " +
                          std::to_string(t.layouts.size()) + " columns");
   // The row is built whole first, so a value that fails leaves the dump as it was.
   row_.clear();
@@ -341,7 +341,7 @@ void DumpWriter::add_row(std::span<const Cell> cells) {
     try {
       write_value(i, cells[i], ended_by_long);
     } catch (const EncodeError& e) {
-      throw DumpWriteError("table " + t.spec.name + ", column " + t.spec.columns[i].name + ": " + e.what());
+      throw DumpWriteError("table " + t.table_spec.name + ", column " + t.table_spec.columns[i].name + ": " + e.what());
     }
   }
   if (!lob_entries_.empty()) {
@@ -357,7 +357,7 @@ void DumpWriter::add_row(std::span<const Cell> cells) {
 
 void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_by_long) {
   const ColumnLayout& l = table_->layouts[column];
-  const std::string& name = table_->spec.columns[column].name;
+  const std::string& name = table_->table_spec.columns[column].name;
   ended_by_long = false;
   if (cell.kind == Cell::Kind::null) {
     append_u16(row_, kNull);
@@ -483,23 +483,23 @@ void DumpWriter::end_table() {
   if (!table_) throw DumpWriteError("end_table without a table");
   TableState& t = *table_;
   if (t.data_open) end_data_block();
-  for (std::size_t p = t.partition + 1; p < t.spec.partitions.size(); ++p) {
+  for (std::size_t p = t.partition + 1; p < t.table_spec.partitions.size(); ++p) {
     start_data_block(p);
     end_data_block();
   }
-  const std::string table = quoted(t.spec.name);
-  for (const GrantSpec& g : t.spec.grants) put_line("GRANT " + g.privilege + " ON " + table + " TO " + quoted(g.grantee));
-  for (const IndexSpec& ix : t.spec.indexes) {
+  const std::string table = quoted(t.table_spec.name);
+  for (const GrantSpec& g : t.table_spec.grants) put_line("GRANT " + g.privilege + " ON " + table + " TO " + quoted(g.grantee));
+  for (const IndexSpec& ix : t.table_spec.indexes) {
     put_line(std::string("CREATE ") + (ix.unique ? "UNIQUE " : "") + "INDEX " + quoted(ix.name) + " ON " + table +
              " (" + quoted_list(ix.columns, " , ") + " )  " + kIndexSegment);
     ++objects_;
   }
-  if (!t.spec.primary_key.empty()) {
-    const std::string name = t.spec.primary_key_name.empty() ? t.spec.name + "_PK" : t.spec.primary_key_name;
+  if (!t.table_spec.primary_key.empty()) {
+    const std::string name = t.table_spec.primary_key_name.empty() ? t.table_spec.name + "_PK" : t.table_spec.primary_key_name;
     put_line("ALTER TABLE " + table + " ADD  CONSTRAINT " + quoted(name) + " PRIMARY KEY (" +
-             quoted_list(t.spec.primary_key, ", ") + ") USING INDEX " + kIndexSegment + " ENABLE ");
+             quoted_list(t.table_spec.primary_key, ", ") + ") USING INDEX " + kIndexSegment + " ENABLE ");
   }
-  for (const CheckSpec& c : t.spec.checks) {
+  for (const CheckSpec& c : t.table_spec.checks) {
     put_line("CALTER TABLE");
     put_u16(kChunked);
     for (const std::string& piece : {"ALTER TABLE " + table + " ADD", " CONSTRAINT " + quoted(c.name),
@@ -516,7 +516,7 @@ void DumpWriter::end_table() {
 }
 
 void DumpWriter::close_tables() {
-  if (table_) throw DumpWriteError("table " + table_->spec.name + " is still open");
+  if (table_) throw DumpWriteError("table " + table_->table_spec.name + " is still open");
   if (tables_closed_) return;
   if (any_table_) put_line("ENDTABLE");
   tables_closed_ = true;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "core/ascii.hpp"
 #include "core/messages.hpp"
 #include "output/charset.hpp"
 #include "sql/tokenizer.hpp"
@@ -13,17 +14,6 @@ namespace {
 
 constexpr std::uint16_t kPieceMarker = 0xFFFD;  // "pieces follow", before the first length
 
-bool starts_with(std::string_view s, std::string_view p) noexcept {
-  return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
-}
-
-bool starts_with_nocase(std::string_view s, std::string_view p) noexcept {
-  if (s.size() < p.size()) return false;
-  for (std::size_t i = 0; i < p.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(s[i])) != static_cast<unsigned char>(p[i]))
-      return false;
-  return true;
-}
 
 bool is_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -230,7 +220,7 @@ int unframed_text(GlobalParams& g, const ConvOptions& o, DdlState& st,
 void begin_source(const ConvOptions& o, DdlState& st, std::string_view statement) {
   st.reset();
   st.first_line = std::string(statement);
-  if (starts_with(statement, "CREATE VIEW")) {
+  if (statement.starts_with("CREATE VIEW")) {
     st.text = DdlState::Text::kView;
     st.kind = "VIEW";
     st.first_seen = true;
@@ -368,45 +358,45 @@ int ddl_statement(GlobalParams& g, const ConvOptions& o, DdlState& state,
   const int charset = to != kCharsetUnknown ? to : g.db_charset;
   std::string converted;
   const std::string_view out = ddl_output(g, to, s, converted);
-  if (starts_with(s, "CREATE TABLE \"")) {
+  if (s.starts_with("CREATE TABLE \"")) {
     if (ddl_kind_on(kinds, kDdlTable)) write_formatted(g, out, charset);
     return 0;
   }
-  if (starts_with(s, "CREATE INDEX \"") || starts_with(s, "CREATE UNIQUE INDEX \"") ||
-      starts_with(s, "CREATE GLOBAL TEMPORARY TABLE \"")) {
+  if (s.starts_with("CREATE INDEX \"") || s.starts_with("CREATE UNIQUE INDEX \"") ||
+      s.starts_with("CREATE GLOBAL TEMPORARY TABLE \"")) {
     if (ddl_kind_on(kinds, kDdlIndex)) write_formatted(g, out, charset);
     return 0;
   }
-  if (starts_with(s, "CREATE SEQUENCE \"")) {
+  if (s.starts_with("CREATE SEQUENCE \"")) {
     if (ddl_kind_on(kinds, kDdlSequence)) write_plain(g, out);
     return 0;
   }
-  if (starts_with(s, "CREATE SYNONYM \"")) {
+  if (s.starts_with("CREATE SYNONYM \"")) {
     if (ddl_kind_on(kinds, kDdlSynonym)) write_plain(g, out);
     return 0;
   }
-  if (starts_with(s, "CREATE LIBRARY \"") || starts_with(s, "CREATE OPERATOR \"")) {
+  if (s.starts_with("CREATE LIBRARY \"") || s.starts_with("CREATE OPERATOR \"")) {
     if (ddl_all_kinds(kinds)) write_plain(g, out);
     return 0;
   }
-  if (starts_with(s, "CREATE TYPE") || starts_with(s, "CREATE FORMAT")) return 0;
-  if (starts_with(s, "CREATE ")) {
+  if (s.starts_with("CREATE TYPE") || s.starts_with("CREATE FORMAT")) return 0;
+  if (s.starts_with("CREATE ")) {
     begin_source(o, state, s);
     if (state.text == DdlState::Text::kView && state.write) format_ddl_text(g, out, charset);
     return 1;
   }
-  if (starts_with(s, "GRANT ") || starts_with(s, "REVOKE ")) {
+  if (s.starts_with("GRANT ") || s.starts_with("REVOKE ")) {
     if (ddl_all_kinds(kinds)) write_plain(g, out);
     return 0;
   }
-  if (starts_with(s, "CALTER TABLE")) {
+  if (s.starts_with("CALTER TABLE")) {
     begin_constraint(o, state, s);
     return 1;
   }
-  if (starts_with(s, "ALTER ")) {
+  if (s.starts_with("ALTER ")) {
     // A default that the next statement gives again, column by column.
     const bool bare_default =
-        starts_with(s, "ALTER TABLE") && trim_right(s).ends_with("MODIFY DEFAULT");
+        s.starts_with("ALTER TABLE") && trim_right(s).ends_with("MODIFY DEFAULT");
     if (ddl_all_kinds(kinds) && !bare_default) write_plain(g, out);
     return 0;
   }

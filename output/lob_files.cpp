@@ -1,7 +1,10 @@
 #include "output/lob_files.hpp"
 
+#include "core/ascii.hpp"
+
 #include <cctype>
 
+#include "core/ascii.hpp"
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 
@@ -12,14 +15,6 @@ constexpr int kMsgLobNotFound = 3113;
 constexpr int kMsgOpen = 3131;
 constexpr int kMsgWrite = 3133;
 
-bool same_name(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 // The column called `name`: an exact match first, else one that differs
 // only in letter case. -1 when there is none.
@@ -29,7 +24,7 @@ int column_named(const TableDefinition& table, std::string_view name) {
   for (int i = 0; i < n; ++i)
     if (table.columns[static_cast<std::size_t>(i)].name == name) return i;
   for (int i = 0; i < n; ++i)
-    if (same_name(table.columns[static_cast<std::size_t>(i)].name, name)) return i;
+    if (equals_nocase(table.columns[static_cast<std::size_t>(i)].name, name)) return i;
   return -1;
 }
 
@@ -98,7 +93,7 @@ int find_lob_columns(GlobalParams& g, ConvOptions& o, const TableDefinition& tab
   o.lob_name_col_idx = -1;
   if (o.output_mode != kOutLobFiles || o.lob_target_col_name.empty()) return 0;
   const bool named_table = !o.lob_table_name.empty();
-  if (named_table && !same_name(o.lob_table_name, table_name)) return 0;
+  if (named_table && !equals_nocase(o.lob_table_name, table_name)) return 0;
 
   const int target = column_named(table, o.lob_target_col_name);
   o.lob_name_col_idx = column_named(table, o.lob_name_col);

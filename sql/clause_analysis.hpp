@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ascii.hpp"
 #include "core/global_params.hpp"
 
 namespace qln {
@@ -26,7 +27,6 @@ std::vector<SqlToken> tokenize_sql(const GlobalParams& g, std::string_view text)
 // Index of the ")" that closes the "(" at `open`, or npos when it is missing.
 std::size_t matching_paren(const std::vector<SqlToken>& tokens, std::size_t open) noexcept;
 
-bool equals_nocase(std::string_view a, std::string_view b) noexcept;
 std::string upper_ascii(std::string_view text);
 
 inline bool is_lparen(const SqlToken& t) noexcept { return t.code == 1001; }

@@ -1,47 +1,16 @@
 #pragma once
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
+#include "support/temp_dir.hpp"
 
 namespace qln::testing_cli {
 
-// A fresh folder per test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("qln_cli_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  std::string file(std::string_view name) const { return (path_ / name).string(); }
-  std::string write(std::string_view name, std::string_view content) const {
-    const std::string p = file(name);
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test_support::read_file;
+using test_support::TempDir;
 
 // Records as the program has them after start-up, with UTF-8 user text.
 struct Records {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/classic_reader.hpp"
@@ -24,11 +25,6 @@ using dw::Cell;
 class ClassicReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("qln_classic_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     o.exp_version = 12;
     o.exp_mode = 1;
     o.exp_user = "QUILLON";
@@ -37,7 +33,6 @@ class ClassicReaderTest : public ::testing::Test {
     o.row_format = 1;
     g.db_charset = kCharsetUtf8;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -84,7 +79,8 @@ class ClassicReaderTest : public ::testing::Test {
     return v;
   }
 
-  fs::path dir_;
+  test_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   GlobalParams g;
   ConvOptions o;
   ClassicReadResult result;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "core/global_params.hpp"
 #include "dump/volume_reader.hpp"
 
@@ -25,17 +26,13 @@ std::string header(int len, const char* mode = "RUSERS") {
 
 class VolumeReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("qln_volumes_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string write(const std::string& name, const std::string& bytes) {
     std::string p = (dir_ / name).string();
     std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return p;
   }
-  fs::path dir_;
+  test_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   GlobalParams g;
 };
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/classic_reader.hpp"
@@ -35,11 +36,6 @@ std::size_t count_of(const std::string& text, const std::string& what) {
 class DumpOutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("qln_ddl_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     o.exp_version = 12;
     o.exp_mode = 1;
     o.exp_user = "QUILLON";
@@ -48,7 +44,6 @@ class DumpOutputTest : public ::testing::Test {
     o.row_format = 1;
     g.db_charset = kCharsetUtf8;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -82,7 +77,8 @@ class DumpOutputTest : public ::testing::Test {
     return {std::istreambuf_iterator<char>(in), {}};
   }
 
-  fs::path dir_;
+  test_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   GlobalParams g;
   ConvOptions o;
   ClassicReadResult result;

@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/dump_file.hpp"
@@ -26,13 +27,6 @@ std::string bytes(std::initializer_list<int> list) {
 
 class HeaderFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("qln_header_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string write(const std::string& name, const std::string& content) {
     fs::path p = dir_ / name;
@@ -45,7 +39,8 @@ class HeaderFiles : public ::testing::Test {
     return read_dmp_header(g_, o_);
   }
 
-  fs::path dir_;
+  test_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   GlobalParams g_;
   ConvOptions o_;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/dump_header.hpp"
@@ -23,13 +24,6 @@ constexpr int kCp1251 = 105;
 
 class SingleByteHeaders : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("qln_sb_header_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
 
   int read_header(const std::string& name, const std::string& content) {
     const fs::path p = dir_ / name;
@@ -40,7 +34,8 @@ class SingleByteHeaders : public ::testing::Test {
     return read_dmp_header(g_, o_);
   }
 
-  fs::path dir_;
+  test_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   GlobalParams g_;
   ConvOptions o_;
 };

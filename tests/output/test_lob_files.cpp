@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "output/lob_files.hpp"
@@ -204,11 +205,6 @@ TEST(LobPath, PathLongerThanThePathLimitFails) {
 class LobWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("qln_lob_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     o.output_mode = kOutLobFiles;
     o.out_charset = kCharsetUtf8;
     o.lob_dir = dir_.string() + "/";
@@ -219,7 +215,6 @@ class LobWriterTest : public ::testing::Test {
     table.table_name = "T";
     table.columns = {column("ID", kColNumber), column("A", kColClob), column("B", kColBlob)};
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string file(const std::string& name) const {
     std::ifstream in(dir_ / name, std::ios::binary);
@@ -234,7 +229,8 @@ class LobWriterTest : public ::testing::Test {
     values.add_text("%%BLOB%%_3");
   }
 
-  fs::path dir_;
+  test_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   GlobalParams g;
   ConvOptions o;
   TableDefinition table;

@@ -135,6 +135,7 @@ class ClassicReader {
   int on_insert();
   int map_columns();
   int hand_over_row(bool& stop);
+  int hand_over_decoded();
   int finish(int rc);
   bool names_selected_table(std::string_view name) const;
   bool named_by_condition(std::string_view name) const;
@@ -464,6 +465,24 @@ int ClassicReader::hand_over_row(bool& stop) {
                 ((table_selected_ && !preview) ||
                  (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep);
   if (!decode) return 0;
+  // Rows nobody here needs decoded go to the writer thread as they are.
+  if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
+      !is_on(o_.is_condition) && o_.query.empty()) {
+    if (pipe_->put_gathered(std::span<const unsigned char>(rec_.data.data(), rec_.used),
+                            order_) != 0)
+      return -1;
+    ++table_written_;
+    ++r_.rows_written;
+  } else if (int rc = hand_over_decoded(); rc != 0) {
+    return rc;
+  }
+  if (o_.read_step != 2 && found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
+      !ddl() && table_written_ >= o_.max_record)
+    stop = true;
+  return 0;
+}
+
+int ClassicReader::hand_over_decoded() {
   bool rejected = false;
   if (decode_row(g_, o_, rec_, values_, rejected, &data_columns_) != 0) return -1;
   if (!rejected) {
@@ -477,9 +496,6 @@ int ClassicReader::hand_over_row(bool& stop) {
   }
   // The row's large objects come next; the target's chunks go to its file.
   if (lob_.target_column() >= 0 && lob_.begin_row(g_, o_, values_, !rejected) != 0) return -1;
-  if (o_.read_step != 2 && found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
-      !ddl() && table_written_ >= o_.max_record)
-    stop = true;
   return 0;
 }
 

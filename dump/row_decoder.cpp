@@ -12,18 +12,19 @@ namespace {
 // The values of `row` in the order they come, each decoded as the table
 // column `col_of(position)`.
 template <typename ColOf>
-int decode_values(GlobalParams& g, const ConvOptions& o, const RowBuffer& row, RowValues& values,
-                  int count, ColOf col_of) {
-  const unsigned char* p = row.data.data();
+int decode_values(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
+                  RowValues& values, int count, ColOf col_of) {
+  const unsigned char* p = row.data();
+  const std::size_t used = row.size();
   std::size_t at = 0;
-  while (at + 2 <= row.used && values.size() < count) {
+  while (at + 2 <= used && values.size() < count) {
     std::uint16_t len = static_cast<std::uint16_t>(p[at] | (p[at + 1] << 8));
     at += 2;
     if (len == kNullLength) {
       values.add_null();
       continue;
     }
-    if (len > kMaxRowValueLen || at + len > row.used) return fail(g, 3102, "");
+    if (len > kMaxRowValueLen || at + len > used) return fail(g, 3102, "");
     const int queued = g.message_count;
     if (decode_value(g, o, col_of(values.size()), std::span<const std::uint8_t>(p + at, len),
                      values) != 0)
@@ -37,6 +38,12 @@ int decode_values(GlobalParams& g, const ConvOptions& o, const RowBuffer& row, R
 
 int decode_row(GlobalParams& g, const ConvOptions& o, const RowBuffer& row, RowValues& values,
                bool& rejected, DataColumns* columns) {
+  return decode_row(g, o, std::span<const unsigned char>(row.data.data(), row.used), values,
+                    rejected, columns);
+}
+
+int decode_row(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
+               RowValues& values, bool& rejected, DataColumns* columns) {
   values.clear();
   rejected = false;
   const int ncols = static_cast<int>(o.table.columns.size());

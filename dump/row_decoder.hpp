@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <vector>
 
 #include "core/conv_options.hpp"
@@ -28,5 +29,8 @@ struct DataColumns {
 // value holds o.grep_text. 0, or -1 after a reported failure.
 int decode_row(GlobalParams& g, const ConvOptions& o, const RowBuffer& row, RowValues& values,
                bool& rejected, DataColumns* columns = nullptr);
+// The same for the bytes of a gathered row kept elsewhere.
+int decode_row(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
+               RowValues& values, bool& rejected, DataColumns* columns = nullptr);
 
 }  // namespace qln

@@ -1,7 +1,10 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,16 +15,21 @@
 
 namespace qln {
 
-// Writes decoded rows on a second thread while the reader goes on decoding,
-// so that a conversion uses two cores. The reader hands over each row's
-// values (swapped, not copied) and waits for the writer (drain) before it
-// touches the output itself: table files, header lines, headings, COMMIT.
-// The writer thread reports into a copy of the global parameters whose
-// messages are moved back when the reader waits for it.
+// Writes rows on a second thread while the reader goes on reading, so that
+// a conversion uses two cores. The reader hands over either a row's gathered
+// bytes (the common case) or its decoded values (swapped, not copied) when
+// it needs them itself. Gathered rows are decoded and formatted by the
+// writer, or by the reader itself when the writer is behind, so that the
+// work is shared; either way the lines go out in the order of the rows. The
+// reader waits for the writer (drain) before it touches the output itself:
+// table files, header lines, headings, COMMIT. The writer thread reports into
+// a copy of the global parameters whose messages are moved back when the
+// reader waits for it.
 class RowPipeline {
  public:
-  static constexpr int kBatchRows = 256;
-  static constexpr int kBatches = 3;
+  static constexpr int kBatchRows = 1024;
+  static constexpr std::size_t kBatchBytes = 262144;
+  static constexpr int kBatches = 6;
 
   RowPipeline(GlobalParams& g, ConvOptions& o);
   ~RowPipeline();
@@ -36,25 +44,53 @@ class RowPipeline {
   // next drain. 0, or -1 when the writer failed (messages moved to g).
   int put(RowValues& values, const TableDefinition& table, const ColumnOrder& order);
 
+  // Takes the gathered bytes of a row of o.table (RowBuffer framing), to be
+  // decoded and written later. The table's columns must map one for one to
+  // the data, and no filter may need the values. 0 or -1 as for put (or
+  // after a message of decoding it here).
+  int put_gathered(std::span<const unsigned char> row, const ColumnOrder& order);
+
   // Waits until every row handed over is written. 0, or -1 as for put.
   int drain();
 
  private:
   struct Batch {
-    std::vector<RowValues> rows;
+    std::vector<RowValues> rows;       // decoded rows
+    std::vector<unsigned char> bytes;  // gathered rows, one after the other
+    std::vector<std::size_t> ends;     // the end of each gathered row in `bytes`
+    std::string text;                  // the lines, when formatted already
+    bool gathered = false;
+    bool formatted = false;
     int count = 0;
     const TableDefinition* table = nullptr;
     const ColumnOrder* order = nullptr;
+
+    void reset() {
+      count = 0;
+      bytes.clear();
+      ends.clear();
+      text.clear();
+      formatted = false;
+    }
   };
 
   void run();
+  template <typename Ready>
+  void wait_for(std::unique_lock<std::mutex>& lock, Ready ready);
+  bool write_batch(Batch& b);
+  int format_gathered(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b);
+  int start_batch(bool gathered, const TableDefinition& table, const ColumnOrder& order);
   int send_current();
   int collect_failure();
+  int failed();
 
   GlobalParams& g_;
   ConvOptions& o_;
   GlobalParams wg_;    // the writer thread's reporting record
   RowWriter writer_;   // used on the writer thread only
+  RowValues values_;   // the writer's decoded row
+  RowWriter reader_writer_;  // the reader's, for the batches it formats
+  RowValues reader_values_;
   std::vector<Batch> batches_;
   Batch* current_ = nullptr;
 
@@ -65,6 +101,10 @@ class RowPipeline {
   bool busy_ = false;         // the writer holds a batch
   bool stop_ = false;
   bool failed_ = false;
+  int sleeping_ = 0;          // threads waiting on cv_
+  int writer_work_ = 0;       // batches handed over that the writer formats
+  // Bumped under mu_ at every change above, read without it while spinning.
+  std::atomic<unsigned> changes_{0};
   std::thread thread_;
 };
 

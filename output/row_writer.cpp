@@ -484,13 +484,22 @@ void ColumnOrder::set_identity(int n) {
 
 int flush_line(RowWriter& w) {
   if (w.line.empty()) return 0;
+  if (w.collect != nullptr) {
+    w.collect->append(w.line.data.data(), w.line.size);
+    return 0;
+  }
+  return write_text(w, w.line.view());
+}
+
+int write_text(RowWriter& w, std::string_view text) {
+  if (text.empty()) return 0;
 #if defined(__GLIBC__)
   // One thread writes the output; the stream lock is pure cost.
-  std::size_t written = fwrite_unlocked(w.line.data.data(), 1, w.line.size, w.g.out_stream);
+  std::size_t written = fwrite_unlocked(text.data(), 1, text.size(), w.g.out_stream);
 #else
-  std::size_t written = std::fwrite(w.line.data.data(), 1, w.line.size, w.g.out_stream);
+  std::size_t written = std::fwrite(text.data(), 1, text.size(), w.g.out_stream);
 #endif
-  if (written != w.line.size) {
+  if (written != text.size()) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
                                                                            : w.o.out_file;
     return fail(w.g, 3133, name);

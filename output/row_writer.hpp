@@ -85,6 +85,9 @@ struct RowWriter {
   std::string format_out;            // ... in the output character set
   std::array<bool, 256> special{};  // bytes that make a CSV field need quotes
   char special_for = 0;             // the delimiter `special` was built for
+  // When set, finished lines are appended here instead of being written
+  // (rows formatted on one thread and written on another).
+  std::string* collect = nullptr;
 };
 
 // Opens the own output file of `table_name` when the run needs one (CSV batch
@@ -111,7 +114,10 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
 int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,
                      const RowValues& row);
 
-// Writes the built line (w.line) to g.out_stream in one call; 3133 on failure.
+// Writes the built line (w.line) to g.out_stream in one call (or appends it
+// to w.collect); 3133 on failure.
 int flush_line(RowWriter& w);
+// Writes `text` to g.out_stream in one call; 3133 on failure.
+int write_text(RowWriter& w, std::string_view text);
 
 }  // namespace qln

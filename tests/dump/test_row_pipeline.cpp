@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.hpp"
+#include "core/conv_options.hpp"
+#include "core/global_params.hpp"
+#include "dump/classic_reader.hpp"
+#include "dumpwriter/dump_writer.hpp"
+
+// Tables long enough for many batches of rows between the reader and the
+// writer thread, so that both threads format some of them.
+namespace qln {
+namespace {
+
+namespace dw = qln::dumpwriter;
+using dw::Cell;
+
+class RowPipelineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    o.exp_version = 12;
+    o.exp_mode = 1;
+    o.exp_user = "QUILLON";
+    o.out_charset = kCharsetUtf8;
+    o.is_output_bom = kNo;
+    o.row_format = 1;
+    o.table_id = "BIG";
+    g.db_charset = kCharsetUtf8;
+  }
+
+  std::string path(const std::string& name) const { return (tmp_.path() / name).string(); }
+
+  void write_dump(int rows, int bad_row = -1) {
+    dw::DumpOptions d;
+    d.header_len = 8192;
+    dw::DumpWriter w(path("a.dmp"), d);
+    dw::TableSpec t;
+    t.name = "BIG";
+    t.columns = {{"ID", "NUMBER(10, 0)", true},
+                 {"NAME", "VARCHAR2(40)"},
+                 {"AMOUNT", "NUMBER(9, 2)"},
+                 {"AT", "DATE"},
+                 {"NOTE", "VARCHAR2(60)"}};
+    w.begin_table(t);
+    for (int i = 1; i <= rows; ++i) {
+      // 0xC1 0xFF: a NUMBER digit byte no number has.
+      Cell amount = i == bad_row ? Cell::bytes("\xC1\xFF")
+                                 : (i % 7 == 0 ? Cell::null() : Cell::number(std::to_string(i % 1000) + ".5"));
+      w.add_row({Cell::number(std::to_string(i)), Cell::text("name " + std::to_string(i)), amount,
+                 Cell::text("2020-02-29 12:34:56"),
+                 Cell::text(i % 3 == 0 ? "with, comma" : "plain")});
+    }
+    w.end_table();
+    w.finish();
+  }
+
+  static std::string expected_line(int i) {
+    std::string amount = i % 7 == 0 ? "" : std::to_string(i % 1000) + ".50";
+    if (amount.rfind("0.", 0) == 0) amount.erase(0, 1);
+    return std::to_string(i) + ",name " + std::to_string(i) + "," + amount +
+           ",2020/02/29 12:34:56," + (i % 3 == 0 ? "\"with, comma\"" : "plain");
+  }
+
+  int read() {
+    o.exp_fname = {path("a.dmp")};
+    char* buf = nullptr;
+    std::size_t len = 0;
+    std::FILE* mem = open_memstream(&buf, &len);
+    g.out_stream = mem;
+    int rc = read_dmp(g, o, result);
+    std::fclose(mem);
+    out.assign(buf, len);
+    std::free(buf);
+    g.out_stream = stdout;
+    return rc;
+  }
+
+  bool has_message(int code) const {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%05d", code);
+    for (int i = 0; i < g.message_count; ++i)
+      if (g.messages[static_cast<std::size_t>(i)].find(tag) != std::string::npos) return true;
+    return false;
+  }
+
+  test_support::TempDir tmp_;
+  GlobalParams g;
+  ConvOptions o;
+  ClassicReadResult result;
+  std::string out;
+};
+
+TEST_F(RowPipelineTest, EveryRowComesOutOnceAndInOrder) {
+  constexpr int kRows = 60000;
+  write_dump(kRows);
+  ASSERT_EQ(read(), 0);
+  EXPECT_EQ(result.rows_written, kRows);
+  std::size_t at = 0;
+  for (int i = 1; i <= kRows; ++i) {
+    std::size_t nl = out.find('\n', at);
+    ASSERT_NE(nl, std::string::npos) << "row " << i;
+    ASSERT_EQ(out.substr(at, nl - at), expected_line(i));
+    at = nl + 1;
+  }
+  EXPECT_EQ(at, out.size());
+}
+
+TEST_F(RowPipelineTest, InsertOutputOfManyBatches) {
+  write_dump(5000);
+  o.row_format = 2;
+  o.output_mode = kOutInsert;
+  ASSERT_EQ(read(), 0);
+  std::size_t lines = 0;
+  for (char c : out) lines += c == '\n';
+  EXPECT_EQ(lines, 5001u);  // the rows and COMMIT
+  EXPECT_EQ(out.rfind("COMMIT;\n"), out.size() - 8);
+}
+
+TEST_F(RowPipelineTest, BadValueFarIntoTheTableFailsTheRun) {
+  for (int bad : {1, 30000, 60000}) {
+    write_dump(60000, bad);
+    g = GlobalParams{};
+    g.db_charset = kCharsetUtf8;
+    EXPECT_EQ(read(), -1) << bad;
+    EXPECT_TRUE(has_message(3102)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace qln

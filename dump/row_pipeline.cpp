@@ -16,6 +16,8 @@ RowPipeline::RowPipeline(GlobalParams& g, ConvOptions& o)
   for (Batch& b : batches_) free_.push_back(&b);
   current_ = free_.front();
   free_.pop_front();
+  values_.dates_without_text = true;
+  reader_values_.dates_without_text = true;
   wg_.message_count = 0;
   wg_.zulcode = 0;
   thread_ = std::thread([this] { run(); });

@@ -232,7 +232,7 @@ void set_date_text(SqlValue& v, bool with_fraction) {
   set_text(v, buf, static_cast<std::size_t>(p - buf));
 }
 
-void set_date_value(SqlValue& v, std::int32_t type, const OracleDateTime& t) {
+void set_date_value(SqlValue& v, std::int32_t type, const OracleDateTime& t, bool with_text) {
   v.type = type;
   v.year = static_cast<std::int16_t>(t.year);
   v.month = static_cast<std::int16_t>(t.month);
@@ -243,7 +243,7 @@ void set_date_value(SqlValue& v, std::int32_t type, const OracleDateTime& t) {
   v.nanosecond = static_cast<std::int32_t>(t.nanosecond);
   // Worked out from the date by value_weekday() where a format asks for it.
   v.weekday = -1;
-  set_date_text(v, type == VT_TIMESTAMP);
+  if (with_text) set_date_text(v, type == VT_TIMESTAMP);
 }
 
 bool is_printable(std::uint8_t b) noexcept { return b >= 0x20 && b < 0x7F; }
@@ -509,7 +509,8 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       OracleDateTime t;
       if (!decode_oracle_date(bytes, t) || (column.type == kColDate && bytes.size() != 7))
         return bad_value(g);
-      set_date_value(row.next(), column.type == kColDate ? VT_DATE : VT_TIMESTAMP, t);
+      set_date_value(row.next(), column.type == kColDate ? VT_DATE : VT_TIMESTAMP, t,
+                     !row.dates_without_text);
       return 0;
     }
     case kColBlob:

@@ -22,6 +22,9 @@ struct RowValues {
   int count = 0;
   std::string work;            // conversion scratch, reused
   CharsetConverter converter;  // text to the output character set
+  // For rows that only the CSV and INSERT writers read: they format dates
+  // and timestamps from the fields, so the values get no text.
+  bool dates_without_text = false;
 
   void clear() noexcept { count = 0; }
   int size() const noexcept { return count; }

@@ -159,9 +159,11 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
   // lets short runs be copied with fixed-size moves.
   char buf[320 + 32];
   char* p = buf;
+  // The digits were just stored two by two: a wide load of them would wait
+  // for those stores, so short runs go byte by byte.
   auto copy = [&p](const char* from, std::size_t count) {
-    if (count <= 16) {
-      std::memcpy(p, from, 16);
+    if (count <= 24) {
+      for (std::size_t i = 0; i < count; ++i) p[i] = from[i];
     } else {
       std::memcpy(p, from, count);
     }

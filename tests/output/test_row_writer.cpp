@@ -148,6 +148,24 @@ TEST_F(RowWriterTest, CsvQuotingFindsSpecialBytesAnywhereInLongValues) {
   EXPECT_EQ(csv({text(plain + "     ")}), plain + "\n");
 }
 
+// A value is read in wide loads that may reach past its end into its
+// buffer: what lies there never makes the field quoted.
+TEST_F(RowWriterTest, CsvBytesAfterAValueDoNotCount) {
+  table({column("A", kColVarchar2, 100), column("B", kColVarchar2, 100)});
+  for (std::size_t len : {1u, 7u, 15u, 16u, 17u, 30u, 40u}) {
+    set_row({text(std::string(len + 20, ',')), text("\"q\"" + std::string(len + 20, '"'))});
+    for (int i = 0; i < 2; ++i) {
+      SqlValue& v = row[i];
+      v.text.replace(0, len, std::string(len, 'v'));
+      v.text.resize(len);  // the old bytes stay in the buffer after the value
+      v.length = static_cast<std::int32_t>(len);
+    }
+    RowWriter w(g, o);
+    ASSERT_EQ(write_row(w, o.table, order, row), 0);
+    EXPECT_EQ(take(), std::string(len, 'v') + "," + std::string(len, 'v') + "\n") << len;
+  }
+}
+
 TEST_F(RowWriterTest, CsvDelimiterTrimAndNulls) {
   table({column("A", kColChar, 5), column("B", kColVarchar2, 20), column("C", kColVarchar2, 20)});
   o.delimiter = '\t';

@@ -1,7 +1,6 @@
 #include "dump/row_pipeline.hpp"
 
 #include <chrono>
-#include <cstring>
 #include <utility>
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -191,9 +190,7 @@ int RowPipeline::put(RowValues& values, const TableDefinition& table, const Colu
 int RowPipeline::put_gathered(std::span<const unsigned char> row, const ColumnOrder& order) {
   if (start_batch(true, o_.table, order) != 0) return -1;
   std::vector<unsigned char>& bytes = current_->bytes;
-  const std::size_t at = bytes.size();
-  bytes.resize(at + row.size());
-  if (!row.empty()) std::memcpy(bytes.data() + at, row.data(), row.size());
+  bytes.insert(bytes.end(), row.begin(), row.end());
   current_->ends.push_back(bytes.size());
   ++current_->count;
   if ((current_->count == kBatchRows || bytes.size() >= kBatchBytes) && send_current() != 0)

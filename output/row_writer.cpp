@@ -121,6 +121,15 @@ void append_doubled(Out& out, std::string_view s, char quote, bool backslash, in
 // a multibyte character of the output sets).
 void append_csv_quoted(LineBuffer& line, std::string_view s) {
   char* d = line.reserve(2 * s.size() + 2);
+  if (s.find('"') == std::string_view::npos) {
+    // Mostly a delimiter inside: nothing to double.
+    *d++ = '"';
+    if (!s.empty()) std::memcpy(d, s.data(), s.size());
+    d += s.size();
+    *d++ = '"';
+    line.commit(d);
+    return;
+  }
   *d++ = '"';
   for (char c : s) {
     if (c == '"') *d++ = '"';

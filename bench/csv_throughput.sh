@@ -15,10 +15,8 @@ build=${2:-$here/build-bench}
 work=${BENCH_DIR:-$(mktemp -d)}
 trap 'rm -rf "$work/bench.dmp" "$work/bench.csv"' EXIT
 
-if [ ! -x "$build/quillon-cli" ] || [ ! -x "$build/qln-mkdump" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQLN_TESTS=OFF >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target quillon-cli qln-mkdump >/dev/null
-fi
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQLN_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target quillon-cli qln-mkdump >/dev/null
 
 echo "writing a ${size_mb} MB dump ..."
 "$build/qln-mkdump" --bench-only --mb "$size_mb" "$work/bench.dmp" >/dev/null

@@ -101,8 +101,12 @@ void RowPipeline::run() {
 
 // Decodes and formats the gathered rows of `b` into b.text.
 int RowPipeline::format_gathered(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b) {
-  b.text.clear();
-  w.collect = &b.text;
+  // The lines are built where they stay: the batch lends its buffer to the
+  // writer.
+  std::swap(w.line, b.text);
+  w.line.start = 0;
+  w.line.clear();
+  w.keep_lines = true;
   std::size_t start = 0;
   int rc = 0;
   for (std::size_t end : b.ends) {
@@ -115,7 +119,11 @@ int RowPipeline::format_gathered(GlobalParams& g, RowWriter& w, RowValues& value
     }
     start = end;
   }
-  w.collect = nullptr;
+  w.keep_lines = false;
+  w.line.size = w.line.start;
+  w.line.start = 0;
+  std::swap(w.line, b.text);
+  w.line.clear();
   b.formatted = rc == 0;
   return rc;
 }
@@ -125,7 +133,7 @@ bool RowPipeline::write_batch(Batch& b) {
   // stream may be taken as it is now.
   wg_.out_stream = g_.out_stream;
   if (b.gathered && !b.formatted && format_gathered(wg_, writer_, values_, b) != 0) return false;
-  if (b.formatted) return write_text(writer_, b.text) == 0;
+  if (b.formatted) return write_text(writer_, b.text.view()) == 0;
   for (int i = 0; i < b.count; ++i)
     if (write_row(writer_, *b.table, *b.order, b.rows[static_cast<std::size_t>(i)]) != 0)
       return false;

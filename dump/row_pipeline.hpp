@@ -58,7 +58,7 @@ class RowPipeline {
     std::vector<RowValues> rows;       // decoded rows
     std::vector<unsigned char> bytes;  // gathered rows, one after the other
     std::vector<std::size_t> ends;     // the end of each gathered row in `bytes`
-    std::string text;                  // the lines, when formatted already
+    LineBuffer text;                   // the lines, when formatted already
     bool gathered = false;
     bool formatted = false;
     int count = 0;
@@ -69,6 +69,7 @@ class RowPipeline {
       count = 0;
       bytes.clear();
       ends.clear();
+      text.start = 0;
       text.clear();
       formatted = false;
     }

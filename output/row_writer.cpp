@@ -506,8 +506,8 @@ void ColumnOrder::set_identity(int n) {
 
 int flush_line(RowWriter& w) {
   if (w.line.empty()) return 0;
-  if (w.collect != nullptr) {
-    w.collect->append(w.line.data.data(), w.line.size);
+  if (w.keep_lines) {
+    w.line.start = w.line.size;
     return 0;
   }
   return write_text(w, w.line.view());
@@ -724,7 +724,7 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   }
   if (!line.empty()) --line.size;
   line.push_back('\n');
-  if (line.size >= kMaxCsvLine) {
+  if (line.size - line.start >= kMaxCsvLine) {
     line.clear();
     return fail(w.g, 3129, "4194304");
   }

@@ -37,10 +37,11 @@ struct ColumnOrder {
 struct LineBuffer {
   std::vector<char> data;
   std::size_t size = 0;
+  std::size_t start = 0;  // where the line being built begins (finished lines before it)
 
-  void clear() noexcept { size = 0; }
-  bool empty() const noexcept { return size == 0; }
-  std::string_view view() const noexcept { return {data.data(), size}; }
+  void clear() noexcept { size = start; }
+  bool empty() const noexcept { return size == start; }
+  std::string_view view() const noexcept { return {data.data() + start, size - start}; }
   // Room for `extra` more bytes at the end; returns where they start.
   char* reserve(std::size_t extra) {
     if (size + extra > data.size()) data.resize(std::max(size + extra, 2 * data.size()));
@@ -85,9 +86,9 @@ struct RowWriter {
   std::string format_out;            // ... in the output character set
   std::array<bool, 256> special{};  // bytes that make a CSV field need quotes
   char special_for = 0;             // the delimiter `special` was built for
-  // When set, finished lines are appended here instead of being written
-  // (rows formatted on one thread and written on another).
-  std::string* collect = nullptr;
+  // When set, finished lines stay in `line`, one after the other, instead of
+  // being written (rows formatted on one thread and written on another).
+  bool keep_lines = false;
 };
 
 // Opens the own output file of `table_name` when the run needs one (CSV batch
@@ -114,8 +115,8 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
 int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,
                      const RowValues& row);
 
-// Writes the built line (w.line) to g.out_stream in one call (or appends it
-// to w.collect); 3133 on failure.
+// Writes the built line (w.line) to g.out_stream in one call (or keeps it
+// when w.keep_lines is set); 3133 on failure.
 int flush_line(RowWriter& w);
 // Writes `text` to g.out_stream in one call; 3133 on failure.
 int write_text(RowWriter& w, std::string_view text);

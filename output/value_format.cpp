@@ -607,10 +607,6 @@ int compile_date_format(GlobalParams& g, ConvOptions& o) {
   return 0;
 }
 
-std::size_t number_text_bound(std::string_view text, int scale) noexcept {
-  return text.size() + static_cast<std::size_t>(scale > 0 ? scale : 0) + 2;
-}
-
 char* write_number_text(char* out, std::string_view text, int scale, bool insert_style) noexcept {
   // Numbers are short: plain loops beat library calls here.
   std::size_t pad = scale > 0 ? static_cast<std::size_t>(scale) : 0;

@@ -86,7 +86,9 @@ bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out
 // it for a negative value).
 void append_number_text(std::string& out, const SqlValue& v, int scale, bool insert_style);
 // The same into a buffer of at least number_text_bound() bytes; returns the end.
-std::size_t number_text_bound(std::string_view text, int scale) noexcept;
+inline std::size_t number_text_bound(std::string_view text, int scale) noexcept {
+  return text.size() + static_cast<std::size_t>(scale > 0 ? scale : 0) + 2;
+}
 char* write_number_text(char* out, std::string_view text, int scale, bool insert_style) noexcept;
 
 // Whether decode_value fills the exact Decimal of numbers (SqlValue::number):

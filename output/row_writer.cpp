@@ -295,15 +295,16 @@ bool append_date_by_template(RowWriter& w, LineBuffer& line, const SqlValue& v, 
   char* p = line.reserve(t.size() + 11);
   std::memcpy(p, t.data(), w.date_head);
   const int parts[] = {v.year, v.month, v.day, v.hour, v.minute, v.second};
-  for (int i = 0; i < w.date_fields; ++i) {
-    char* at = p + w.date_offsets[static_cast<std::size_t>(i)];
-    int value = parts[i];
-    if (i == 0) {
-      std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (value / 100))], 2);
-      at += 2;
-      value %= 100;
-    }
-    std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (value % 100))], 2);
+  if (w.date_fields > 0) {
+    char* at = p + w.date_offsets[0];
+    std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (v.year / 100))], 2);
+    std::memcpy(at + 2, &kTwoDigits[static_cast<std::size_t>(2 * (v.year % 100))], 2);
+  }
+  for (int i = 1; i < w.date_fields; ++i) {
+    // The other fields are below 100 already; the division is for safety.
+    unsigned value = static_cast<unsigned>(parts[i]);
+    if (value > 99) value %= 100;
+    std::memcpy(p + w.date_offsets[static_cast<std::size_t>(i)], &kTwoDigits[2 * value], 2);
   }
   p += w.date_head;
   if (fraction) {
@@ -671,7 +672,7 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
                           ? table.columns[static_cast<std::size_t>(idx)].scale
                           : 0;
           std::string_view t = v.view();
-          char* p = line.reserve(number_text_bound(t, scale) + 1);
+          char* p = line.reserve(number_text_bound(t, scale) + 16);
           if (!t.empty() && t[0] == '-') {
             *p++ = '-';
             t.remove_prefix(1);
@@ -679,7 +680,16 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
           if (scale <= 0 && t.size() <= 40) {
             // No padding: the canonical text is the output, "0.5" as ".5".
             if (t.size() > 1 && t[0] == '0' && t[1] == '.') t.remove_prefix(1);
-            for (char c : t) *p++ = c;
+            // A string's buffer holds its capacity and a terminating NUL: a
+            // short number is taken in one fixed-size move.
+            const std::size_t readable =
+                v.text.capacity() + 1 - static_cast<std::size_t>(t.data() - v.text.data());
+            if (t.size() <= 16 && readable >= 16) {
+              std::memcpy(p, t.data(), 16);
+              p += t.size();
+            } else {
+              for (char c : t) *p++ = c;
+            }
             line.commit(p);
           } else {
             line.commit(write_number_text(p, t, scale, false));

@@ -283,13 +283,14 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
         const std::size_t len = static_cast<std::size_t>(w[pos] | (w[pos + 1] << 8));
         // len - 1 wraps for 0, so one test leaves out the marks and NULL.
         if (len - 1 >= kMaxRowValueLen || pos + 2 + len > avail) break;
-        if (keep) {
-          if (used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
-          copy_value(out + used, w + pos, 2 + len, avail - pos, kRecBuffSize + 1 - used);
-          used += 2 + len;
-        }
+        if (keep && used + pos + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
         pos += 2 + len;
         ++cols;
+      }
+      // The values found lie one after the other, as in the row buffer.
+      if (keep && pos != 0) {
+        copy_value(out + used, w, pos, avail, kRecBuffSize + 1 - used);
+        used += pos;
       }
       in_.consume(pos);
       row.used = used;

@@ -293,7 +293,8 @@ bool append_date_by_template(RowWriter& w, LineBuffer& line, const SqlValue& v, 
   bool fraction = v.type == VT_TIMESTAMP && precision > 0 && w.date_fields == 6;
   const std::string& t = w.date_template;
   char* p = line.reserve(t.size() + 11);
-  std::memcpy(p, t.data(), w.date_head);
+  // Without a fraction the whole template is the line's text.
+  std::memcpy(p, t.data(), fraction ? w.date_head : t.size());
   const int parts[] = {v.year, v.month, v.day, v.hour, v.minute, v.second};
   if (w.date_fields > 0) {
     char* at = p + w.date_offsets[0];
@@ -318,8 +319,8 @@ bool append_date_by_template(RowWriter& w, LineBuffer& line, const SqlValue& v, 
     int digits = std::clamp(precision, 0, 9);
     std::memcpy(p, buf, static_cast<std::size_t>(digits));
     p += digits;
+    std::memcpy(p, t.data() + w.date_head, t.size() - w.date_head);
   }
-  std::memcpy(p, t.data() + w.date_head, t.size() - w.date_head);
   p += t.size() - w.date_head;
   line.commit(p);
   return true;

@@ -33,7 +33,8 @@ struct RowValues {
 
   // The next entry, emptied to VT_NULL; its buffer is reused.
   SqlValue& next() {
-    if (static_cast<std::size_t>(count) == values.size()) grow();
+    // Compared as pointers: the size would take a division.
+    if (values.data() + count == values.data() + values.size()) grow();
     SqlValue& v = values[static_cast<std::size_t>(count++)];
     v.type = VT_NULL;
     v.text.clear();

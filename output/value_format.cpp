@@ -467,7 +467,12 @@ bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out
 
 int decode_value(GlobalParams& g, const ConvOptions& o, int col,
                  std::span<const std::uint8_t> bytes, RowValues& row) {
-  if (col < 0 || static_cast<std::size_t>(col) >= o.table.columns.size())
+  // Compared in bytes: the column count would take a division.
+  const auto* const first = reinterpret_cast<const char*>(o.table.columns.data());
+  const auto* const end =
+      reinterpret_cast<const char*>(o.table.columns.data() + o.table.columns.size());
+  if (col < 0 || static_cast<std::size_t>(col) * sizeof(ColumnDef) >=
+                     static_cast<std::size_t>(end - first))
     return fail(g, 4000, "decode_value() column index");
   const ColumnDef& column = o.table.columns[static_cast<std::size_t>(col)];
   switch (column.type) {

@@ -627,18 +627,17 @@ char* write_number_text(char* out, std::string_view text, int scale, bool insert
   std::size_t i = 0;
   if (n > 0 && (s[0] == '-' || s[0] == '+')) i = 1;
   std::size_t int_start = i;
-  while (i < n && s[i] != '.') ++i;
+  char* p = out;
+  // The integer digits are copied while the point is looked for.
+  while (i < n && s[i] != '.') *p++ = s[i++];
   std::size_t int_end = i;
   bool has_frac = i + 1 < n;
-  char* p = out;
   bool zero_int = int_end == int_start || (int_end == int_start + 1 && s[int_start] == '0');
-  // A value below one starts with the point: ".5".
-  if (!(has_frac && zero_int)) {
-    if (int_end == int_start) {
-      *p++ = '0';
-    } else {
-      for (std::size_t k = int_start; k < int_end; ++k) *p++ = s[k];
-    }
+  if (has_frac && zero_int) {
+    // A value below one starts with the point: ".5".
+    p = out;
+  } else if (int_end == int_start) {
+    *p++ = '0';
   }
   std::size_t frac_len = 0;
   if (has_frac) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "support/read_capture.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/classic_reader.hpp"
@@ -32,16 +33,7 @@ struct ReaderRun {
   }
 
   int read() {
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* mem = open_memstream(&buf, &len);
-    g.out_stream = mem;
-    int rc = read_dmp(g, o, result);
-    std::fclose(mem);
-    out.assign(buf, len);
-    std::free(buf);
-    g.out_stream = stdout;
-    return rc;
+    return test_support::read_dmp_into(g, o, result, out);
   }
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/read_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
@@ -47,25 +48,10 @@ class ClassicReaderTest : public ::testing::Test {
   int read(const std::vector<std::string>& files) {
     o.exp_fname = files;
     o.dump_sizes.clear();
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* mem = open_memstream(&buf, &len);
-    g.out_stream = mem;
-    int rc = read_dmp(g, o, result);
-    std::fclose(mem);
-    out.assign(buf, len);
-    std::free(buf);
-    g.out_stream = stdout;
-    return rc;
+    return test_support::read_dmp_into(g, o, result, out);
   }
 
-  bool has_message(int code) const {
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "%05d", code);
-    for (int i = 0; i < g.message_count; ++i)
-      if (g.messages[static_cast<std::size_t>(i)].find(tag) != std::string::npos) return true;
-    return false;
-  }
+  bool has_message(int code) const { return test_support::has_message(g, code); }
 
   std::vector<std::string> lines() const {
     std::vector<std::string> v;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/read_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
@@ -50,26 +51,11 @@ class DumpOutputTest : public ::testing::Test {
   int read(const std::string& file) {
     o.exp_fname = {file};
     o.dump_sizes.clear();
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* mem = open_memstream(&buf, &len);
-    g.out_stream = mem;
-    const int rc = read_dmp(g, o, result);
-    std::fclose(mem);
-    out.assign(buf, len);
-    std::free(buf);
-    g.out_stream = stdout;
-    return rc;
+    return test_support::read_dmp_into(g, o, result, out);
   }
 
   bool has_message(int code, std::string_view text = {}) const {
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "%05d", code);
-    for (int i = 0; i < g.message_count; ++i) {
-      const std::string& m = g.messages[static_cast<std::size_t>(i)];
-      if (m.find(tag) != std::string::npos && m.find(text) != std::string::npos) return true;
-    }
-    return false;
+    return test_support::has_message(g, code, text);
   }
 
   std::string file(const std::string& name) const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/read_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
@@ -68,25 +69,10 @@ class RowPipelineTest : public ::testing::Test {
 
   int read() {
     o.exp_fname = {path("a.dmp")};
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* mem = open_memstream(&buf, &len);
-    g.out_stream = mem;
-    int rc = read_dmp(g, o, result);
-    std::fclose(mem);
-    out.assign(buf, len);
-    std::free(buf);
-    g.out_stream = stdout;
-    return rc;
+    return test_support::read_dmp_into(g, o, result, out);
   }
 
-  bool has_message(int code) const {
-    char tag[16];
-    std::snprintf(tag, sizeof tag, "%05d", code);
-    for (int i = 0; i < g.message_count; ++i)
-      if (g.messages[static_cast<std::size_t>(i)].find(tag) != std::string::npos) return true;
-    return false;
-  }
+  bool has_message(int code) const { return test_support::has_message(g, code); }
 
   test_support::TempDir tmp_;
   GlobalParams g;

@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/global_params.hpp"
+#include "dump/classic_reader.hpp"
+
+namespace qln::test_support {
+
+// Runs the classic reader with its output stream caught in `out`.
+inline int read_dmp_into(GlobalParams& g, ConvOptions& o, ClassicReadResult& result, std::string& out) {
+  char* buf = nullptr;
+  std::size_t len = 0;
+  std::FILE* mem = open_memstream(&buf, &len);
+  g.out_stream = mem;
+  const int rc = read_dmp(g, o, result);
+  std::fclose(mem);
+  out.assign(buf, len);
+  std::free(buf);
+  g.out_stream = stdout;
+  return rc;
+}
+
+// Whether a message of `code` holding `text` is queued.
+inline bool has_message(const GlobalParams& g, int code, std::string_view text = {}) {
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "%05d", code);
+  for (int i = 0; i < g.message_count; ++i) {
+    const std::string& m = g.messages[static_cast<std::size_t>(i)];
+    if (m.find(tag) != std::string::npos && m.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace qln::test_support

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/ascii.hpp"
 #include "core/messages.hpp"
 #include "dump/create_table_parser.hpp"
 #include "dump/ddl_writer.hpp"
@@ -25,18 +26,6 @@ constexpr std::size_t kWordLimit = 1048576;
 constexpr int kMaxListedTables = 999;
 constexpr std::size_t kMaxListedColumns = 30000;
 
-bool starts_with(std::string_view s, std::string_view p) noexcept {
-  return s.size() >= p.size() && s.compare(0, p.size(), p) == 0;
-}
-
-bool same_name(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 // The name between the first pair of double quotes of a statement.
 std::string quoted_name(std::string_view s) {
@@ -104,7 +93,7 @@ void apply_select_list(std::string_view list, const TableDefinition& table, Colu
       first_include = false;
     }
     for (std::size_t i = 0; i < n; ++i)
-      if (same_name(table.columns[i].name, item)) chosen[i] = !exclude;
+      if (equals_nocase(table.columns[i].name, item)) chosen[i] = !exclude;
   }
   order.index.clear();
   for (std::size_t i = 0; i < n; ++i)
@@ -284,13 +273,13 @@ int ClassicReader::read_ddl_text() {
 bool ClassicReader::named_by_condition(std::string_view name) const {
   if (!is_on(o_.is_condition)) return false;
   for (const TableCondition& w : o_.where_statement)
-    if (w.is_selected && same_name(w.table_name, name)) return true;
+    if (w.is_selected && equals_nocase(w.table_name, name)) return true;
   return false;
 }
 
 bool ClassicReader::names_selected_table(std::string_view name) const {
-  return !sel_name_.empty() && same_name(sel_name_, name) &&
-         (sel_owner_.empty() || same_name(sel_owner_, owner_));
+  return !sel_name_.empty() && equals_nocase(sel_name_, name) &&
+         (sel_owner_.empty() || equals_nocase(sel_owner_, owner_));
 }
 
 int ClassicReader::on_partition() {
@@ -305,7 +294,7 @@ int ClassicReader::on_partition() {
   }
   if (sel_partition_.empty()) return 0;
   // A table chosen by one of its partitions: only that partition's rows.
-  bool match = same_name(sel_partition_, partition_);
+  bool match = equals_nocase(sel_partition_, partition_);
   table_selected_ = match;
   if (!match) return 0;
   found_ = true;
@@ -435,7 +424,7 @@ int ClassicReader::on_create_table() {
   if (!converting()) return 0;
   if (is_on(o_.is_condition)) {
     for (TableCondition& w : o_.where_statement)
-      if (same_name(w.table_name, name)) w.not_found = 0;
+      if (equals_nocase(w.table_name, name)) w.not_found = 0;
   }
   table_selected_ = o_.output_mode == kOutCsvBatch || named_by_condition(name);
   if (table_selected_ || is_on(o_.is_grep)) {
@@ -530,7 +519,7 @@ int ClassicReader::on_insert() {
   // Only the data of the table just defined; an INSERT INTO line inside
   // other text is not a data block.
   std::string into = quoted_name(stmt_);
-  if (!same_name(into, table_) && !(def_ok_ && same_name(into, def_.table_name))) return 0;
+  if (!equals_nocase(into, table_) && !(def_ok_ && equals_nocase(into, def_.table_name))) return 0;
 
   const bool keep = converting() && !ddl() &&
                     (table_selected_ || is_on(o_.is_preview) || is_on(o_.is_grep));
@@ -561,29 +550,29 @@ int ClassicReader::on_statement() {
   const bool ddl_text_follows = ddl() && converting() && ddl_statement(g_, o_, ddl_, s) == 1;
   if (s == "EXIT") {
     saw_exit_ = true;
-  } else if (starts_with(s, "CONNECT ")) {
+  } else if (s.starts_with("CONNECT ")) {
     // The owner of the tables that follow (a full-database export).
     std::string_view who = trim_view(s.substr(8));
     who = who.substr(0, who.find(' '));
     if (!who.empty() && who.size() <= kMaxNameLen) owner_ = std::string(who);
-  } else if (starts_with(s, "PARTITION \"") || starts_with(s, "SUBPARTITION \"")) {
+  } else if (s.starts_with("PARTITION \"") || s.starts_with("SUBPARTITION \"")) {
     rc = on_partition();
-  } else if (starts_with(s, "TABLE \"")) {
+  } else if (s.starts_with("TABLE \"")) {
     rc = on_table();
-  } else if (starts_with(s, "CREATE TABLE \"")) {
+  } else if (s.starts_with("CREATE TABLE \"")) {
     rc = on_create_table();
-  } else if (starts_with(s, "CREATE INDEX \"") || starts_with(s, "CREATE UNIQUE INDEX \"")) {
+  } else if (s.starts_with("CREATE INDEX \"") || s.starts_with("CREATE UNIQUE INDEX \"")) {
     rc = on_create_index();
-  } else if (starts_with(s, "CREATE GLOBAL TEMPORARY TABLE \"") ||
-             starts_with(s, "CREATE SEQUENCE \"") || starts_with(s, "CREATE SYNONYM \"") ||
-             starts_with(s, "CREATE LIBRARY \"") || starts_with(s, "CREATE OPERATOR \"") ||
-             starts_with(s, "CREATE TYPE") || starts_with(s, "CREATE FORMAT")) {
+  } else if (s.starts_with("CREATE GLOBAL TEMPORARY TABLE \"") ||
+             s.starts_with("CREATE SEQUENCE \"") || s.starts_with("CREATE SYNONYM \"") ||
+             s.starts_with("CREATE LIBRARY \"") || s.starts_with("CREATE OPERATOR \"") ||
+             s.starts_with("CREATE TYPE") || s.starts_with("CREATE FORMAT")) {
     rc = 0;
-  } else if (starts_with(s, "CREATE ") || starts_with(s, "CALTER TABLE")) {
+  } else if (s.starts_with("CREATE ") || s.starts_with("CALTER TABLE")) {
     rc = ddl_text_follows ? read_ddl_text() : skip_stored_text();
     if (rc == 0) return 0;  // the data end inside the text
     if (rc == 1) rc = 0;
-  } else if (starts_with(s, "INSERT INTO \"")) {
+  } else if (s.starts_with("INSERT INTO \"")) {
     rc = on_insert();
   }
   return rc;
@@ -633,7 +622,7 @@ int ClassicReader::run() {
   // A user-mode export names its owner once, in the header.
   owner_ = o_.exp_user;
   sel_name_ = o_.table_id;
-  if (starts_with(sel_name_, "+")) {
+  if (sel_name_.starts_with("+")) {
     sel_partition_ = sel_name_.substr(1);
     sel_name_.clear();
   } else if (std::size_t dot = sel_name_.find('.'); dot != std::string::npos) {

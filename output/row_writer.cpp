@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/ascii.hpp"
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
@@ -31,16 +32,6 @@ bool ascii_only(std::string_view s) noexcept {
   return (any & 0x80) == 0;
 }
 
-bool iequals(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Only Shift_JIS has trail bytes that can look like ASCII punctuation.
 bool steps_over_multibyte(int charset) noexcept { return charset == kCharsetSjis; }
@@ -551,7 +542,7 @@ int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_na
     return 0;
   bool matched = false;
   for (TableCondition& c : o.where_statement) {
-    if (iequals(c.table_name, table_name)) {
+    if (equals_nocase(c.table_name, table_name)) {
       c.not_found = 0;
       matched = true;
       break;

@@ -26,13 +26,7 @@ using dw::Cell;
 class ClassicReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    o.exp_version = 12;
-    o.exp_mode = 1;
-    o.exp_user = "QUILLON";
-    o.out_charset = kCharsetUtf8;
-    o.is_output_bom = kNo;
-    o.row_format = 1;
-    g.db_charset = kCharsetUtf8;
+    test_support::set_up_for_written_dump(g, o);
   }
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }

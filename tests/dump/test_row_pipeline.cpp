@@ -24,14 +24,8 @@ using dw::Cell;
 class RowPipelineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    o.exp_version = 12;
-    o.exp_mode = 1;
-    o.exp_user = "QUILLON";
-    o.out_charset = kCharsetUtf8;
-    o.is_output_bom = kNo;
-    o.row_format = 1;
+    test_support::set_up_for_written_dump(g, o);
     o.table_id = "BIG";
-    g.db_charset = kCharsetUtf8;
   }
 
   std::string path(const std::string& name) const { return (tmp_.path() / name).string(); }

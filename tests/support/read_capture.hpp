@@ -9,6 +9,18 @@
 
 namespace qln::test_support {
 
+// The records as the header reader leaves them for a user-mode UTF-8 dump
+// of the project's dump writer, with CSV rows and no BOM.
+inline void set_up_for_written_dump(GlobalParams& g, ConvOptions& o) {
+  o.exp_version = 12;
+  o.exp_mode = 1;
+  o.exp_user = "QUILLON";
+  o.out_charset = kCharsetUtf8;
+  o.is_output_bom = kNo;
+  o.row_format = 1;
+  g.db_charset = kCharsetUtf8;
+}
+
 // Runs the classic reader with its output stream caught in `out`.
 inline int read_dmp_into(GlobalParams& g, ConvOptions& o, ClassicReadResult& result, std::string& out) {
   char* buf = nullptr;

@@ -224,10 +224,9 @@ int get_option_word(int charset, std::string_view text, std::size_t& pos, std::s
   for (;;) {
     const unsigned char c = at(text, i);
     if (c == 0) {
+      if (!word.empty()) return finish();
       pos = i;
-      if (word.empty()) return -1;
-      code = word_code(word);
-      return 0;
+      return -1;
     }
     if (is_blank(c)) {
       if (!word.empty()) return finish();

@@ -7,7 +7,7 @@
 #include "dump/classic_reader.hpp"
 #include "dump/dump_header.hpp"
 #include "dump/properties.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 

@@ -6,7 +6,7 @@
 #include "cli/options.hpp"
 #include "core/platform.hpp"
 #include "core/messages.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 

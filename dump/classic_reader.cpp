@@ -9,14 +9,14 @@
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
 #include "dump/create_table_parser.hpp"
-#include "dump/ddl_writer.hpp"
+#include "output/ddl_writer.hpp"
 #include "dump/row_decoder.hpp"
 #include "dump/row_pipeline.hpp"
 #include "dump/row_reader.hpp"
 #include "dump/volume_reader.hpp"
 #include "output/lob_files.hpp"
 #include "output/row_writer.hpp"
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "core/messages.hpp"
 #include "dump/create_table_parser.hpp"
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 namespace {

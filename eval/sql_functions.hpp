@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/global_params.hpp"
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 

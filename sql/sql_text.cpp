@@ -190,30 +190,6 @@ int separate_comma(const GlobalParams& g, std::string_view text, std::vector<Ite
   return 0;
 }
 
-std::string_view trim_blanks_view(std::string_view text) noexcept {
-  std::size_t b = 0;
-  std::size_t e = text.size();
-  while (b < e && is_white(byte_at(text, b))) ++b;
-  while (e > b && is_white(byte_at(text, e - 1))) --e;
-  return text.substr(b, e - b);
-}
-
-void trim_blanks(std::string& text) {
-  const std::string_view kept = trim_blanks_view(text);
-  const std::size_t b = static_cast<std::size_t>(kept.data() - text.data());
-  const std::size_t len = kept.size();
-  text.erase(b + len);
-  text.erase(0, b);
-}
-
-void strip_name_quotes(std::string& text) {
-  if (text.size() >= 4097 || text.size() < 2) return;
-  if (text.front() == '"' && text.back() == '"') {
-    text.pop_back();
-    text.erase(0, 1);
-  }
-}
-
 bool contains_nocase(int charset, std::string_view text, std::string_view part) {
   if (part.empty()) return true;
   if (part.size() > text.size()) return false;

@@ -1,4 +1,4 @@
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
-#include "dump/ddl_writer.hpp"
+#include "output/ddl_writer.hpp"
 
 #include <cctype>
 #include <cstdio>
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 #include "sql/tokenizer.hpp"
 #include "sql/word_codes.hpp"
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/messages.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 #include "dump/dump_header.hpp"
 #include "dump/properties.hpp"
 #include "values/charset.hpp"
@@ -70,8 +70,8 @@ JobStatus run_reader(RunContext& ctx) {
   switch (ctx.o.dump_type) {
     case kDumpConventional:
     case kDumpDirect: {
-      ClassicReadResult result;
-      return reader_status(ctx, read_dmp(ctx.g, ctx.o, result));
+      ReadResult result;
+      return reader_status(ctx, run_records(ctx.g, ctx.o, result));
     }
     case kDumpDataPump:
       return refuse(ctx, "データポンプ");

@@ -51,8 +51,11 @@ struct TableInfo {
 
 // How the rows of one rows block lie: per value of the data, the table
 // column it belongs to. Empty: one for one with the definition's columns.
+// `placed` false: the data name a column the table lacks; asking for such
+// rows makes the reader report the block as damaged.
 struct RowLayout {
   std::span<const int> table_column;
+  bool placed = true;
 };
 
 // Rows as framed raw values, one row after the other: per value a 16-bit

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/messages.hpp"
-#include "output/lob_files.hpp"
 
 namespace qln {
 
@@ -158,7 +157,7 @@ int RowReader::lob_chunk(int column, std::uint16_t length) {
   }
   if (chunk_.size() < length) chunk_.resize(65536);
   if (length > 0) QLN_TAKE(in_.read(chunk_.data(), length));
-  return lob_->write_chunk(g_, column, {chunk_.data(), length});
+  return lob_->chunk(column, {chunk_.data(), length}).ok() ? 0 : -1;
 }
 
 int RowReader::read_lob_long_body(int column) {
@@ -200,7 +199,8 @@ int RowReader::read_pending_lobs() {
 
 int RowReader::finish_row() {
   if ((pending_lobs_ > 0 || pending_long_first_) && read_pending_lobs() != 0) return -1;
-  return lob_ != nullptr ? lob_->end_row(g_) : 0;
+  if (lob_ == nullptr) return 0;
+  return lob_->end_row().ok() ? 0 : -1;
 }
 
 // A LONG or LONG RAW value in chunks; the row keeps the first bytes only.

@@ -8,7 +8,7 @@
 #include "support/read_capture.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 
 namespace qln {
 namespace {
@@ -18,7 +18,7 @@ const std::string kAlpha = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 struct ReaderRun {
   GlobalParams g;
   ConvOptions o;
-  ClassicReadResult result;
+  ReadResult result;
   std::string out;
 
   ReaderRun() {

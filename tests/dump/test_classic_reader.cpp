@@ -13,7 +13,7 @@
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 #include "dumpwriter/dump_writer.hpp"
 
 namespace qln {
@@ -63,7 +63,7 @@ class ClassicReaderTest : public ::testing::Test {
   fs::path dir_ = tmp_.path();
   GlobalParams g;
   ConvOptions o;
-  ClassicReadResult result;
+  ReadResult result;
   std::string out;
 };
 
@@ -589,7 +589,7 @@ TEST_F(ClassicReaderTest, WriteFailureIsReported) {
   o.exp_fname = {path("a.dmp")};
   o.table_id = "EMP";
   g.out_stream = ro;
-  EXPECT_EQ(read_dmp(g, o, result), -1);
+  EXPECT_EQ(run_records(g, o, result), -1);
   std::fclose(ro);
   EXPECT_GT(g.message_count, 0);
 }

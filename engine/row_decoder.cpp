@@ -1,4 +1,4 @@
-#include "dump/row_decoder.hpp"
+#include "engine/row_decoder.hpp"
 
 #include <span>
 

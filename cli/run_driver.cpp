@@ -16,7 +16,6 @@ constexpr int kMsgBadArgument = 3;
 constexpr int kMsgNoArguments = 4;
 constexpr int kMsgOpenFile = 1060;
 constexpr int kMsgDumpFormat = 3102;
-constexpr const char* kFirstTable = "DUAL";
 
 // Only regular files are ever removed: OUT_FILE=/dev/null must survive.
 void remove_regular_file(const std::string& path) {
@@ -69,7 +68,7 @@ int end_with(RunContext& ctx, JobStatus status) {
 
 JobFn select_job(const ConvOptions& o, const Jobs& jobs) {
   if (o.output_mode == kOutDdl) return jobs.ddl;
-  if (is_on(o.is_tbl_list)) return o.table_id == kFirstTable ? jobs.list_tables : jobs.describe_table;
+  if (is_on(o.is_tbl_list)) return o.table_id.empty() ? jobs.list_tables : jobs.describe_table;
   return jobs.convert;
 }
 
@@ -156,8 +155,8 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   }
   prepare_error_log(ctx);
 
+  // No table named: the first one, unless table conditions choose them.
   set_switch(o.is_first, !is_on(o.is_condition));
-  if (o.table_id.empty() && is_on(o.is_first)) o.table_id = kFirstTable;
   return end_with(ctx, select_job(o, jobs)(ctx));
 }
 

@@ -20,7 +20,6 @@ namespace {
 
 constexpr int kMaxListedTables = 999;
 constexpr std::size_t kMaxListedColumns = 30000;
-constexpr const char* kFirstTable = "DUAL";
 
 std::string_view trim_view(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -437,8 +436,8 @@ int RecordRun::run() {
     sel_owner_ = sel_name_.substr(0, dot);
     sel_name_ = sel_name_.substr(dot + 1);
   }
-  // The first table stands in for a name only where a table is converted.
-  sel_first_ = sel_name_ == kFirstTable && !ddl() && sel_partition_.empty();
+  // No table named: the first one, where a table is converted.
+  sel_first_ = sel_name_.empty() && sel_partition_.empty() && is_on(o_.is_first) && !ddl();
   if (is_on(o_.is_condition)) {
     for (auto& w : o_.where_statement) {
       w.not_found = -1;

@@ -38,8 +38,8 @@ struct RunControl {
 // The conversion run as the records describe it, for o.read_step: 0
 // converts rows, 1 finds the selected table and fills o.table (with its
 // indexes), 2 prints the table list to g.out_stream, 3 collects the table
-// list with columns. o.table_id names the table ("DUAL": the first one,
-// "OWNER.NAME" in a full export, "+NAME" a partition). The dump is read by
+// list with columns. o.table_id names the table ("OWNER.NAME" in a full
+// export, "+NAME" a partition); none and o.is_first: the first one. The dump is read by
 // the format reader of o.dump_type. Returns 0 (with g.zulcode 3103, not yet
 // reported, when the selected table is not in the dump), -1 after a
 // reported failure, -11 when an output file could not be opened; a stop

@@ -11,7 +11,7 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
-#include "eval/sql_functions.hpp"
+#include "values/date_text.hpp"
 #include "output/output_file.hpp"
 
 namespace qln {

@@ -263,7 +263,7 @@ int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
 }
 
 int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
-  if (finish_row() != 0) return -1;
+  if ((lob_ != nullptr || pending_lobs_ > 0 || pending_long_first_) && finish_row() != 0) return -1;
   row.clear();
   lob_entry_columns_.clear();
   const int n = column_count();

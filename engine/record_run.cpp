@@ -145,6 +145,8 @@ class RecordRun final : public DumpVisitor {
   std::int64_t table_rows_ = 0;
   std::int64_t table_written_ = 0;
   std::size_t list_entry_ = static_cast<std::size_t>(-1);
+  bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
+  std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
 };
 
 bool RecordRun::named_by_condition(std::string_view name) const {
@@ -326,6 +328,13 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
       if (col < data_columns_.data_pos.size()) data_columns_.data_pos[col] = static_cast<int>(i);
     }
   }
+  // Rows of a selected table that nothing here needs decoded: the same
+  // decisions as hand_over_row, taken once per block.
+  straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
+              data_columns_.table_col.empty() && lob_.target_column() < 0 &&
+              !is_on(o_.is_condition) && o_.query.empty();
+  limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
+  if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
   return Walk::kContinue;
 }
 
@@ -336,7 +345,24 @@ void RecordRun::on_table_end(const TableEnd& end) {
 }
 
 Walk RecordRun::on_rows(const RowBatch& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  const std::size_t n = rows.size();
+  if (straight_) {
+    // The common case: every row goes to the writer thread as it is.
+    for (std::size_t i = 0; i < n; ++i) {
+      if (pipe_->put_gathered(rows.row(i), order_) != 0) {
+        r_.rows_written += static_cast<std::int64_t>(i);
+        return failed(-1);
+      }
+      ++table_written_;
+      if (table_written_ == limit_) {
+        r_.rows_written += static_cast<std::int64_t>(i + 1);
+        return Walk::kStop;
+      }
+    }
+    r_.rows_written += static_cast<std::int64_t>(n);
+    return Walk::kContinue;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
     const Walk w = hand_over_row(rows.row(i));
     if (w != Walk::kContinue) return w;
   }

@@ -13,9 +13,6 @@ namespace qln {
 
 namespace {
 
-constexpr int kMsgNotSupported = 2009;
-constexpr int kMsgProcessing = 3900;
-
 
 // The header reader queues its own message (3100, 11 or another).
 JobStatus check_dump_header(RunContext& ctx) {
@@ -24,12 +21,12 @@ JobStatus check_dump_header(RunContext& ctx) {
 
 JobStatus show_properties(RunContext& ctx) {
   if (print_properties(ctx.g, ctx.o, stdout) == 0) return JobStatus::kDone;
-  fail(ctx.g, kMsgProcessing);
+  fail(ctx.g, MessageCode::kProcessing);
   return JobStatus::kFailed;
 }
 
 JobStatus refuse(RunContext& ctx, std::string_view what) {
-  fail(ctx.g, kMsgNotSupported, utf8_to_os_charset(ctx.g.os_charset, what));
+  fail(ctx.g, MessageCode::kNotSupported, utf8_to_os_charset(ctx.g.os_charset, what));
   return JobStatus::kFailed;
 }
 

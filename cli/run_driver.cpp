@@ -12,10 +12,6 @@ namespace qln {
 
 namespace {
 
-constexpr int kMsgBadArgument = 3;
-constexpr int kMsgNoArguments = 4;
-constexpr int kMsgOpenFile = 1060;
-constexpr int kMsgDumpFormat = 3102;
 
 // Only regular files are ever removed: OUT_FILE=/dev/null must survive.
 void remove_regular_file(const std::string& path) {
@@ -84,7 +80,7 @@ int open_out_file(RunContext& ctx) {
   // Only a regular file this run created or truncated is recorded for the
   // clean-up of a failed run.
   ctx.out_file.reset(open_output_file(ctx.o, ctx.o.out_file));
-  if (!ctx.out_file) return fail(ctx.g, kMsgOpenFile, ctx.o.out_file);
+  if (!ctx.out_file) return fail(ctx.g, MessageCode::kOpenFile, ctx.o.out_file);
   ctx.g.out_stream = ctx.out_file.get();
   return 0;
 }
@@ -122,7 +118,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
 
   if (args.empty()) {
     print_banner(g.err_stream, g, o);
-    fail(g, kMsgNoArguments);
+    fail(g, MessageCode::kNoArguments);
     flush_messages(g, g.err_stream);
     return kExitSuccess;
   }
@@ -144,13 +140,13 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   init_limits(g, ctx.analysis, false);
 
   if (o.exp_fname.empty()) {
-    fail(g, kMsgBadArgument, "FILE");
+    fail(g, MessageCode::kBadArgument, "FILE");
     return startup_failure(ctx);
   }
   if (jobs.check_dump(ctx) != JobStatus::kDone) return startup_failure(ctx);
   if (is_on(o.is_property)) return end_with(ctx, jobs.properties(ctx));
   if (o.dump_type != kDumpConventional && o.dump_type != kDumpDirect && o.dump_type != kDumpDataPump) {
-    fail(g, kMsgDumpFormat);
+    fail(g, MessageCode::kDumpFormat);
     return startup_failure(ctx);
   }
   prepare_error_log(ctx);

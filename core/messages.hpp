@@ -25,6 +25,9 @@ int report_error(GlobalParams& g, std::string_view text);
 
 // Sets zulcode, reports, and returns -1: the usual way to fail.
 int fail(GlobalParams& g, int code, std::string_view text = {});
+inline int fail(GlobalParams& g, MessageCode code, std::string_view text = {}) {
+  return fail(g, code_number(code), text);
+}
 
 // The failure last reported (its code taken from the newest queued
 // message), as a Status; kProcessing when no numbered message is queued.

@@ -116,12 +116,12 @@ class ClassicWalk {
 
 int ClassicWalk::open_dump() {
   const auto& files = info_.volumes;
-  if (files.empty()) return fail(g_, 3100, "");
+  if (files.empty()) return fail(g_, MessageCode::kDumpOpen, "");
   if (info_.volume_sizes.size() != files.size()) {
     info_.volume_sizes.clear();
     for (const auto& f : files) {
       DumpFile file;
-      if (file.open(f) != 0) return fail(g_, 3100, f);
+      if (file.open(f) != 0) return fail(g_, MessageCode::kDumpOpen, f);
       info_.volume_sizes.push_back(file.size());
     }
   }
@@ -129,12 +129,12 @@ int ClassicWalk::open_dump() {
   for (auto s : info_.volume_sizes) info_.total_size += s;
 
   DumpFile first;
-  if (first.open(files[0]) != 0) return fail(g_, 3100, files[0]);
+  if (first.open(files[0]) != 0) return fail(g_, MessageCode::kDumpOpen, files[0]);
   unsigned char head[kHeaderScanLen];
   std::int64_t got = first.read_at(0, head, sizeof head);
   if (got <= 0 || scan_volume_header(head, static_cast<std::size_t>(got), mode_, header_len_) != 0)
-    return fail(g_, 3101, "");
-  if (header_len_ >= 65536) return fail(g_, 3109, "header_buffer");
+    return fail(g_, MessageCode::kDumpHeader, "");
+  if (header_len_ >= 65536) return fail(g_, MessageCode::kDumpBuffer, "header_buffer");
   return in_.open(g_, files, info_.volume_sizes, header_len_);
 }
 
@@ -158,7 +158,7 @@ int ClassicWalk::find_stream_start() {
       continue;
     }
     if ((c >= 'A' && c <= 'Z') || (old_version && ((c >= '0' && c <= '9') || c == '.'))) {
-      if (word.size() + 1 >= kWordLimit) return fail(g_, 3109, "word");
+      if (word.size() + 1 >= kWordLimit) return fail(g_, MessageCode::kDumpBuffer, "word");
       word.push_back(static_cast<char>(c));
     }
   }
@@ -174,7 +174,7 @@ int ClassicWalk::read_statement() {
     std::size_t n = in_.window_size();
     std::size_t i = 0;
     while (i < n && w[i] != 0 && w[i] != '\n') ++i;
-    if (stmt_.size() + i >= kWordLimit) return fail(g_, 3109, "word");
+    if (stmt_.size() + i >= kWordLimit) return fail(g_, MessageCode::kDumpBuffer, "word");
     stmt_.append(reinterpret_cast<const char*>(w), i);
     if (i < n) {
       in_.consume(i + 1);
@@ -312,7 +312,7 @@ int ClassicWalk::on_insert() {
   bool keep = w == Walk::kContinue;
   int expected = -1;
   if (keep) {
-    if (!placed_) return fail(g_, 3102, "");
+    if (!placed_) return fail(g_, MessageCode::kDumpFormat, "");
     expected = table_col_.empty() ? static_cast<int>(def_.columns.size())
                                   : static_cast<int>(table_col_.size());
   }
@@ -401,7 +401,7 @@ Status ClassicWalk::run() {
       // Every export ends with EXIT; data that stop before it were cut short,
       // and tables after the cut would be missing without a word.
       if (!saw_exit_) {
-        fail(g_, 3102, "");
+        fail(g_, MessageCode::kDumpFormat, "");
         return last_failure(g_);
       }
       break;

@@ -33,7 +33,7 @@ class OutFile {
     // clean-up of a failed run.
     file_ = open_output_file(o_, o_.out_file);
     if (file_ == nullptr) {
-      fail(g_, code_number(MessageCode::kOpenFile), o_.out_file);
+      fail(g_, MessageCode::kOpenFile, o_.out_file);
       return last_failure(g_);
     }
     saved_ = g_.out_stream;
@@ -51,10 +51,10 @@ class OutFile {
       if (g_.out_stream == f) g_.out_stream = saved_;
       written = std::fflush(f) == 0 && std::ferror(f) == 0;
       written = std::fclose(f) == 0 && written;
-      if (!written) fail(g_, code_number(MessageCode::kFileWrite), o_.out_file);
+      if (!written) fail(g_, MessageCode::kFileWrite, o_.out_file);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-      fail(g_, code_number(MessageCode::kFileWrite), "stdout");
+      fail(g_, MessageCode::kFileWrite, "stdout");
       written = false;
     }
     return written ? Status() : last_failure(g_);
@@ -82,15 +82,15 @@ Status run_status(GlobalParams& g, const ConvOptions& o, int rc, Results& result
     return last_failure(g);
   }
   if (rc < 0) {
-    if (g.message_count == 0) fail(g, code_number(MessageCode::kProcessing));
+    if (g.message_count == 0) fail(g, MessageCode::kProcessing);
     return last_failure(g);
   }
   if (g.zulcode == code_number(MessageCode::kTableNotFound)) {
-    fail(g, code_number(MessageCode::kTableNotFound), o.table_id);
+    fail(g, MessageCode::kTableNotFound, o.table_id);
     return last_failure(g);
   }
   if (g.zulcode != 0) {
-    fail(g, code_number(MessageCode::kProcessing));
+    fail(g, MessageCode::kProcessing);
     return last_failure(g);
   }
   return {};
@@ -190,11 +190,11 @@ std::string TableSelector::text() const {
 
 Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const RunControl* control) {
   if (o.dump_type == kDumpDataPump) {
-    fail(g, code_number(MessageCode::kNotSupported), utf8_to_os_charset(g.os_charset, "データポンプ"));
+    fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, "データポンプ"));
     return last_failure(g);
   }
   if (o.dump_type != kDumpConventional && o.dump_type != kDumpDirect) {
-    fail(g, code_number(MessageCode::kDumpFormat));
+    fail(g, MessageCode::kDumpFormat);
     return last_failure(g);
   }
   OutFile out(g, o);
@@ -255,7 +255,7 @@ Status run_conversion(const Request& request, Results& results, const RunCallbac
   RunControl control{callbacks.progress, callbacks.stop};
   Status s;
   if (request.volumes.empty()) {
-    fail(g, code_number(MessageCode::kBadArgument), "FILE");
+    fail(g, MessageCode::kBadArgument, "FILE");
     s = last_failure(g);
   } else if (read_dmp_header(g, o) != 0) {
     s = last_failure(g);

@@ -244,7 +244,7 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
   add_list_entry(owner, name);
   if (o_.read_step == 3 && def != nullptr && list_entry_ < r_.tables.size()) {
     listed_columns_ += def->columns.size();
-    if (listed_columns_ > kMaxListedColumns) return failed(fail(g_, 2139, "30000"));
+    if (listed_columns_ > kMaxListedColumns) return failed(fail(g_, MessageCode::kTooManyColumns, "30000"));
     r_.tables[list_entry_].columns = def->columns;
   }
 
@@ -280,7 +280,7 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
       return Walk::kContinue;
     }
     if (def->columns.empty()) {
-      if (!is_on(o_.is_preview)) return failed(fail(g_, 2215, name));
+      if (!is_on(o_.is_preview)) return failed(fail(g_, MessageCode::kTableWithoutColumns, name));
       return Walk::kSkipRows;  // a preview shows what it can read
     }
     found_ = true;
@@ -426,12 +426,12 @@ int RecordRun::finish(int rc) {
     if (converting() && is_on(o_.is_condition)) {
       for (const TableCondition& w : o_.where_statement)
         if (w.is_selected && w.not_found == -1) {
-          fail(g_, 3103, w.table_name);
+          fail(g_, MessageCode::kTableNotFound, w.table_name);
           rc = -1;
         }
     } else if (!found_ && o_.read_step != 2 && o_.read_step != 3 &&
                o_.output_mode != kOutCsvBatch && !ddl()) {
-      g_.zulcode = 3103;
+      g_.zulcode = code_number(MessageCode::kTableNotFound);
     }
   }
   if (o_.output_mode == kOutLobFiles && converting()) {
@@ -477,7 +477,7 @@ int RecordRun::run() {
   const DumpInfo info = dump_info_of(g_, o_);
   std::unique_ptr<FormatReader> reader =
       make_format_reader(g_, info, ReadSettings{o_.raw_length});
-  if (!reader) return finish(fail(g_, 3102, ""));
+  if (!reader) return finish(fail(g_, MessageCode::kDumpFormat, ""));
   if (RowPipeline::suits(o_)) pipe_ = std::make_unique<RowPipeline>(g_, o_);
   if (debug_on(g_)) {
     debug_log(g_, "read_dmp() start -----------------------------------------------------------");
@@ -502,7 +502,7 @@ int RecordRun::run() {
     close_table_output(g_, o_);
     lob_.end_row(g_);
     remove_output_files(o_);
-    fail(g_, code_number(MessageCode::kStopped));
+    fail(g_, MessageCode::kStopped);
     return -1;
   }
   if (!s.ok()) return finish(-1);

@@ -7,7 +7,7 @@
 #include "core/options_init.hpp"
 #include "dump/dump_header.hpp"
 #include "output/lob_files.hpp"
-#include "output/output_file.hpp"
+#include "engine/output_file.hpp"
 #include "output/row_writer.hpp"
 #include "values/charset.hpp"
 

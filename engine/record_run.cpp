@@ -11,8 +11,9 @@
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
 #include "output/lob_files.hpp"
-#include "output/output_file.hpp"
+#include "engine/output_file.hpp"
 #include "output/row_writer.hpp"
+#include "engine/table_output.hpp"
 #include "values/value_format.hpp"
 
 namespace qln {

@@ -1,4 +1,4 @@
-#include "output/output_file.hpp"
+#include "engine/output_file.hpp"
 
 #include <algorithm>
 #include <sys/stat.h>

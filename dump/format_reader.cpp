@@ -4,6 +4,10 @@
 
 namespace qln {
 
+bool has_format_reader(DumpKind kind) noexcept {
+  return kind == DumpKind::kConventional || kind == DumpKind::kDirect || kind == DumpKind::kUnknown;
+}
+
 std::unique_ptr<FormatReader> make_format_reader(GlobalParams& g, const DumpInfo& info,
                                                  const ReadSettings& settings) {
   switch (info.kind) {

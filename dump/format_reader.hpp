@@ -169,6 +169,9 @@ class FormatReader {
   [[nodiscard]] virtual Status read(DumpVisitor& visitor) = 0;
 };
 
+// Whether this build has a reader for dumps of `kind`.
+bool has_format_reader(DumpKind kind) noexcept;
+
 // The reader for the dump `info` describes (kind chosen from its header);
 // nullptr for a kind no reader handles. `g` is where the reader reports.
 std::unique_ptr<FormatReader> make_format_reader(GlobalParams& g, const DumpInfo& info,

@@ -189,12 +189,12 @@ std::string TableSelector::text() const {
 }
 
 Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const RunControl* control) {
-  if (o.dump_type == kDumpDataPump) {
-    fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, "データポンプ"));
+  if (o.dump_type != kDumpConventional && o.dump_type != kDumpDirect && o.dump_type != kDumpDataPump) {
+    fail(g, MessageCode::kDumpFormat);
     return last_failure(g);
   }
-  if (o.dump_type != kDumpConventional && o.dump_type != kDumpDirect) {
-    fail(g, MessageCode::kDumpFormat);
+  if (!has_format_reader(static_cast<DumpKind>(o.dump_type))) {
+    fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, "データポンプ"));
     return last_failure(g);
   }
   OutFile out(g, o);

@@ -7,6 +7,7 @@
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
+#include "dump/dump_file.hpp"
 #include "engine/row_decoder.hpp"
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
@@ -475,6 +476,16 @@ int RecordRun::run() {
     }
   }
 
+  // The volumes' sizes, for progress and the debug log.
+  if (o_.exp_fname.empty()) return finish(fail(g_, MessageCode::kDumpOpen, ""));
+  if (o_.dump_sizes.size() != o_.exp_fname.size()) {
+    o_.dump_sizes.clear();
+    for (const auto& f : o_.exp_fname) {
+      DumpFile file;
+      if (file.open(f) != 0) return finish(fail(g_, MessageCode::kDumpOpen, f));
+      o_.dump_sizes.push_back(file.size());
+    }
+  }
   const DumpInfo info = dump_info_of(g_, o_);
   std::unique_ptr<FormatReader> reader =
       make_format_reader(g_, info, ReadSettings{o_.raw_length});
@@ -482,7 +493,9 @@ int RecordRun::run() {
   if (RowPipeline::suits(o_)) pipe_ = std::make_unique<RowPipeline>(g_, o_);
   if (debug_on(g_)) {
     debug_log(g_, "read_dmp() start -----------------------------------------------------------");
-    debug_log(g_, "path = |" + o_.exp_fname[0]);
+    char line[64];
+    std::snprintf(line, sizeof line, "| size = %lld", static_cast<long long>(info.total_size));
+    debug_log(g_, "path = |" + o_.exp_fname[0] + line);
   }
   if (converting() && !ddl()) {
     if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);

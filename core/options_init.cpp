@@ -131,10 +131,10 @@ int alloc_work_areas(GlobalParams& g, ConvOptions& o) {
     o.table.indexes.reserve(kMaxIndexes);
   } catch (const std::bad_alloc&) {
     free_work_areas(o);
-    return fail(g, 2);
+    return fail(g, MessageCode::kOutOfMemory);
   } catch (const std::length_error&) {
     free_work_areas(o);
-    return fail(g, 2);
+    return fail(g, MessageCode::kOutOfMemory);
   }
   return 0;
 }

@@ -17,7 +17,7 @@ int close_table_output(GlobalParams& g, ConvOptions& o) {
   std::FILE* f = o.table_out;
   o.table_out = nullptr;
   if (g.out_stream == f) g.out_stream = stdout;
-  if (std::fclose(f) != 0) return fail(g, 3133, o.out_fname.empty() ? "" : o.out_fname.back());
+  if (std::fclose(f) != 0) return fail(g, MessageCode::kFileWrite, o.out_fname.empty() ? "" : o.out_fname.back());
   return 0;
 }
 
@@ -61,12 +61,12 @@ int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_na
   std::FILE* f = open_output_file(o, path);
   if (f == nullptr) {
     g.out_stream = stdout;
-    return fail(g, 1060, path);
+    return fail(g, MessageCode::kOpenFile, path);
   }
   g.out_stream = f;
   o.table_out = f;
   if (is_on(o.is_output_bom) && output_charset(o) == kCharsetUtf8 && write_utf8_bom(f) != 0)
-    return fail(g, 3133, path);
+    return fail(g, MessageCode::kFileWrite, path);
   return 0;
 }
 

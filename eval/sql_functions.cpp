@@ -377,7 +377,7 @@ int call_function(GlobalParams& g, int code, std::span<const SqlValue> args, Sql
   int count = static_cast<int>(args.size());
   if (count < f->min_args || (f->max_args >= 0 && count > f->max_args)) {
     value_set_error(result);
-    return fail(g, 2137, f->name);
+    return fail(g, MessageCode::kFunctionArgumentCount, f->name);
   }
   // The result may be one of the arguments: build it apart first.
   SqlValue r;

@@ -137,7 +137,7 @@ int take_text_byte(GlobalParams& g, const ConvOptions& o, DdlState& st, unsigned
     return 0;
   }
   if (st.line.size() + 1 >= static_cast<std::size_t>(g.maxp.buffer_long_len))
-    return fail(g, 3109, "word");
+    return fail(g, MessageCode::kDumpBuffer, "word");
   st.line.push_back(static_cast<char>(c));
   return 0;
 }

@@ -342,7 +342,7 @@ int append_formatted_date(RowWriter& w, Out& out, const SqlValue& v, int precisi
     w.format_out = convert_user_text(w, o.date_format);
   }
   if (format_date(v, w.format_out, output_charset(o), w.work) != 0) {
-    return fail(w.g, 2138, "TO_CHAR");
+    return fail(w.g, MessageCode::kFunctionArgument, "TO_CHAR");
   }
   out.append(w.work);
   if (fraction) {
@@ -516,7 +516,7 @@ int write_text(RowWriter& w, std::string_view text) {
   if (written != text.size()) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
                                                                            : w.o.out_file;
-    return fail(w.g, 3133, name);
+    return fail(w.g, MessageCode::kFileWrite, name);
   }
   return 0;
 }
@@ -670,7 +670,7 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   line.push_back('\n');
   if (line.size - line.start >= kMaxCsvLine) {
     line.clear();
-    return fail(w.g, 3129, "4194304");
+    return fail(w.g, MessageCode::kLineTooLong, "4194304");
   }
   return flush_line(w);
 }

@@ -32,6 +32,8 @@ std::FILE* open_output_file(ConvOptions& o, const std::string& path) {
   return f;
 }
 
+std::FILE* open_column_file(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+
 void record_output_file(ConvOptions& o, const std::string& path) {
   if (std::find(o.out_fname.begin(), o.out_fname.end(), path) != o.out_fname.end()) return;
   o.out_fname.push_back(path);

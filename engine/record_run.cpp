@@ -78,7 +78,8 @@ class LobTarget final : public LobSink {
 class RecordRun final : public DumpVisitor {
  public:
   RecordRun(GlobalParams& g, ConvOptions& o, ReadResult& r, const RunControl* control)
-      : g_(g), o_(o), r_(r), control_(control), writer_(g, o), lob_target_(g, lob_) {}
+      : g_(g), o_(o), r_(r), control_(control), writer_(g, o), lob_(&open_column_file),
+        lob_target_(g, lob_) {}
 
   int run();
 

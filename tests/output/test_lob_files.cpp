@@ -235,7 +235,7 @@ class LobWriterTest : public ::testing::Test {
   ConvOptions o;
   TableDefinition table;
   RowValues values;
-  LobFileWriter w;
+  LobFileWriter w{[](const std::string& p) { return std::fopen(p.c_str(), "wb"); }};
 };
 
 TEST_F(LobWriterTest, ChunksOfTheTargetGoToTheRowsFile) {

@@ -208,10 +208,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
       o.read_step = 1;
       break;
     case Job::kConvert:
-      if (Status s = out.open(); !s.ok()) {
-        results.abort = false;
-        return s;
-      }
+      if (Status s = out.open(); !s.ok()) return s;
       o.read_step = 0;
       if (o.output_mode != kOutDdl) {
         o.row_format = o.output_mode == kOutInsert ? 2 : 1;

@@ -1,0 +1,22 @@
+// Every pair of character sets on arbitrary bytes: a conversion may replace
+// what it cannot map, but never read or write out of bounds.
+#include <array>
+#include <string>
+
+#include "fuzz_support.hpp"
+#include "output/charset.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::array<int, 6> kSets = {
+      qln::kCharsetSjis, qln::kCharsetEucJp, qln::kCharsetUtf8, qln::kCharsetUtf16,
+      qln::kCharsetUsAscii, qln::single_byte_set_from_oracle_id(178)};
+  static qln::CharsetConverter cv;
+  if (size < 1) return 0;
+  const int from = kSets[(data[0] & 0x0F) % kSets.size()];
+  const int to = kSets[(data[0] >> 4) % kSets.size()];
+  std::string text(qln::fuzz::as_text(data + 1, size - 1));
+  (void)qln::convert_charset(cv, from, to, text);
+  std::string copy(qln::fuzz::as_text(data + 1, size - 1));
+  qln::euc_to_sjis(cv, copy);
+  return 0;
+}

@@ -21,7 +21,7 @@ JobStatus check_dump_header(RunContext& ctx) {
 
 JobStatus show_properties(RunContext& ctx) {
   if (print_properties(ctx.g, ctx.o, stdout) == 0) return JobStatus::kDone;
-  fail(ctx.g, MessageCode::kProcessing);
+  fail(ctx.g, std::ferror(stdout) != 0 ? MessageCode::kStdoutWrite : MessageCode::kProcessing);
   return JobStatus::kFailed;
 }
 

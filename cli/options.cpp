@@ -597,7 +597,10 @@ int parse_errlog_option(GlobalParams& g, std::string_view text, ConvOptions& o, 
       remove_empty_regular_file(o.err_fname);
     }
     o.err_fname = path;
-    errlog = open_file(path, "w");
+    // Opened without truncating: until the other options are known, the
+    // path might be the dump or an output (the run driver checks, then
+    // empties it).
+    errlog = open_file(path, "a");
     if (errlog) g.err_stream = errlog.get();
   }
   return 0;

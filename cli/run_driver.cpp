@@ -1,5 +1,7 @@
 #include "cli/run_driver.hpp"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "cli/help.hpp"
@@ -30,9 +32,51 @@ class WorkAreas {
   ConvOptions& o_;
 };
 
+// Prints the queued messages to the error stream. When the ERRLOG file
+// cannot take them (a full disk), they go to standard error with the reason.
+void report_messages(RunContext& ctx) {
+  GlobalParams& g = ctx.g;
+  if (!ctx.err_log || g.err_stream != ctx.err_log.get()) {
+    flush_messages(g, g.err_stream);
+    return;
+  }
+  const auto messages = g.messages;
+  const int count = g.message_count;
+  flush_messages(g, g.err_stream);
+  if (std::fflush(ctx.err_log.get()) == 0 && std::ferror(ctx.err_log.get()) == 0) return;
+  g.messages = messages;
+  g.message_count = count;
+  g.err_stream = stderr;
+  ctx.err_log.reset();
+  fail(g, MessageCode::kFileWrite, ctx.err_log_path);
+  flush_messages(g, stderr);
+}
+
 int startup_failure(RunContext& ctx) {
-  flush_messages(ctx.g, ctx.g.err_stream);
+  report_messages(ctx);
   return kExitStartupFailed;
+}
+
+// ERRLOG must not be the dump or OUT_FILE: refused before a byte goes to it.
+bool error_log_collides(const ConvOptions& o, const std::string& path) {
+  return is_dump_volume(o, path) || (!o.out_file.empty() && same_file(path, o.out_file));
+}
+
+// The ERRLOG file the pre-scan opened (without truncating it) becomes the
+// run's, emptied, once the options show it is neither the dump nor an output.
+int claim_error_log(RunContext& ctx) {
+  if (!ctx.err_log) {
+    if (!ctx.o.err_fname.empty()) fail(ctx.g, MessageCode::kErrlogOpen, ctx.o.err_fname);
+    return 0;
+  }
+  if (error_log_collides(ctx.o, ctx.err_log_path)) {
+    if (ctx.g.err_stream == ctx.err_log.get()) ctx.g.err_stream = stderr;
+    ctx.err_log.reset();
+    return fail(ctx.g, MessageCode::kSameFile, ctx.err_log_path);
+  }
+  std::fflush(ctx.err_log.get());
+  if (::ftruncate(::fileno(ctx.err_log.get()), 0) != 0) return 0;
+  return 0;
 }
 
 // Closes the ERRLOG file; one that received nothing is removed.
@@ -48,11 +92,11 @@ void close_error_log(RunContext& ctx) {
 int end_with(RunContext& ctx, JobStatus status) {
   switch (status) {
     case JobStatus::kDone:
-      if (ctx.g.message_count > 0) flush_messages(ctx.g, ctx.g.err_stream);
+      if (ctx.g.message_count > 0) report_messages(ctx);
       finish_successful_run(ctx);
       return kExitSuccess;
     case JobStatus::kFailed:
-      flush_messages(ctx.g, ctx.g.err_stream);
+      report_messages(ctx);
       finish_failed_run(ctx);
       return kExitJobFailed;
     case JobStatus::kAbort:
@@ -85,25 +129,42 @@ int open_out_file(RunContext& ctx) {
   return 0;
 }
 
-void prepare_error_log(RunContext& ctx) {
-  if (ctx.o.err_fname.empty() || (ctx.err_log && ctx.err_log_path == ctx.o.err_fname)) return;
+int prepare_error_log(RunContext& ctx) {
+  if (ctx.o.err_fname.empty() || (ctx.err_log && ctx.err_log_path == ctx.o.err_fname)) return 0;
   close_error_log(ctx);
+  if (error_log_collides(ctx.o, ctx.o.err_fname)) return fail(ctx.g, MessageCode::kSameFile, ctx.o.err_fname);
   ctx.err_log = open_file(ctx.o.err_fname, "w");
-  if (!ctx.err_log) return;
+  if (!ctx.err_log) {
+    fail(ctx.g, MessageCode::kErrlogOpen, ctx.o.err_fname);
+    return 0;
+  }
   ctx.err_log_path = ctx.o.err_fname;
   ctx.g.err_stream = ctx.err_log.get();
+  return 0;
 }
 
-void finish_successful_run(RunContext& ctx) { close_error_log(ctx); }
+void finish_successful_run(RunContext& ctx) {
+  if (ctx.out_file) {
+    if (ctx.g.out_stream == ctx.out_file.get()) ctx.g.out_stream = stdout;
+    ctx.out_file.reset();
+  }
+  std::string failed;
+  if (commit_output_files(ctx.o, failed) != 0) {
+    fail(ctx.g, MessageCode::kFileWrite, failed);
+    flush_messages(ctx.g, ctx.g.err_stream);
+    remove_output_files(ctx.o);
+  }
+  close_error_log(ctx);
+}
 
 void finish_failed_run(RunContext& ctx) {
   if (ctx.out_file) {
     if (ctx.g.out_stream == ctx.out_file.get()) ctx.g.out_stream = stdout;
     ctx.out_file.reset();
   }
-  for (const std::string& path : ctx.o.out_fname) remove_regular_file(path);
-  ctx.o.out_fname.clear();
-  ctx.o.out_fname_flags.clear();
+  // What this run wrote goes; files that were there before stay as they were.
+  remove_output_files(ctx.o);
+  close_error_log(ctx);
 }
 
 int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, const Jobs& jobs) {
@@ -135,6 +196,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   if (parse_errlog_option(g, text, o, ctx.err_log) != 0) return startup_failure(ctx);
   if (ctx.err_log) ctx.err_log_path = o.err_fname;
   const int parsed = parse_options(g, text, o);
+  if (claim_error_log(ctx) != 0) return startup_failure(ctx);
   if (parsed == kParseStop) return end_with(ctx, JobStatus::kDone);
   if (parsed != 0) return startup_failure(ctx);
   init_limits(g, ctx.analysis, false);
@@ -149,7 +211,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
     fail(g, MessageCode::kDumpFormat);
     return startup_failure(ctx);
   }
-  prepare_error_log(ctx);
+  if (prepare_error_log(ctx) != 0) return startup_failure(ctx);
 
   // No table named: the first one, unless table conditions choose them.
   set_switch(o.is_first, !is_on(o.is_condition));

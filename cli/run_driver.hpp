@@ -56,8 +56,9 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
 int open_out_file(RunContext& ctx);
 
 // Opens the ERRLOG file named in a parameter file, or keeps the one the
-// pre-scan opened.
-void prepare_error_log(RunContext& ctx);
+// pre-scan opened. -1 after 3115 when it is the dump or OUT_FILE; one that
+// cannot be opened is said (3118) and standard error used.
+int prepare_error_log(RunContext& ctx);
 
 // End of a run that succeeded: an ERRLOG file that received nothing goes.
 void finish_successful_run(RunContext& ctx);

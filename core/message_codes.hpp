@@ -24,6 +24,13 @@ enum class MessageCode : std::int32_t {
   kTableNotFound = 3103,
   kDumpBuffer = 3109,
   kLobColumnNotFound = 3113,
+  kDumpEndsEarly = 3114,    // a warning: the rest of the run goes on
+  kSameFile = 3115,
+  kLobNameTaken = 3116,     // a warning
+  kLobPattern = 3117,
+  kErrlogOpen = 3118,       // a warning
+  kStdoutWrite = 3119,
+  kTablesLost = 3128,       // CSV batch: tables left out, the others kept
   kLineTooLong = 3129,
   kFileOpen = 3131,
   kFileWrite = 3133,

@@ -86,6 +86,9 @@ class ClassicWalk {
   int on_insert();
   int place_columns();
   int walk_result(Walk w);
+  int rows_damaged(std::int64_t rows);
+  bool rest_is_padding();
+  bool looks_like_data() const;
   bool stop_now();
   void report_progress();
 
@@ -109,6 +112,9 @@ class ClassicWalk {
   bool stop_request_ = false;
   bool def_ok_ = false;    // def_ holds the current table
   bool table_open_ = false;  // a table was begun (its rows may follow)
+  bool rows_due_ = false;    // its INSERT INTO may come next
+  bool after_default_ = false;  // the statement before was ALTER ... MODIFY DEFAULT
+  bool ended_cut_ = false;   // the data end inside a table's rows
   TableDefinition def_;
   std::vector<int> table_col_;
   bool placed_ = true;
@@ -239,6 +245,7 @@ int ClassicWalk::walk_result(Walk w) {
 int ClassicWalk::on_partition() {
   partition_ = quoted_name(stmt_);
   table_open_ = true;
+  rows_due_ = true;
   const std::string_view name = def_ok_ ? std::string_view(def_.table_name) : table_;
   TableInfo t{owner_, name, partition_, def_ok_ ? &def_ : nullptr};
   return walk_result(v_.on_table(t));
@@ -256,6 +263,7 @@ int ClassicWalk::on_create_table() {
   }
   def_.owner = owner_;
   table_open_ = true;
+  rows_due_ = true;
   const std::string name = def_ok_ ? def_.table_name : table_;
   TableInfo t{owner_, name, {}, def_ok_ ? &def_ : nullptr};
   const Walk w = v_.on_table(t);
@@ -299,12 +307,61 @@ int ClassicWalk::place_columns() {
   return 0;
 }
 
+// After the bytes of a damaged rows block only zero bytes, or nothing: the
+// export stopped there.
+bool ClassicWalk::rest_is_padding() {
+  for (;;) {
+    const int rc = in_.fill();
+    if (rc == 0) return true;
+    if (rc < 0) return false;
+    const unsigned char* w = in_.window();
+    const std::size_t n = in_.window_size();
+    for (std::size_t i = 0; i < n; ++i)
+      if (w[i] != 0) return false;
+    in_.consume(n);
+  }
+}
+
+// The rows block of the table begun last is damaged (reported already). A
+// cut at the end of the data ends the walk cleanly: every table before it
+// is complete. 1 then, else -1.
+int ClassicWalk::rows_damaged(std::int64_t rows) {
+  TableEnd end;
+  end.rows = rows;
+  end.complete = false;
+  v_.on_table_end(end);
+  rows_due_ = false;
+  if (last_failure(g_).code() != MessageCode::kDumpFormat || !rest_is_padding()) return -1;
+  ended_cut_ = true;
+  return 1;
+}
+
+// A statement where the table's data may begin that is no statement: the
+// rows of a data block whose INSERT INTO line is damaged.
+bool ClassicWalk::looks_like_data() const {
+  if (!rows_due_ || after_default_ || stmt_.empty()) return false;
+  if (stmt_.starts_with("INSERT INTO \"")) return false;  // on_insert looks at its name
+  if (stmt_.starts_with("INSERT")) return true;
+  return std::any_of(stmt_.begin(), stmt_.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 && b != '\t' && b != '\r';
+  });
+}
+
 int ClassicWalk::on_insert() {
   if (table_.empty() && partition_.empty()) return 0;
   // Only the data of the table just defined; an INSERT INTO line inside
   // other text is not a data block.
   std::string into = quoted_name(stmt_);
-  if (!equals_nocase(into, table_) && !(def_ok_ && equals_nocase(into, def_.table_name))) return 0;
+  if (!equals_nocase(into, table_) && !(def_ok_ && equals_nocase(into, def_.table_name))) {
+    if (!rows_due_) return 0;
+    // Where the table's data begin: a damaged name, the rows unreadable.
+    fail(g_, MessageCode::kDumpFormat, "(\"" + (def_ok_ ? def_.table_name : table_) + "\")");
+    return rows_damaged(0);
+  }
+  rows_due_ = false;
+  const std::string& name = def_ok_ ? def_.table_name : table_;
+  rows_.set_table(partition_.empty() ? name : name + ":" + partition_);
 
   place_columns();
   const Walk w = v_.on_rows_begin(RowLayout{table_col_, placed_});
@@ -312,21 +369,20 @@ int ClassicWalk::on_insert() {
   bool keep = w == Walk::kContinue;
   int expected = -1;
   if (keep) {
-    if (!placed_) return fail(g_, MessageCode::kDumpFormat, "");
+    if (!placed_) {
+      fail(g_, MessageCode::kDumpFormat, "(\"" + name + "\")");
+      return rows_damaged(0) == 1 ? 1 : -1;
+    }
     expected = table_col_.empty() ? static_cast<int>(def_.columns.size())
                                   : static_cast<int>(table_col_.size());
   }
-  if (rows_.read_descriptors(static_cast<int>(info_.kind), expected) != 0) return -1;
+  if (rows_.read_descriptors(static_cast<int>(info_.kind), expected) != 0) return rows_damaged(0);
   TableEnd end;
   std::size_t row_end = 0;
   for (;;) {
     int rc = rows_.next_row(rec_, settings_.raw_length, keep);
     if (rc == 0) break;
-    if (rc < 0) {
-      end.complete = false;
-      v_.on_table_end(end);
-      return -1;
-    }
+    if (rc < 0) return rows_damaged(end.rows);
     ++end.rows;
     if (keep) {
       row_end = rec_.used;
@@ -351,6 +407,11 @@ int ClassicWalk::on_insert() {
 int ClassicWalk::on_statement() {
   std::string_view s = stmt_;
   int rc = 0;
+  if (looks_like_data()) {
+    fail(g_, MessageCode::kDumpFormat, "(\"" + (def_ok_ ? def_.table_name : table_) + "\")");
+    return rows_damaged(0);
+  }
+  after_default_ = s.ends_with("MODIFY DEFAULT");
   const bool text_wanted = v_.wants_statements() && v_.on_statement(s);
   if (s == "EXIT") {
     saw_exit_ = true;
@@ -363,6 +424,7 @@ int ClassicWalk::on_statement() {
     rc = on_partition();
   } else if (s.starts_with("TABLE \"")) {
     table_ = quoted_name(stmt_);
+    rows_due_ = false;
   } else if (s.starts_with("CREATE TABLE \"")) {
     rc = on_create_table();
   } else if (s.starts_with("CREATE INDEX \"") || s.starts_with("CREATE UNIQUE INDEX \"")) {
@@ -394,24 +456,30 @@ Status ClassicWalk::run() {
   if (stop_request_) return Status::failure(MessageCode::kStopped);
   int rc = find_stream_start();
   if (rc < 0) return last_failure(g_);
-  if (rc == 0) return {};
+  // A dump cut right after its header holds nothing, which is no empty export.
+  if (rc == 0) {
+    fail(g_, MessageCode::kDumpFormat);
+    return last_failure(g_);
+  }
   for (;;) {
     rc = read_statement();
-    if (rc == 0) {
-      // Every export ends with EXIT; data that stop before it were cut short,
-      // and tables after the cut would be missing without a word.
-      if (!saw_exit_) {
-        fail(g_, MessageCode::kDumpFormat, "");
-        return last_failure(g_);
-      }
-      break;
-    }
+    if (rc == 0) break;
     if (rc < 0) return last_failure(g_);
     rc = on_statement();
     if (rc < 0) return last_failure(g_);
     if (stop_request_ || (rc == 0 && stop_now())) return Status::failure(MessageCode::kStopped);
     if (rc == 1) break;
   }
+  if (rc == 1 && !ended_cut_) return {};
+  // Every export ends with EXIT. An export that stopped early (an error, a
+  // full disk) leaves its tables before the end intact: they are read, and
+  // the missing end is said. Without a single table there is nothing.
+  if (saw_exit_) return {};
+  if (!table_open_) {
+    fail(g_, MessageCode::kDumpFormat);
+    return last_failure(g_);
+  }
+  fail(g_, MessageCode::kDumpEndsEarly);
   return {};
 }
 

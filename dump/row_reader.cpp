@@ -32,8 +32,10 @@ inline void copy_value(unsigned char* dst, const unsigned char* src, std::size_t
 }
 
 // The data stop before the table's end-of-table mark.
-int RowReader::truncated() { return fail(g_, MessageCode::kDumpFormat, ""); }
-int RowReader::corrupt() { return fail(g_, MessageCode::kDumpFormat, ""); }
+int RowReader::truncated() { return corrupt(); }
+int RowReader::corrupt() {
+  return fail(g_, MessageCode::kDumpFormat, table_.empty() ? std::string() : "(\"" + table_ + "\")");
+}
 
 // A length field that is neither a length nor one of the marks.
 int RowReader::bad_length(std::uint16_t len) {
@@ -367,9 +369,15 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
         if (read_long_form_value(row, keep) != 0) return -1;
         if (direct_ && row.columns == n) return 1;
         continue;
-      case 0xFFFF:
+      case 0xFFFF: {
         if (row.columns != 0) return corrupt();
+        // The end-of-table mark is followed by a line feed: a damaged length
+        // that reads as the mark must not end the table early.
+        const int more = in_.fill();
+        if (more < 0) return -1;
+        if (more == 1 && in_.window()[0] != '\n') return corrupt();
         return 0;
+      }
       default:
         return bad_length(len);
     }

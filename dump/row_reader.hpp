@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/global_params.hpp"
@@ -56,6 +58,9 @@ class RowReader {
   // With `keep` false the values are passed over and only counted.
   int next_row(RowBuffer& row, int raw_length, bool keep = true);
 
+  // The table whose data follow: damage reports name it.
+  void set_table(std::string_view name) { table_.assign(name); }
+
   // The large-object chunks the sink wants go to it.
   void set_lob_sink(LobSink* sink) noexcept { lob_ = sink; }
   // Reads the large-object section of the row last returned and completes
@@ -89,6 +94,7 @@ class RowReader {
   int pending_lobs_ = 0;
   bool pending_long_first_ = false;
   LobSink* lob_ = nullptr;
+  std::string table_;
   std::vector<int> lob_entry_columns_;  // the column of each large-object entry of the row
   std::vector<unsigned char> chunk_;
 };

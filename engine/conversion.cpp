@@ -54,7 +54,7 @@ class OutFile {
       if (!written) fail(g_, MessageCode::kFileWrite, o_.out_file);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-      fail(g_, MessageCode::kFileWrite, "stdout");
+      fail(g_, MessageCode::kStdoutWrite);
       written = false;
     }
     return written ? Status() : last_failure(g_);
@@ -94,6 +94,46 @@ Status run_status(GlobalParams& g, const ConvOptions& o, int rc, Results& result
     return last_failure(g);
   }
   return {};
+}
+
+// A LOB_FILE pattern names files inside LOB_DIR: no absolute path, no "..".
+bool lob_pattern_stays_inside(std::string_view pattern) {
+  if (pattern.empty()) return true;
+  if (pattern.front() == '/' || pattern.front() == '\\' ||
+      (pattern.size() >= 2 && pattern[1] == ':'))
+    return false;
+  std::size_t start = 0;
+  while (start <= pattern.size()) {
+    std::size_t end = pattern.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = pattern.size();
+    if (pattern.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// What the job will write must not be what it reads: checked before any
+// output is opened.
+Status check_output_paths(GlobalParams& g, const ConvOptions& o, Job job) {
+  if (job != Job::kConvert) return {};
+  if (!o.out_file.empty() && is_dump_volume(o, o.out_file)) {
+    fail(g, MessageCode::kSameFile, o.out_file);
+    return last_failure(g);
+  }
+  if (o.output_mode == kOutLobFiles && !lob_pattern_stays_inside(o.lob_fname)) {
+    fail(g, MessageCode::kLobPattern, o.lob_fname);
+    return last_failure(g);
+  }
+  return {};
+}
+
+// Renames the run's files over their targets.
+Status commit_outputs(GlobalParams& g, ConvOptions& o) {
+  std::string failed;
+  if (commit_output_files(o, failed) == 0) return {};
+  fail(g, MessageCode::kFileWrite, failed);
+  remove_output_files(o);
+  return last_failure(g);
 }
 
 void append_padded(std::string& out, std::string_view s, std::size_t width) {
@@ -197,6 +237,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
     fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, "データポンプ"));
     return last_failure(g);
   }
+  if (Status s = check_output_paths(g, o, job); !s.ok()) return s;
   OutFile out(g, o);
   ReadResult read;
   int rc = 0;
@@ -227,9 +268,12 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
   results.last_table_rows = read.last_row_count;
   results.tables = std::move(read.tables);
   results.stopped = read.stopped;
+  results.partial = read.partial;
   Status s = run_status(g, o, rc, results);
   if (!s.ok()) {
     out.close();
+    // A batch keeps the files of the tables it converted whole.
+    if (read.partial && !commit_outputs(g, o).ok()) return last_failure(g);
     remove_output_files(o);
     return s;
   }
@@ -239,8 +283,11 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
     std::fwrite(text.data(), 1, text.size(), g.out_stream);
   }
   s = out.finish();
-  if (!s.ok()) remove_output_files(o);
-  return s;
+  if (!s.ok()) {
+    remove_output_files(o);
+    return s;
+  }
+  return commit_outputs(g, o);
 }
 
 Status run_conversion(const Request& request, Results& results, const RunCallbacks& callbacks) {

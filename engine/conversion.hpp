@@ -77,6 +77,7 @@ struct Results {
   TableDefinition table;               // kDescribeTable: with its indexes
   bool stopped = false;
   bool abort = false;  // an output could not be opened: end the program
+  bool partial = false;  // CSV batch: tables were left out (named); the others' files were written
 };
 
 struct RunCallbacks {

@@ -1,11 +1,18 @@
 #include "engine/output_file.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace qln {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // lstat: a symbolic link is never taken for the file it points to, so the
 // clean-up cannot remove a link the user made.
@@ -14,38 +21,105 @@ bool is_regular_file(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool exists(const std::string& path) {
-  struct stat st{};
-  return ::lstat(path.c_str(), &st) == 0;
+void remove_recorded(const std::string& path, std::int32_t flag) {
+  const std::string written = flag == kOutputPending ? temporary_name_of(path) : path;
+  if (is_regular_file(written)) std::remove(written.c_str());
 }
 
 }  // namespace
 
-std::FILE* open_output_file(ConvOptions& o, const std::string& path) {
-  // Only what was a regular file or nothing at all before the open counts as
-  // written by this run: a device or pipe must survive a failed run.
-  bool existed = exists(path);
-  bool was_regular = existed && is_regular_file(path);
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) return nullptr;
-  if ((!existed || was_regular) && is_regular_file(path)) record_output_file(o, path);
-  return f;
+std::string temporary_name_of(const std::string& path) {
+  const std::size_t cut = path.find_last_of('/');
+  const std::size_t base = cut == std::string::npos ? 0 : cut + 1;
+  return path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(::getpid()) + ".part";
 }
 
-std::FILE* open_column_file(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec) && !ec) return true;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return false;
+  const fs::path ca = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  const fs::path cb = fs::weakly_canonical(b, ec);
+  return !ec && ca == cb;
+}
+
+bool is_dump_volume(const ConvOptions& o, const std::string& path) {
+  return std::any_of(o.exp_fname.begin(), o.exp_fname.end(),
+                     [&](const std::string& v) { return same_file(v, path); });
+}
+
+std::FILE* open_output_file(ConvOptions& o, const std::string& path, bool binary) {
+  const char* mode = binary ? "wb" : "w";
+  std::string target = path;
+  struct stat st{};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // A link is kept: its file is the one replaced.
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return nullptr;
+  // A device or pipe is written as it is, and never removed.
+  if (exists && !S_ISREG(st.st_mode)) return std::fopen(path.c_str(), mode);
+  if (std::FILE* f = std::fopen(temporary_name_of(target).c_str(), mode)) {
+    if (exists) ::fchmod(::fileno(f), st.st_mode & 07777);
+    for (std::size_t i = 0; i < o.out_fname.size(); ++i) {
+      if (o.out_fname[i] == target) {
+        o.out_fname_flags[i] = kOutputPending;
+        return f;
+      }
+    }
+    o.out_fname.push_back(target);
+    o.out_fname_flags.push_back(kOutputPending);
+    return f;
+  }
+  // A folder the run may not create files in: the file itself, when it can
+  // be written, is written directly (and removed on failure only when the
+  // run created it).
+  std::FILE* f = std::fopen(path.c_str(), mode);
+  if (f != nullptr && !exists) record_output_file(o, target);
+  return f;
+}
 
 void record_output_file(ConvOptions& o, const std::string& path) {
   if (std::find(o.out_fname.begin(), o.out_fname.end(), path) != o.out_fname.end()) return;
   o.out_fname.push_back(path);
-  o.out_fname_flags.push_back(0);
+  o.out_fname_flags.push_back(kOutputDirect);
 }
 
-void remove_output_files(ConvOptions& o) {
-  for (const std::string& path : o.out_fname) {
-    if (is_regular_file(path)) std::remove(path.c_str());
+int commit_output_files(ConvOptions& o, std::string& failed) {
+  std::size_t i = 0;
+  for (; i < o.out_fname.size(); ++i) {
+    if (o.out_fname_flags[i] != kOutputPending) continue;
+    const std::string& path = o.out_fname[i];
+    if (std::rename(temporary_name_of(path).c_str(), path.c_str()) != 0) {
+      failed = path;
+      o.out_fname.erase(o.out_fname.begin(), o.out_fname.begin() + static_cast<std::ptrdiff_t>(i));
+      o.out_fname_flags.erase(o.out_fname_flags.begin(),
+                              o.out_fname_flags.begin() + static_cast<std::ptrdiff_t>(i));
+      return -1;
+    }
   }
   o.out_fname.clear();
   o.out_fname_flags.clear();
+  return 0;
+}
+
+void remove_output_files(ConvOptions& o) {
+  for (std::size_t i = 0; i < o.out_fname.size(); ++i)
+    remove_recorded(o.out_fname[i], i < o.out_fname_flags.size() ? o.out_fname_flags[i] : kOutputDirect);
+  o.out_fname.clear();
+  o.out_fname_flags.clear();
+}
+
+void remove_last_output_file(ConvOptions& o, const std::string& path) {
+  if (o.out_fname.empty() || o.out_fname.back() != path) return;
+  remove_recorded(path, o.out_fname_flags.back());
+  o.out_fname.pop_back();
+  o.out_fname_flags.pop_back();
 }
 
 }  // namespace qln

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <span>
+#include <unordered_set>
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
@@ -78,7 +79,8 @@ class LobTarget final : public LobSink {
 class RecordRun final : public DumpVisitor {
  public:
   RecordRun(GlobalParams& g, ConvOptions& o, ReadResult& r, const RunControl* control)
-      : g_(g), o_(o), r_(r), control_(control), writer_(g, o), lob_(&open_column_file),
+      : g_(g), o_(o), r_(r), control_(control), writer_(g, o),
+        lob_([this](const std::string& path) { return open_lob_file(path); }),
         lob_target_(g, lob_) {}
 
   int run();
@@ -117,6 +119,9 @@ class RecordRun final : public DumpVisitor {
     return Walk::kStop;
   }
   void add_list_entry(std::string_view owner, std::string name);
+  std::FILE* open_lob_file(const std::string& path);
+  void drop_table_output();
+  int after_damage(bool read_ended);
 
   bool converting() const { return o_.read_step == 0; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
@@ -148,6 +153,10 @@ class RecordRun final : public DumpVisitor {
   std::int64_t table_rows_ = 0;
   std::int64_t table_written_ = 0;
   std::size_t list_entry_ = static_cast<std::size_t>(-1);
+  bool damaged_ = false;          // a rows block was damaged (reported)
+  bool damaged_wanted_ = false;   // ... of a table whose rows were being converted
+  int lost_ = 0;                  // tables of a CSV batch left out, each named
+  std::unordered_set<std::string> lob_names_;  // column files written by this run
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
   std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
 };
@@ -297,7 +306,14 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     return Walk::kContinue;
   }
 
-  if (def == nullptr || def->columns.empty()) return Walk::kSkipRows;
+  if (def == nullptr || def->columns.empty()) {
+    // A batch converts every table: one it cannot read is named, not skipped.
+    if (converting() && o_.output_mode == kOutCsvBatch) {
+      fail(g_, MessageCode::kTableWithoutColumns, name);
+      ++lost_;
+    }
+    return Walk::kSkipRows;
+  }
   if (!converting()) return Walk::kSkipRows;
   if (is_on(o_.is_condition)) {
     for (TableCondition& w : o_.where_statement)
@@ -341,7 +357,30 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
   return Walk::kContinue;
 }
 
+// The table output of a batch table whose rows were damaged goes; the
+// other tables' files stay.
+void RecordRun::drop_table_output() {
+  if (o_.table_out == nullptr || o_.out_fname.empty()) return;
+  if (pipe_) (void)pipe_->drain();
+  const std::string path = o_.out_fname.back();
+  (void)close_table_output(g_, o_);
+  remove_last_output_file(o_, path);
+}
+
 void RecordRun::on_table_end(const TableEnd& end) {
+  if (!end.complete) {
+    const MessageCode c = last_failure(g_).code();
+    if (c == MessageCode::kDumpFormat || c == MessageCode::kUnsupportedType ||
+        c == MessageCode::kDumpBuffer) {
+      damaged_ = true;
+      damaged_wanted_ = damaged_wanted_ || (table_selected_ && converting());
+      if (table_selected_ && converting() && o_.output_mode == kOutCsvBatch) {
+        drop_table_output();
+        ++lost_;
+      }
+      table_selected_ = false;
+    }
+  }
   table_rows_ += end.rows;
   if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
   if (table_selected_) r_.last_row_count = table_rows_;
@@ -419,6 +458,41 @@ TextWalk RecordRun::on_stored_text(std::span<const unsigned char> bytes, std::si
   return rc == 1 ? TextWalk::kEnded : TextWalk::kMore;
 }
 
+// Where a rows block was damaged: whether what was asked for is complete
+// all the same. `read_ended`: the damage was a cut at the end of the data,
+// so no table after it was missed.
+int RecordRun::after_damage(bool read_ended) {
+  if (o_.read_step == 2 || o_.read_step == 3) return read_ended ? 0 : -1;
+  if (o_.read_step == 1) return selected_read_ ? 0 : -1;
+  if (o_.output_mode == kOutCsvBatch) {
+    if (!read_ended) ++lost_;  // and the tables after it, unread
+    return 0;
+  }
+  if (ddl()) return read_ended ? 0 : -1;
+  // One output: complete only when the selected table was read whole.
+  if (damaged_wanted_ || !found_ || is_on(o_.is_preview) || is_on(o_.is_grep)) return -1;
+  return 0;
+}
+
+// Column files get the names their rows give them; a name met before in
+// this run gets a number, so no file overwrites another.
+std::FILE* RecordRun::open_lob_file(const std::string& path) {
+  std::string name = path;
+  if (!lob_names_.insert(name).second) {
+    const std::size_t slash = path.find_last_of('/');
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+    for (int n = 2; !lob_names_.insert(name).second; ++n)
+      name = path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
+    fail(g_, MessageCode::kLobNameTaken, name);
+  }
+  if (is_dump_volume(o_, name) || (!o_.out_file.empty() && same_file(name, o_.out_file))) {
+    fail(g_, MessageCode::kSameFile, name);
+    return nullptr;
+  }
+  return open_output_file(o_, name, true);
+}
+
 int RecordRun::finish(int rc) {
   if (pipe_) {
     if (pipe_->drain() != 0 && rc >= 0) rc = -1;
@@ -443,6 +517,11 @@ int RecordRun::finish(int rc) {
   }
   // The last table's own file is complete now.
   if (close_table_output(g_, o_) != 0 && rc >= 0) rc = -1;
+  if (rc >= 0 && lost_ > 0) {
+    fail(g_, MessageCode::kTablesLost, std::to_string(lost_));
+    r_.partial = true;
+    rc = -1;
+  }
   if (debug_on(g_)) {
     char line[64];
     std::snprintf(line, sizeof line, "rc = %d", rc);
@@ -520,6 +599,7 @@ int RecordRun::run() {
     fail(g_, MessageCode::kStopped);
     return -1;
   }
+  if (damaged_ && (s.ok() || rc_ == 0)) return finish(after_damage(s.ok()));
   if (!s.ok()) return finish(-1);
   return finish(rc_);
 }

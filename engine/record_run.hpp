@@ -27,6 +27,7 @@ struct ReadResult {
   std::int64_t rows_written = 0;     // rows given to the writers
   std::vector<TableListEntry> tables;
   bool stopped = false;              // the stop request ended the read
+  bool partial = false;  // tables of a batch were left out (named); the others' files are complete
 };
 
 // What a front end may watch and say during a read.

@@ -58,6 +58,7 @@ int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_na
   }
 
   if (close_table_output(g, o) != 0) return -1;
+  if (is_dump_volume(o, path)) return fail(g, MessageCode::kSameFile, path);
   std::FILE* f = open_output_file(o, path);
   if (f == nullptr) {
     g.out_stream = stdout;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::array<int, 6> kSets = {

@@ -516,6 +516,7 @@ int write_text(RowWriter& w, std::string_view text) {
   if (written != text.size()) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
                                                                            : w.o.out_file;
+    if (name.empty()) return fail(w.g, MessageCode::kStdoutWrite);
     return fail(w.g, MessageCode::kFileWrite, name);
   }
   return 0;

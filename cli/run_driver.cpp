@@ -64,9 +64,9 @@ bool error_log_collides(const ConvOptions& o, const std::string& path) {
 
 // The ERRLOG file the pre-scan opened (without truncating it) becomes the
 // run's, emptied, once the options show it is neither the dump nor an output.
-int claim_error_log(RunContext& ctx) {
+int claim_error_log(RunContext& ctx, const std::string& named) {
   if (!ctx.err_log) {
-    if (!ctx.o.err_fname.empty()) fail(ctx.g, MessageCode::kErrlogOpen, ctx.o.err_fname);
+    if (!named.empty()) fail(ctx.g, MessageCode::kErrlogOpen, named);
     return 0;
   }
   if (error_log_collides(ctx.o, ctx.err_log_path)) {
@@ -195,8 +195,9 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   if (join_arguments(g, args, text) != 0) return startup_failure(ctx);
   if (parse_errlog_option(g, text, o, ctx.err_log) != 0) return startup_failure(ctx);
   if (ctx.err_log) ctx.err_log_path = o.err_fname;
+  const std::string named_log = o.err_fname;
   const int parsed = parse_options(g, text, o);
-  if (claim_error_log(ctx) != 0) return startup_failure(ctx);
+  if (claim_error_log(ctx, named_log) != 0) return startup_failure(ctx);
   if (parsed == kParseStop) return end_with(ctx, JobStatus::kDone);
   if (parsed != 0) return startup_failure(ctx);
   init_limits(g, ctx.analysis, false);

@@ -89,6 +89,7 @@ class ClassicWalk {
   int rows_damaged(std::int64_t rows);
   bool rest_is_padding();
   bool looks_like_data() const;
+  std::string table_label() const;
   bool stop_now();
   void report_progress();
 
@@ -332,8 +333,19 @@ int ClassicWalk::rows_damaged(std::int64_t rows) {
   v_.on_table_end(end);
   rows_due_ = false;
   if (last_failure(g_).code() != MessageCode::kDumpFormat || !rest_is_padding()) return -1;
+  // The missing end is said first, the cut table last: the table's message
+  // is what a run that wanted it fails with.
   ended_cut_ = true;
+  --g_.message_count;
+  fail(g_, MessageCode::kDumpEndsEarly);
+  fail(g_, MessageCode::kDumpFormat, "(\"" + table_label() + "\")");
   return 1;
+}
+
+// The table whose rows are read, as messages name it.
+std::string ClassicWalk::table_label() const {
+  const std::string& name = def_ok_ ? def_.table_name : table_;
+  return partition_.empty() ? name : name + ":" + partition_;
 }
 
 // A statement where the table's data may begin that is no statement: the
@@ -360,8 +372,8 @@ int ClassicWalk::on_insert() {
     return rows_damaged(0);
   }
   rows_due_ = false;
-  const std::string& name = def_ok_ ? def_.table_name : table_;
-  rows_.set_table(partition_.empty() ? name : name + ":" + partition_);
+  const std::string name = def_ok_ ? def_.table_name : table_;
+  rows_.set_table(table_label());
 
   place_columns();
   const Walk w = v_.on_rows_begin(RowLayout{table_col_, placed_});
@@ -474,7 +486,7 @@ Status ClassicWalk::run() {
   // Every export ends with EXIT. An export that stopped early (an error, a
   // full disk) leaves its tables before the end intact: they are read, and
   // the missing end is said. Without a single table there is nothing.
-  if (saw_exit_) return {};
+  if (saw_exit_ || ended_cut_) return {};
   if (!table_open_) {
     fail(g_, MessageCode::kDumpFormat);
     return last_failure(g_);

@@ -272,8 +272,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
   Status s = run_status(g, o, rc, results);
   if (!s.ok()) {
     out.close();
-    // A batch keeps the files of the tables it converted whole.
-    if (read.partial && !commit_outputs(g, o).ok()) return last_failure(g);
+    // (A batch has kept the files of the tables it converted whole.)
     remove_output_files(o);
     return s;
   }

@@ -90,22 +90,24 @@ void record_output_file(ConvOptions& o, const std::string& path) {
   o.out_fname_flags.push_back(kOutputDirect);
 }
 
-int commit_output_files(ConvOptions& o, std::string& failed) {
-  std::size_t i = 0;
-  for (; i < o.out_fname.size(); ++i) {
-    if (o.out_fname_flags[i] != kOutputPending) continue;
-    const std::string& path = o.out_fname[i];
-    if (std::rename(temporary_name_of(path).c_str(), path.c_str()) != 0) {
-      failed = path;
-      o.out_fname.erase(o.out_fname.begin(), o.out_fname.begin() + static_cast<std::ptrdiff_t>(i));
-      o.out_fname_flags.erase(o.out_fname_flags.begin(),
-                              o.out_fname_flags.begin() + static_cast<std::ptrdiff_t>(i));
-      return -1;
+int commit_output_files(ConvOptions& o, std::string& failed, std::size_t from) {
+  // Renamed ones are forgotten; a file that cannot be renamed stays recorded
+  // with those after it, for the clean-up.
+  std::size_t keep = from;
+  for (std::size_t i = from; i < o.out_fname.size(); ++i) {
+    if (o.out_fname_flags[i] == kOutputPending &&
+        std::rename(temporary_name_of(o.out_fname[i]).c_str(), o.out_fname[i].c_str()) != 0 &&
+        failed.empty())
+      failed = o.out_fname[i];
+    if (!failed.empty()) {
+      o.out_fname[keep] = o.out_fname[i];
+      o.out_fname_flags[keep] = o.out_fname_flags[i];
+      ++keep;
     }
   }
-  o.out_fname.clear();
-  o.out_fname_flags.clear();
-  return 0;
+  o.out_fname.resize(keep);
+  o.out_fname_flags.resize(keep);
+  return failed.empty() ? 0 : -1;
 }
 
 void remove_output_files(ConvOptions& o) {

@@ -34,10 +34,11 @@ std::FILE* open_output_file(ConvOptions& o, const std::string& path, bool binary
 // Records `path`, a file this run created under its own name, once.
 void record_output_file(ConvOptions& o, const std::string& path);
 
-// Renames the recorded files over their targets and forgets them. The caller
-// closes its streams first. The path that could not be renamed is left in
-// `failed` and -1 returned (the other files are still recorded then).
-int commit_output_files(ConvOptions& o, std::string& failed);
+// Renames the recorded files (from the `from`th on) over their targets and
+// forgets them. The caller closes their streams first. The path that could
+// not be renamed is left in `failed` and -1 returned; it and the files after
+// it stay recorded.
+int commit_output_files(ConvOptions& o, std::string& failed, std::size_t from = 0);
 
 // Deletes what this run wrote of the recorded files (the temporary files,
 // and files it created under their own name) and forgets them; the targets

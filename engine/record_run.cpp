@@ -156,6 +156,7 @@ class RecordRun final : public DumpVisitor {
   bool damaged_ = false;          // a rows block was damaged (reported)
   bool damaged_wanted_ = false;   // ... of a table whose rows were being converted
   int lost_ = 0;                  // tables of a CSV batch left out, each named
+  std::size_t own_outputs_ = 0;   // o.out_fname from here on: opened by this read
   std::unordered_set<std::string> lob_names_;  // column files written by this run
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
   std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
@@ -520,7 +521,13 @@ int RecordRun::finish(int rc) {
   if (rc >= 0 && lost_ > 0) {
     fail(g_, MessageCode::kTablesLost, std::to_string(lost_));
     r_.partial = true;
-    rc = -1;
+  }
+  // The files this read opened itself are complete: they take their names.
+  // (OUT_FILE, opened before, is the job's to commit.)
+  if (rc >= 0) {
+    std::string failed;
+    if (commit_output_files(o_, failed, own_outputs_) != 0) rc = fail(g_, MessageCode::kFileWrite, failed);
+    else if (r_.partial) rc = -1;
   }
   if (debug_on(g_)) {
     char line[64];
@@ -535,6 +542,7 @@ int RecordRun::finish(int rc) {
 int RecordRun::run() {
   g_.zulcode = 0;
   r_ = ReadResult{};
+  own_outputs_ = o_.out_fname.size();
 
   sel_name_ = o_.table_id;
   if (sel_name_.starts_with("+")) {

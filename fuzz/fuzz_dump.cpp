@@ -1,25 +1,60 @@
-// Any bytes as a dump file, through every job of quillon-cli: the reader must
-// end each with success or a numbered message, never crash or hang.
-#include <array>
+// Any bytes as a dump file, through every job of the conversion run: each
+// must end with success or a numbered message, never crash or hang, and a
+// failed run leaves no file behind.
+#include <cstdlib>
+#include <filesystem>
 #include <string>
-#include <vector>
 
-#include "cli/cli_main.hpp"
+#include "engine/conversion.hpp"
 #include "fuzz_support.hpp"
 
 namespace {
 
-// The first input byte picks the job; the rest is the dump.
-const std::array<std::vector<std::string>, 8> kJobs = {{
-    {"PROPERTY=Y"},
-    {"LIST=Y"},
-    {"LIST=Y", "TABLE=ORDERS"},
-    {"HEADER=Y", "OUT_FILE=out.csv"},
-    {"MODE=CSV_BATCH"},
-    {"MODE=INSERT", "DBMS=POSTGRESQL", "OUT_FILE=out.sql"},
-    {"MODE=DDL", "OUT_FILE=out.ddl"},
-    {"LOB_TARGET=DOCUMENTS.BODY", "LOB_DIR=.", "LOB_FILE=doc_%ID%.bin"},
-}};
+// Messages are looked at: every failure must come with a numbered one.
+class Messages final : public qln::MessageSink {
+ public:
+  void message(qln::MessageCode code, std::string_view) override {
+    if (code != qln::MessageCode::kNone) numbered = true;
+  }
+  bool numbered = false;
+};
+
+qln::Request request_for(unsigned job, const std::string& dump) {
+  using qln::OutputKind;
+  qln::Request r;
+  r.volumes = {dump};
+  switch (job % 8) {
+    case 0: r.job = qln::Job::kListTables; break;
+    case 1:
+      r.job = qln::Job::kDescribeTable;
+      r.table = qln::TableSelector::named("ORDERS");
+      break;
+    case 2:
+      r.header = true;
+      r.out_file = "out.csv";
+      break;
+    case 3: r.output = OutputKind::kCsvBatch; break;
+    case 4:
+      r.output = OutputKind::kInsert;
+      r.dialect = qln::SqlDialect::kPostgreSql;
+      r.out_file = "out.sql";
+      break;
+    case 5:
+      r.output = OutputKind::kDdl;
+      r.out_file = "out.ddl";
+      break;
+    case 6:
+      r.output = OutputKind::kLobFiles;
+      r.lob = {"NOTES", "BODY", ".", "doc_%NOTE_ID%.bin"};
+      break;
+    default:
+      r.preview = true;
+      r.grep = "A";
+      r.out_file = "out.txt";
+      break;
+  }
+  return r;
+}
 
 }  // namespace
 
@@ -27,15 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace qln::fuzz;
   if (size < 1) return 0;
   silence_stdout();
-  const auto& job = kJobs[data[0] % kJobs.size()];
   const std::string dump = write_scratch_file("in.dmp", as_text(data + 1, size - 1));
-
-  std::vector<std::string> args = {"quillon-cli", "FILE=" + dump};
-  args.insert(args.end(), job.begin(), job.end());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  qln::cli_main(static_cast<int>(args.size()), argv.data());
+  const qln::Request request = request_for(data[0], dump);
+  qln::Results results;
+  Messages messages;
+  const qln::Status s = qln::run_conversion(request, results, {&messages, {}, nullptr});
+  if (!s.ok() && !messages.numbered) std::abort();  // a failure without a word
+  if (!s.ok() && !results.partial) {
+    // Nothing of a failed run may stay but the dump.
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_dir()))
+      if (entry.path().filename() != "in.dmp") std::abort();
+  }
   clear_scratch("in.dmp");
   return 0;
 }

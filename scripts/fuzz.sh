@@ -35,6 +35,10 @@ trap 'rm -rf "$tmp"' EXIT
 "$out/qln-mkdump" --rows 12 --direct "$tmp/direct.dmp" >/dev/null
 "$out/qln-mkdump" --rows 12 --mode full "$tmp/full.dmp" >/dev/null
 "$out/qln-mkdump" --rows 8 --charset 832 "$tmp/sjis.dmp" >/dev/null
+# Exports that stopped early: cut inside the rows, and cut with zero padding.
+size=$(stat -c %s "$tmp/user.dmp")
+head -c $((size / 2)) "$tmp/user.dmp" >"$tmp/cut.dmp"
+{ head -c $((size - 9000)) "$tmp/user.dmp"; head -c 4096 /dev/zero; } >"$tmp/padded.dmp"
 for d in ../shared/dumps/alphaoffice.dmp ../shared/dumps/scott.dmp; do
   [ -f "$d" ] && head -c 65536 "$d" >"$tmp/$(basename "$d" .dmp)-head.dmp"
 done

@@ -301,9 +301,11 @@ TEST_F(LobDumpTest, FileNamedAfterTheFirstColumnWithoutPattern) {
   o.lob_fname2 = ".dat";
   o.lob_table_name.clear();
   ASSERT_EQ(read(path("docs.dmp")), 0);
-  // The first column is the BLOB itself: its placeholder names the file.
-  EXPECT_EQ(files(), (std::vector<std::string>{"%%BLOB%%_1.dat"}));
-  EXPECT_EQ(file("%%BLOB%%_1.dat"), big('k'));
+  // The first column is the BLOB itself: its placeholder names the files,
+  // the later one numbered instead of overwriting the first.
+  EXPECT_EQ(files(), (std::vector<std::string>{"%%BLOB%%_1.dat", "%%BLOB%%_1_2.dat"}));
+  EXPECT_EQ(file("%%BLOB%%_1.dat"), "doc one");
+  EXPECT_EQ(file("%%BLOB%%_1_2.dat"), big('k'));
 }
 
 TEST_F(LobDumpTest, OtherTableNamedIs3113) {

@@ -35,6 +35,11 @@ class OutputFiles : public ::testing::Test {
     close_table_output(g, o);
     fs::remove_all(dir);
   }
+  // The run renames its files when it succeeds.
+  void commit() {
+    std::string failed;
+    EXPECT_EQ(commit_output_files(o, failed), 0) << failed;
+  }
   GlobalParams g;
   ConvOptions o;
   fs::path dir;
@@ -48,10 +53,12 @@ TEST_F(OutputFiles, BatchOpensOneFilePerTableWithBom) {
   std::fputs("b\n", g.out_stream);
   ASSERT_EQ(close_table_output(g, o), 0);
   EXPECT_EQ(g.out_stream, stdout);
-  EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "a\n");
-  EXPECT_EQ(read_file(dir / "DEPT.csv"), "\xEF\xBB\xBF" "b\n");
   ASSERT_EQ(o.out_fname.size(), 2u);
   EXPECT_EQ(o.out_fname[0], (dir / "EMP.csv").string());
+  EXPECT_FALSE(fs::exists(dir / "EMP.csv")) << "written under a temporary name until the end";
+  commit();
+  EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "a\n");
+  EXPECT_EQ(read_file(dir / "DEPT.csv"), "\xEF\xBB\xBF" "b\n");
   // No signature in front of text that is not UTF-8, nor when it is off.
   o.out_charset = kCharsetSjis;
   ASSERT_EQ(open_table_output(g, o, "SJ"), 0);
@@ -59,6 +66,7 @@ TEST_F(OutputFiles, BatchOpensOneFilePerTableWithBom) {
   o.out_charset = kCharsetUtf8;
   ASSERT_EQ(open_table_output(g, o, "NOBOM"), 0);
   ASSERT_EQ(close_table_output(g, o), 0);
+  commit();
   EXPECT_EQ(fs::file_size(dir / "SJ.csv"), 0u);
   EXPECT_EQ(fs::file_size(dir / "NOBOM.csv"), 0u);
 }
@@ -70,14 +78,16 @@ TEST_F(OutputFiles, ATableNameMetTwiceGetsASecondFile) {
   ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
   std::fputs("hr\n", g.out_stream);
   ASSERT_EQ(close_table_output(g, o), 0);
+  EXPECT_EQ(o.out_fname.size(), 2u);
+  commit();
   EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "scott\n");
   EXPECT_EQ(read_file(dir / "EMP_2.csv"), "\xEF\xBB\xBF" "hr\n");
-  EXPECT_EQ(o.out_fname.size(), 2u);
 }
 
 TEST_F(OutputFiles, TableNamesStayInTheFolder) {
   ASSERT_EQ(open_table_output(g, o, "../X/Y"), 0);
   ASSERT_EQ(close_table_output(g, o), 0);
+  commit();
   EXPECT_TRUE(fs::exists(dir / ".._X_Y.csv"));
 }
 
@@ -112,38 +122,37 @@ TEST_F(OutputFiles, OpenFailureIsReported) {
   EXPECT_TRUE(o.out_fname.empty());
 }
 
-TEST_F(OutputFiles, OnlyRegularFilesThisRunWroteAreRemoved) {
-  fs::path mine = dir / "mine.csv";
-  fs::path other = dir / "other.csv";
+TEST_F(OutputFiles, AFailedRunLeavesEveryExistingFileAsItWas) {
+  const fs::path mine = dir / "mine.csv", other = dir / "other.csv";
   std::ofstream(other) << "keep";
-  std::FILE* f = open_output_file(o, mine.string());
-  ASSERT_NE(f, nullptr);
-  std::fclose(f);
+  for (const fs::path& p : {mine, other}) {
+    std::FILE* f = open_output_file(o, p.string());
+    ASSERT_NE(f, nullptr);
+    std::fputs("new", f);
+    std::fclose(f);
+  }
   std::FILE* null = open_output_file(o, "/dev/null");
   ASSERT_NE(null, nullptr);
   std::fclose(null);
-  ASSERT_EQ(o.out_fname.size(), 1u);
+  ASSERT_EQ(o.out_fname.size(), 2u) << "a device is never recorded";
   remove_output_files(o);
   EXPECT_FALSE(fs::exists(mine));
-  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(read_file(other), "keep");
   EXPECT_TRUE(fs::exists("/dev/null"));
-  EXPECT_TRUE(o.out_fname.empty());
-  // A symbolic link is opened through but never removed.
-  fs::path target = dir / "target.csv";
-  fs::path link = dir / "link.csv";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file stays";
+  // A symbolic link stays a link; its file is the one replaced on success.
+  const fs::path target = dir / "target.csv", link = dir / "link.csv";
   std::ofstream(target) << "t";
   fs::create_symlink(target, link);
-  f = open_output_file(o, link.string());
+  std::FILE* f = open_output_file(o, link.string());
   ASSERT_NE(f, nullptr);
+  std::fputs("via link", f);
   std::fclose(f);
-  EXPECT_TRUE(o.out_fname.empty());
-  remove_output_files(o);
+  commit();
   EXPECT_TRUE(fs::is_symlink(link));
-  // A truncated existing file counts as written by this run.
-  f = open_output_file(o, other.string());
-  ASSERT_NE(f, nullptr);
-  std::fclose(f);
-  EXPECT_EQ(o.out_fname.size(), 1u);
+  EXPECT_EQ(read_file(target), "via link");
+  EXPECT_TRUE(same_file(link.string(), target.string()));
+  EXPECT_TRUE(same_file((dir / "x" / ".." / "new.csv").string(), (dir / "new.csv").string()));
 }
 
 }  // namespace

@@ -418,6 +418,8 @@ int ClassicWalk::on_insert() {
 
 int ClassicWalk::on_statement() {
   std::string_view s = stmt_;
+  // Between statements and in zero padding: nothing to look at.
+  if (s.empty()) return 0;
   int rc = 0;
   if (looks_like_data()) {
     fail(g_, MessageCode::kDumpFormat, "(\"" + (def_ok_ ? def_.table_name : table_) + "\")");

@@ -13,7 +13,11 @@ namespace qln {
 
 // One row as the classic reader gathers it (`rec_buff`): per column a 16-bit
 // little-endian length and that many bytes; a NULL is the length 0xFFFE alone.
+#ifdef QLN_ROW_BUFFER_SIZE
+inline constexpr std::size_t kRecBuffSize = QLN_ROW_BUFFER_SIZE;  // fuzz build: rows overflow sooner
+#else
 inline constexpr std::size_t kRecBuffSize = 4194304;
+#endif
 inline constexpr std::uint16_t kMaxRowValueLen = 4000;
 inline constexpr std::uint16_t kNullLength = 0xFFFE;
 

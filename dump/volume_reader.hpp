@@ -27,7 +27,13 @@ int scan_volume_header(const unsigned char* data, std::size_t n, int& mode,
 // a volume error that has been reported.
 class VolumeReader {
  public:
+  // The fuzz build reads in small blocks, so that values and marks cross
+  // block ends often.
+#ifdef QLN_READ_BLOCK_SIZE
+  static constexpr std::size_t kBlockSize = QLN_READ_BLOCK_SIZE;
+#else
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+#endif
 
   VolumeReader() = default;
   VolumeReader(const VolumeReader&) = delete;

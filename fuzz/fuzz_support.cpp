@@ -14,11 +14,21 @@ namespace fs = std::filesystem;
 
 const std::string& scratch_dir() {
   static const std::string dir = [] {
-    std::string pattern = (fs::temp_directory_path() / "qln-fuzz-XXXXXX").string();
+    // A memory file system where there is one: every input writes files.
+    std::error_code ec;
+    const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (base / "qln-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     fs::current_path(pattern);
     return pattern;
   }();
+  // Registered after the path exists, so it runs before the path goes.
+  static const bool cleaned_at_exit = std::atexit([] {
+    std::error_code gone;
+    fs::current_path("/", gone);
+    fs::remove_all(scratch_dir(), gone);
+  }) == 0;
+  (void)cleaned_at_exit;
   return dir;
 }
 

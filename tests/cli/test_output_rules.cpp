@@ -1,0 +1,132 @@
+// The outputs checked against their rules, through the program as a user
+// runs it, on dumps of our own writer.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_test_support.hpp"
+#include "dumpwriter/dump_writer.hpp"
+
+namespace qln {
+namespace {
+
+namespace dw = qln::dumpwriter;
+namespace fs = std::filesystem;
+using dw::Cell;
+using testing_cli::read_file;
+using testing_cli::TempDir;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+class OutputRules : public ::testing::Test {
+ protected:
+  TempDir dir;
+
+  // In the test's folder, with the debug log there too; a run that does not
+  // end in time counts as hung.
+  Outcome run(const std::string& args, int seconds = 60) {
+    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+    const std::string command = "cd '" + dir.path().string() + "' && TMPDIR='" + dir.path().string() +
+                                "' timeout " + std::to_string(seconds) + " '" + QLN_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    Outcome o;
+    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = read_file(out);
+    o.err = read_file(err);
+    fs::remove(out);
+    fs::remove(err);
+    return o;
+  }
+
+  // A dump of one table with the given rows.
+  std::string dump(const dw::TableSpec& table, const std::vector<std::vector<Cell>>& rows,
+                   dw::DumpOptions options = {}) {
+    const std::string path = dir.file(table.name + ".dmp");
+    dw::DumpWriter w(path, options);
+    w.begin_table(table);
+    for (const auto& row : rows) w.add_row(row);
+    w.end_table();
+    w.finish();
+    return path;
+  }
+};
+
+dw::TableSpec table(const std::string& name, std::vector<dw::ColumnSpec> columns) {
+  dw::TableSpec t;
+  t.name = name;
+  t.columns = std::move(columns);
+  return t;
+}
+
+TEST_F(OutputRules, TimestampsKeepTheirDeclaredPrecision) {
+  const Cell ts = Cell::text("2011-12-31 23:59:59.123456789");
+  const std::string f = dump(table("TS", {{"T9", "TIMESTAMP(9)"}, {"T0", "TIMESTAMP(0)"}, {"T3", "TIMESTAMP (3)"},
+                                          {"T6", "TIMESTAMP"}}),
+                             {{ts, ts, ts, ts}});
+  Outcome o = run("FILE=" + f + " BOM=N");
+  EXPECT_EQ(o.out, "2011/12/31 23:59:59.123456789,2011/12/31 23:59:59,2011/12/31 23:59:59.123,"
+                   "2011/12/31 23:59:59.123456\n")
+      << o.err;
+  o = run("FILE=" + f + " MODE=INSERT");
+  EXPECT_NE(o.out.find("TO_TIMESTAMP('2011/12/31 23:59:59.123456789','YYYY/MM/DD HH24:MI:SS.FF9'),"
+                       "TO_DATE('2011/12/31 23:59:59','YYYY/MM/DD HH24:MI:SS'),"
+                       "TO_TIMESTAMP('2011/12/31 23:59:59.123','YYYY/MM/DD HH24:MI:SS.FF3'),"
+                       "TO_TIMESTAMP('2011/12/31 23:59:59.123456','YYYY/MM/DD HH24:MI:SS.FF6')"),
+            std::string::npos)
+      << o.out;
+  o = run("FILE=" + f + " LIST=Y TABLE=TS");
+  EXPECT_NE(o.out.find(" T9" + std::string(29, ' ') + "TIMESTAMP(9)\n"), std::string::npos) << o.out;
+}
+
+// Only printable ASCII and whole characters of the dump's set reach the CSV.
+TEST_F(OutputRules, RawAsciiShowsOnlyWholePrintableCharacters) {
+  const dw::TableSpec t = table("R", {{"R", "RAW(8)"}, {"ID", "ROWID"}});
+  std::string f = dump(t, {{Cell::bytes("\xcd\xef"), Cell::bytes(std::string("\xec\x01\x00", 3))},
+                           {Cell::bytes("A\xe3\x81\x82Z"), Cell::bytes("x\x7f\xe3\x81")}});
+  Outcome o = run("FILE=" + f + " RAW_FORMAT=ASCII BOM=N");
+  EXPECT_EQ(o.out, "..,...\nA\xe3\x81\x82Z,x...\n") << o.err;
+  dw::DumpOptions sjis;
+  sjis.db_charset_id = 832;
+  f = dump(t, {{Cell::bytes("\x82\xa0\x82\x20"), Cell::bytes("\x81")}}, sjis);
+  o = run("FILE=" + f + " RAW_FORMAT=ASCII BOM=N");
+  EXPECT_EQ(o.out, "\xe3\x81\x82. ,.\n") << o.err;
+}
+
+TEST_F(OutputRules, TrimRemovesBlanksAtBothEnds) {
+  const std::string f = dump(table("T", {{"A", "VARCHAR2(10)"}, {"B", "CHAR(4)"}}),
+                             {{Cell::text("  x y  "), Cell::text(" z")}});
+  EXPECT_EQ(run("FILE=" + f + " BOM=N").out, "  x y  , z  \n");
+  EXPECT_EQ(run("FILE=" + f + " BOM=N TRIM=Y").out, "x y,z\n");
+  EXPECT_EQ(run("FILE=" + f + " BOM=N TRIM=Y QUOTE=Y").out, "\"x y\",\"z\"\n");
+}
+
+// Every field that holds the delimiter is quoted, so the line splits back.
+TEST_F(OutputRules, NumbersHoldingTheDelimiterAreQuoted) {
+  const std::string f = dump(table("N", {{"A", "NUMBER"}, {"B", "VARCHAR2(10)"}, {"C", "NUMBER(7,2)"}}),
+                             {{Cell::number("10"), Cell::text("NORTH"), Cell::number("100.5")},
+                              {Cell::number("-7"), Cell::text("a-b"), Cell::number("-0.25")}});
+  EXPECT_EQ(run("FILE=" + f + " BOM=N DELIMITER=.").out, "10.NORTH.\"100.50\"\n-7.a-b.\"-.25\"\n");
+  EXPECT_EQ(run("FILE=" + f + " BOM=N DELIMITER=-").out, "10-NORTH-100.50\n\"-7\"-\"a-b\"-\"-.25\"\n");
+  EXPECT_EQ(run("FILE=" + f + " BOM=N DELIMITER=0").out, "\"10\"0NORTH0\"100.50\"\n-70a-b0-.25\n");
+}
+
+TEST_F(OutputRules, DateFormatElementsAfterTheSecondsAreFormatted) {
+  const Cell when = Cell::text("2011-12-31 23:59:59.5");
+  const std::string f = dump(table("W", {{"D", "DATE"}, {"T", "TIMESTAMP(3)"}}), {{when, when}});
+  EXPECT_EQ(run("FILE=" + f + " BOM=N 'DATE_FORMAT=YYYY/MM/DD HH24:MI:SS DAY'").out,
+            "2011/12/31 23:59:59 Sat,2011/12/31 23:59:59.500 Sat\n");
+  EXPECT_EQ(run("FILE=" + f + " BOM=N DATE_FORMAT=HH24:MI:SS.FF2").out, "23:59:59.00,23:59:59.50\n");
+}
+
+
+}  // namespace
+}  // namespace qln

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/messages.hpp"
+#include "core/multibyte.hpp"
 #include "dump/classic_reader.hpp"
 #include "dump/dump_header.hpp"
 #include "dump/properties.hpp"
@@ -142,9 +143,11 @@ JobStatus convert_rows(RunContext& ctx) {
   return s == JobStatus::kDone ? finish_output(ctx) : s;
 }
 
-void append_padded(std::string& out, std::string_view s, std::size_t width) {
+// Padded by the columns the text takes on screen, not by its bytes.
+void append_padded(std::string& out, std::string_view s, std::size_t width, int charset) {
   out += s;
-  if (s.size() < width) out.append(width - s.size(), ' ');
+  const std::size_t shown = display_width(charset, s);
+  if (shown < width) out.append(width - shown, ' ');
   out += ' ';
 }
 
@@ -158,11 +161,11 @@ std::string format_table_definition(const GlobalParams& g, const TableDefinition
     text += "------------------------------ -----------------\n";
     for (const ColumnDef& c : table.columns) {
       text += ' ';
-      append_padded(text, c.name, kNameWidth);
+      append_padded(text, c.name, kNameWidth, g.db_charset);
       if (c.rest.empty()) {
         text += c.type_text;
       } else {
-        append_padded(text, c.type_text, kTypeWidth);
+        append_padded(text, c.type_text, kTypeWidth, g.db_charset);
         text += c.rest;
       }
       text += '\n';
@@ -176,7 +179,8 @@ std::string format_table_definition(const GlobalParams& g, const TableDefinition
       const std::size_t lines = index.columns.empty() ? 1 : index.columns.size();
       for (std::size_t i = 0; i < lines; ++i) {
         text += "     ";
-        append_padded(text, i == 0 ? std::string_view(index.name) : std::string_view(), kNameWidth);
+        append_padded(text, i == 0 ? std::string_view(index.name) : std::string_view(), kNameWidth,
+                      g.db_charset);
         if (i < index.columns.size()) text += index.columns[i];
         text += '\n';
       }

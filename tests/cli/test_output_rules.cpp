@@ -101,6 +101,38 @@ TEST_F(OutputRules, RawAsciiShowsOnlyWholePrintableCharacters) {
   EXPECT_EQ(o.out, "\xe3\x81\x82. ,.\n") << o.err;
 }
 
+TEST_F(OutputRules, ViewStatementsEndLikeEveryOther) {
+  const std::string f = dir.file("v.dmp");
+  {
+    dw::DumpWriter w(f);
+    w.begin_table(table("EMP", {{"ID", "NUMBER"}}));
+    w.end_table();
+    w.add_view({"EMP_V", {"ID"}, "SELECT ID FROM EMP"});
+    w.finish();
+  }
+  const Outcome o = run("FILE=" + f + " MODE=DDL 'DDL=VIEW|TABLE'");
+  const std::string view = "\n;\n\nCREATE VIEW \"EMP_V\"\n(\n\t\"ID\"\n) \nAS\nSELECT ID FROM EMP\n;\n\n";
+  ASSERT_GT(o.out.size(), view.size()) << o.err;
+  EXPECT_EQ(o.out.substr(o.out.size() - view.size()), view);
+}
+
+// Also what the writer stores for the CLOB of a multibyte database: the
+// text reads back as it was written.
+TEST_F(OutputRules, LobFilesOfAPatternWithoutColumnAreNamedByTheFirstColumn) {
+  const std::string body = "日本語の本文, text";
+  const std::string f = dump(table("DOCS", {{"ID", "NUMBER"}, {"BODY", "CLOB"}}),
+                             {{Cell::number("1"), Cell::text(body)}, {Cell::number("3"), Cell::text("three")}});
+  fs::create_directories(dir.file("out"));
+  const Outcome o = run("FILE=" + f + " LOB_TARGET=DOCS.BODY LOB_DIR=out LOB_FILE=clob.txt");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.file("out"))) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"1", "3"}));
+  EXPECT_EQ(read_file(dir.file("out/1")), body);
+  EXPECT_EQ(read_file(dir.file("out/3")), "three");
+}
+
 TEST_F(OutputRules, TrimRemovesBlanksAtBothEnds) {
   const std::string f = dump(table("T", {{"A", "VARCHAR2(10)"}, {"B", "CHAR(4)"}}),
                              {{Cell::text("  x y  "), Cell::text(" z")}});
@@ -117,6 +149,14 @@ TEST_F(OutputRules, NumbersHoldingTheDelimiterAreQuoted) {
   EXPECT_EQ(run("FILE=" + f + " BOM=N DELIMITER=.").out, "10.NORTH.\"100.50\"\n-7.a-b.\"-.25\"\n");
   EXPECT_EQ(run("FILE=" + f + " BOM=N DELIMITER=-").out, "10-NORTH-100.50\n\"-7\"-\"a-b\"-\"-.25\"\n");
   EXPECT_EQ(run("FILE=" + f + " BOM=N DELIMITER=0").out, "\"10\"0NORTH0\"100.50\"\n-70a-b0-.25\n");
+}
+
+TEST_F(OutputRules, DescriptionPadsNamesByDisplayWidth) {
+  const std::string f = dump(table("D", {{"部署名", "VARCHAR2(10)", true}, {"ID", "NUMBER"}}), {});
+  const Outcome o = run("FILE=" + f + " LIST=Y TABLE=D");
+  EXPECT_NE(o.out.find("\n 部署名" + std::string(25, ' ') + "VARCHAR2(10)      NOT NULL"), std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("\n ID" + std::string(29, ' ') + "NUMBER\n"), std::string::npos) << o.out;
 }
 
 TEST_F(OutputRules, DateFormatElementsAfterTheSecondsAreFormatted) {

@@ -8,7 +8,9 @@
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
+#include "core/options_init.hpp"
 #include "dump/create_table_parser.hpp"
+#include "dump/dump_header.hpp"
 #include "dump/ddl_writer.hpp"
 #include "dump/row_decoder.hpp"
 #include "dump/row_pipeline.hpp"
@@ -644,6 +646,8 @@ int ClassicReader::run() {
     char line[64];
     std::snprintf(line, sizeof line, "| size = %lld", static_cast<long long>(o_.dump_total_size));
     debug_log(g_, "path = |" + o_.exp_fname[0] + line);
+    dump_options(g_, o_);
+    debug_header_block(g_, o_.exp_fname[0]);
   }
   if (converting() && !ddl()) {
     if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);

@@ -159,6 +159,18 @@ TEST_F(OutputRules, DescriptionPadsNamesByDisplayWidth) {
   EXPECT_NE(o.out.find("\n ID" + std::string(29, ' ') + "NUMBER\n"), std::string::npos) << o.out;
 }
 
+TEST_F(OutputRules, DebugLogHoldsTheOptionsAndTheHeaderBlock) {
+  const std::string f = dump(table("T", {{"A", "NUMBER"}}), {{Cell::number("1")}});
+  const Outcome o = run("FILE=" + f + " DEBUG=Y BOM=N");
+  EXPECT_EQ(o.out, "1\n") << o.err;
+  const std::string log = read_file(dir.file("QLNdebug.log"));
+  for (const char* line : {"GLOBAL parameters >>>", "maxp.col_num        = 1000", "XCV options >>>",
+                           "exp_fname           = |" , "XCV options <<<", "read_dmp() start ---",
+                           "header block >>>", "\n00000000  03 ", "\n00001FF0  ", "header block <<<"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log.substr(0, 2000);
+  EXPECT_EQ(log.find("\n00002000  "), std::string::npos);  // the first 8192 bytes only
+}
+
 TEST_F(OutputRules, DateFormatElementsAfterTheSecondsAreFormatted) {
   const Cell when = Cell::text("2011-12-31 23:59:59.5");
   const std::string f = dump(table("W", {{"D", "DATE"}, {"T", "TIMESTAMP(3)"}}), {{when, when}});
@@ -167,6 +179,24 @@ TEST_F(OutputRules, DateFormatElementsAfterTheSecondsAreFormatted) {
   EXPECT_EQ(run("FILE=" + f + " BOM=N DATE_FORMAT=HH24:MI:SS.FF2").out, "23:59:59.00,23:59:59.50\n");
 }
 
+// Input without end never makes the program wait or grow.
+TEST_F(OutputRules, EndlessInputIsRefused) {
+  if (!fs::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero here";
+  Outcome o = run("PARFILE=/dev/zero", 10);
+  EXPECT_EQ(o.exit_code, 255);
+  EXPECT_EQ(o.err, "ZUL-00005: 引数が長すぎます。処理を中断します。\n\n");
+  o = run("FILE=/dev/zero PROPERTY=Y", 10);
+  EXPECT_EQ(o.exit_code, 255);
+  EXPECT_EQ(o.err, "ZUL-03100: dumpファイルオープンエラー(\"/dev/zero\")。処理を中断します。\n\n");
+}
+
+TEST_F(OutputRules, QuotesProtectCommentCharactersInParameterFiles) {
+  const std::string f = dump(table("T", {{"A", "VARCHAR2(10)"}}), {{Cell::text("x")}});
+  dir.write("p.par", "FILE=" + f + "  # the dump\nOUT_FILE=\"a#b;c.csv\" ; where it goes\nBOM=N\n");
+  const Outcome o = run("PARFILE=p.par");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(read_file(dir.file("a#b;c.csv")), "x\n");
+}
 
 }  // namespace
 }  // namespace qln

@@ -198,5 +198,36 @@ TEST_F(OutputRules, QuotesProtectCommentCharactersInParameterFiles) {
   EXPECT_EQ(read_file(dir.file("a#b;c.csv")), "x\n");
 }
 
+// Each table of a batch is converted on its own: its limit and its file.
+TEST_F(OutputRules, CsvBatchAppliesMaxRecordAndGrepToEveryTableInItsOwnFile) {
+  const std::string f = dir.file("two.dmp");
+  {
+    dw::DumpWriter w(f);
+    for (const char* name : {"A", "B"}) {
+      w.begin_table(table(name, {{"N", "NUMBER"}, {"S", "VARCHAR2(10)"}}));
+      for (int i = 1; i <= 3; ++i) w.add_row({Cell::number(std::to_string(i)), Cell::text(i == 2 ? "x" : "y")});
+      w.end_table();
+    }
+    w.begin_table(table("E", {{"N", "NUMBER"}, {"S", "VARCHAR2(10)"}}));
+    w.end_table();
+    w.finish();
+  }
+  // An empty table's file: the byte-order mark, then the header line.
+  Outcome o = run("FILE=" + f + " MODE=CSV_BATCH HEADER=Y");
+  EXPECT_EQ(read_file(dir.file("E.csv")), "\xEF\xBB\xBFN,S\n");
+  o = run("FILE=" + f + " MODE=CSV_BATCH MAX_RECORD=2 BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(read_file(dir.file("A.csv")), "1,y\n2,x\n");
+  EXPECT_EQ(read_file(dir.file("B.csv")), "1,y\n2,x\n");
+  o = run("FILE=" + f + " MODE=CSV_BATCH GREP=x BOM=N");
+  EXPECT_EQ(o.exit_code, 0) << o.err;
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(read_file(dir.file("A.csv")), "2,x\n");
+  EXPECT_EQ(read_file(dir.file("B.csv")), "2,x\n");
+  // A search over every table into one output: the limit is per table too.
+  o = run("FILE=" + f + " GREP=y MAX_RECORD=1 BOM=N");
+  EXPECT_EQ(o.out, "【A】\n1,y\n【B】\n1,y\n【E】\n") << o.err;
+}
+
 }  // namespace
 }  // namespace qln

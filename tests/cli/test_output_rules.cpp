@@ -1,10 +1,8 @@
 // The outputs checked against their rules, through the program as a user
 // runs it, on dumps of our own writer.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,34 +16,16 @@ namespace {
 namespace dw = qln::dumpwriter;
 namespace fs = std::filesystem;
 using dw::Cell;
+using testing_cli::Outcome;
 using testing_cli::read_file;
+using testing_cli::run_cli;
 using testing_cli::TempDir;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 class OutputRules : public ::testing::Test {
  protected:
   TempDir dir;
 
-  // In the test's folder, with the debug log there too; a run that does not
-  // end in time counts as hung.
-  Outcome run(const std::string& args, int seconds = 60) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string command = "cd '" + dir.path().string() + "' && TMPDIR='" + dir.path().string() +
-                                "' timeout " + std::to_string(seconds) + " '" + QLN_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = read_file(out);
-    o.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-  }
+  Outcome run(const std::string& args, int seconds = 60) { return run_cli(dir, args, seconds); }
 
   // A dump of one table with the given rows.
   std::string dump(const dw::TableSpec& table, const std::vector<std::vector<Cell>>& rows,

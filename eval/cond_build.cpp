@@ -242,6 +242,8 @@ bool is_searchable(const ColumnDef& c) noexcept {
 int build_cond_program(GlobalParams& g, const SqlAnalysis& a, std::span<const std::int32_t> conds,
                        CondProgram& p, EvalContext& ctx) {
   free_cond_program(p);
+  // Condition texts are the user's.
+  p.charset = g.os_charset;
   if (conds.empty()) return 0;
   std::vector<CondEntry> predicates;
   std::vector<int> entry_of(conds.size(), -1);

@@ -8,6 +8,7 @@
 #include "core/conv_options.hpp"
 #include "eval/cond_program.hpp"
 #include "eval/like_match.hpp"
+#include "eval/row_conditions.hpp"
 #include "eval/statement_check.hpp"
 
 namespace qln {
@@ -295,6 +296,48 @@ TEST_F(RowCondition, QueryChecksAndSelectList) {
   EXPECT_EQ(query("DELETE FROM EMP"), 3);
   EXPECT_EQ(query("SELECT * FROM EMP WHERE U.SAL > 1"), 0);
   EXPECT_EQ(bind_cond_program(g, p, ctx, table), -1);
+}
+
+TEST_F(RowCondition, ConditionsOfARunPerTableAndByQuery) {
+  add_staff();
+  auto kept = [&](RowConditions& rc) {
+    std::string out;
+    for (const auto& row : rows) {
+      bool keep = false;
+      EXPECT_EQ(rc.keep(g, row, keep), 0);
+      if (keep) out += row[0].text;
+    }
+    return out;
+  };
+  o.is_condition = kYes;
+  o.where_statement = {{1, 0, "DEPT", "LOC = 'X'", ""}, {1, 0, "EMP", "SAL > 1000 AND DEPTNO = 30", ""}};
+  RowConditions per_table;
+  ASSERT_EQ(per_table.prepare(g, o), 0);
+  EXPECT_FALSE(per_table.has_query());
+  ASSERT_EQ(per_table.start_table(g, table), 0);
+  EXPECT_TRUE(per_table.active());
+  EXPECT_EQ(kept(per_table), "23");
+  ASSERT_NE(per_table.table_entry("emp"), nullptr);
+  TableDefinition other = table;
+  other.table_name = "SALGRADE";
+  ASSERT_EQ(per_table.start_table(g, other), 0);
+  EXPECT_FALSE(per_table.active());
+  EXPECT_EQ(kept(per_table), "123456");
+  // A table whose condition names a column it lacks.
+  other.table_name = "DEPT";
+  EXPECT_EQ(per_table.start_table(g, other), -1);
+
+  o.query = "SELECT NAME FROM EMP WHERE ID IN (2, 4)";
+  RowConditions by_query;
+  ASSERT_EQ(by_query.prepare(g, o), 0);
+  EXPECT_TRUE(by_query.has_query());
+  EXPECT_EQ(by_query.query().table, "EMP");
+  ASSERT_EQ(by_query.start_table(g, table), 0);
+  EXPECT_EQ(kept(by_query), "24");
+  o.query = "SELECT NAME FROM EMP WHERE ID IN (SELECT 1 FROM DUAL)";
+  g.message_count = 0;
+  EXPECT_EQ(by_query.prepare(g, o), -1);
+  EXPECT_EQ(first_code(), 2009);
 }
 
 TEST(LikeMatch, PercentAndUnderscore) {

@@ -273,10 +273,15 @@ int build_cond_program(GlobalParams& g, const SqlAnalysis& a, std::span<const st
   p.mode = 0;
   for (const CondEntry& e : p.entries)
     if (e.kind == kEntryConnective && e.role != kWordAnd) p.mode = -1;
+  prepare_eval_context(p, ctx);
+  return 0;
+}
+
+void prepare_eval_context(const CondProgram& p, EvalContext& ctx) {
+  ctx.values.resize(p.items.size());
   ctx.stack.reserve(p.items.size() + 1);
   ctx.truth.reserve(p.entries.size() + 1);
   ctx.args.resize(kMaxFunctionArgs);
-  return 0;
 }
 
 int bind_cond_program(GlobalParams& g, CondProgram& p, EvalContext& ctx,
@@ -302,9 +307,7 @@ int bind_cond_program(GlobalParams& g, CondProgram& p, EvalContext& ctx,
     if (std::find(p.bound_columns.begin(), p.bound_columns.end(), col) == p.bound_columns.end())
       p.bound_columns.push_back(col);
   }
-  ctx.stack.reserve(p.items.size() + 1);
-  ctx.truth.reserve(p.entries.size() + 1);
-  ctx.args.resize(kMaxFunctionArgs);
+  prepare_eval_context(p, ctx);
   p.bound = true;
   return 0;
 }

@@ -40,31 +40,32 @@ int concat(const SqlValue& a, const SqlValue& b, SqlValue& out) {
   return 0;
 }
 
-int binary(CondProgram&, EvalContext& ctx, ExprItem& item, const SqlValue* a, const SqlValue* b) {
-  if (item.code == kWordConcat) return concat(*a, *b, item.value);
-  if (is_null_value(*a) || is_null_value(*b)) return value_clear(item.value);
+int binary(EvalContext& ctx, const ExprItem& item, SqlValue& out, const SqlValue* a, const SqlValue* b) {
+  if (item.code == kWordConcat) return concat(*a, *b, out);
+  if (is_null_value(*a) || is_null_value(*b)) return value_clear(out);
   a = as_number(a, ctx.left);
   b = as_number(b, ctx.right);
   if (a == nullptr || b == nullptr) return -1;
-  return value_arith(*a, item.code, *b, item.value) == 0 && !item.value.is_error() ? 0 : -1;
+  return value_arith(*a, item.code, *b, out) == 0 && !out.is_error() ? 0 : -1;
 }
 
-int negate(EvalContext& ctx, ExprItem& item, const SqlValue* a) {
-  if (is_null_value(*a)) return value_clear(item.value);
+int negate(EvalContext& ctx, SqlValue& out, const SqlValue* a) {
+  if (is_null_value(*a)) return value_clear(out);
   a = as_number(a, ctx.left);
   if (a == nullptr || a->is_error()) return -1;
-  return value_set_decimal(item.value, a->number.negated());
+  return value_set_decimal(out, a->number.negated());
 }
 
-int call(GlobalParams& g, EvalContext& ctx, ExprItem& item, std::span<const SqlValue* const> args) {
+int call(GlobalParams& g, EvalContext& ctx, const ExprItem& item, SqlValue& out,
+         std::span<const SqlValue* const> args) {
   // Every function here gives NULL for a NULL argument.
   for (const SqlValue* v : args)
-    if (is_null_value(*v)) return value_clear(item.value);
+    if (is_null_value(*v)) return value_clear(out);
   if (ctx.args.size() < args.size()) ctx.args.resize(args.size());
   for (std::size_t i = 0; i < args.size(); ++i)
     if (value_copy(*args[i], ctx.args[i]) != 0) return -1;
   const std::span<const SqlValue> values(ctx.args.data(), args.size());
-  return call_function(g, item.function, values, item.value) == 0 && !item.value.is_error() ? 0 : -1;
+  return call_function(g, item.function, values, out) == 0 && !out.is_error() ? 0 : -1;
 }
 
 CondTruth truth_of(bool b) noexcept { return b ? kCondTrue : kCondFalse; }
@@ -121,7 +122,7 @@ int compare_truth(const CondProgram& p, EvalContext& ctx, int op, const SqlValue
 // The text LIKE reads: texts as they are, numbers by their text.
 bool like_text(const SqlValue& v) noexcept { return !v.is_error() && (is_textual(v) || v.type == VT_NUMBER); }
 
-int eval_predicate(GlobalParams& g, CondProgram& p, EvalContext& ctx, const CondEntry& e,
+int eval_predicate(GlobalParams& g, const CondProgram& p, EvalContext& ctx, const CondEntry& e,
                    std::span<const SqlValue> row, CondTruth& t) {
   if (eval_operand(g, p, ctx, e.left, row) != 0) return -1;
   const SqlValue* l = ctx.result;
@@ -183,12 +184,14 @@ int eval_predicate(GlobalParams& g, CondProgram& p, EvalContext& ctx, const Cond
 
 }  // namespace
 
-int eval_operand(GlobalParams& g, CondProgram& p, EvalContext& ctx, OperandRange range,
+int eval_operand(GlobalParams& g, const CondProgram& p, EvalContext& ctx, OperandRange range,
                  std::span<const SqlValue> row) {
+  if (ctx.values.size() < p.items.size()) return -1;
   auto& stack = ctx.stack;
   stack.clear();
   for (std::int32_t i = range.first; i < range.last; ++i) {
-    ExprItem& item = p.items[static_cast<std::size_t>(i)];
+    const ExprItem& item = p.items[static_cast<std::size_t>(i)];
+    SqlValue& out = ctx.values[static_cast<std::size_t>(i)];
     switch (item.kind) {
       case kItemColumn:
         if (item.column < 0 || static_cast<std::size_t>(item.column) >= row.size()) return -1;
@@ -198,24 +201,24 @@ int eval_operand(GlobalParams& g, CondProgram& p, EvalContext& ctx, OperandRange
         stack.push_back(&item.value);
         break;
       case kItemUnary:
-        if (stack.empty() || negate(ctx, item, stack.back()) != 0) return -1;
-        stack.back() = &item.value;
+        if (stack.empty() || negate(ctx, out, stack.back()) != 0) return -1;
+        stack.back() = &out;
         break;
       case kItemBinary: {
         if (stack.size() < 2) return -1;
         const SqlValue* b = stack.back();
         stack.pop_back();
-        if (binary(p, ctx, item, stack.back(), b) != 0) return -1;
-        stack.back() = &item.value;
+        if (binary(ctx, item, out, stack.back(), b) != 0) return -1;
+        stack.back() = &out;
         break;
       }
       case kItemFunction: {
         const std::size_t n = static_cast<std::size_t>(item.args);
         if (stack.size() < n) return -1;
-        if (call(g, ctx, item, std::span<const SqlValue* const>(stack.data() + stack.size() - n, n)) != 0)
+        if (call(g, ctx, item, out, std::span<const SqlValue* const>(stack.data() + stack.size() - n, n)) != 0)
           return -1;
         stack.resize(stack.size() - n);
-        stack.push_back(&item.value);
+        stack.push_back(&out);
         break;
       }
       default:
@@ -227,7 +230,7 @@ int eval_operand(GlobalParams& g, CondProgram& p, EvalContext& ctx, OperandRange
   return 0;
 }
 
-int eval_row_condition(GlobalParams& g, CondProgram& p, EvalContext& ctx,
+int eval_row_condition(GlobalParams& g, const CondProgram& p, EvalContext& ctx,
                        std::span<const SqlValue> row, int& truth) {
   truth = kCondFalse;
   if (!p.bound) return p.entries.empty() ? (truth = kCondTrue, 0) : -1;

@@ -37,7 +37,7 @@ struct ExprItem {
   std::int32_t column = -1;   // bound column position
   std::int32_t function = -1; // function code
   std::int32_t args = 0;      // arguments of a function item
-  SqlValue value;             // the literal, or the item's result
+  SqlValue value;             // the literal
 };
 
 // The items [first, last) of the program's item list.
@@ -80,14 +80,21 @@ struct CondProgram {
   bool empty() const noexcept { return entries.empty(); }
 };
 
-// Work areas of evaluation, allocated once and reused for every row.
+// Work areas of evaluation, allocated once and reused for every row: the
+// program itself is only read while rows are evaluated, so each thread that
+// evaluates rows has a context of its own.
 struct EvalContext {
+  std::vector<SqlValue> values;  // per item: the result of an operator or call
   std::vector<const SqlValue*> stack;
   std::vector<SqlValue> args;
   std::vector<signed char> truth;
   SqlValue left, right, scratch;
   const SqlValue* result = nullptr;  // eval_operand's result
 };
+
+// Sizes a context for a built program (build and bind do it for the context
+// they are given).
+void prepare_eval_context(const CondProgram& p, EvalContext& ctx);
 
 // Limits.
 inline constexpr int kMaxCondPredicates = 30;
@@ -118,13 +125,13 @@ int bind_cond_program(GlobalParams& g, CondProgram& p, EvalContext& ctx,
 // Evaluates one operand on `row`; ctx.result points at the value (owned by
 // the row, the program or the context). 0, or -1 when it could not be
 // computed (a function failed, arithmetic on a text...).
-int eval_operand(GlobalParams& g, CondProgram& p, EvalContext& ctx, OperandRange range,
+int eval_operand(GlobalParams& g, const CondProgram& p, EvalContext& ctx, OperandRange range,
                  std::span<const SqlValue> row);
 
 // Evaluates the condition on a row of decoded values in table order.
 // `truth` is kCondTrue, kCondFalse or kCondUnknown; a row is selected only
 // when it is kCondTrue. -1 when evaluation failed (the caller reports 3200).
-int eval_row_condition(GlobalParams& g, CondProgram& p, EvalContext& ctx,
+int eval_row_condition(GlobalParams& g, const CondProgram& p, EvalContext& ctx,
                        std::span<const SqlValue> row, int& truth);
 
 // Releases the program's items and entries.

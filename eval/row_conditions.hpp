@@ -45,6 +45,10 @@ class RowConditions {
   // evaluation failed: the caller reports 3200 and ends the conversion.
   int keep(GlobalParams& g, std::span<const SqlValue> row, bool& keep);
 
+  // The current table's program, for evaluation in a context of another
+  // thread (prepare_eval_context); nullptr when rows are not tested.
+  const CondProgram* program() const noexcept { return active() ? &current_->program : nullptr; }
+
   // The condition's column positions (rows may decode only these first).
   std::span<const std::int32_t> bound_columns() const noexcept;
 

@@ -274,6 +274,11 @@ TEST_F(RowCondition, QueryChecksAndSelectList) {
   EXPECT_EQ(truth, kCondTrue);
   ASSERT_EQ(eval_row_condition(g, p, ctx, rows[0], truth), 0);
   EXPECT_EQ(truth, kCondFalse);
+  // A second context evaluates the same program on its own.
+  EvalContext other;
+  prepare_eval_context(p, other);
+  ASSERT_EQ(eval_row_condition(g, p, other, rows[1], truth), 0);
+  EXPECT_EQ(truth, kCondTrue);
 
   EXPECT_EQ(query("SELECT * FROM EMP"), 0);
   EXPECT_TRUE(t.columns.empty());

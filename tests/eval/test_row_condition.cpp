@@ -345,6 +345,41 @@ TEST_F(RowCondition, ConditionsOfARunPerTableAndByQuery) {
   EXPECT_EQ(first_code(), 2009);
 }
 
+TEST_F(RowCondition, RandomTextsAreRefusedWithAMessageOrEvaluated) {
+  add_staff();
+  // Predicates of random operand words, now and then a stray word.
+  const char* operands[] = {"ID", "NAME", "SAL", "HIRED", "1", "'A%'", "NULL", "'日本'", "1.5e3", "\"ID\"", "X.ID",
+                            "EMP.SAL", "SUBSTR(NAME, 1, 2)", "(SAL)", "-ID", "ID + 'x'", "NAME || 1"};
+  const char* ops[] = {"=", "<>", ">", "<=", "LIKE", "IN", "BETWEEN", "IS", "+", "*", "||"};
+  const char* stray[] = {"(", ")", ",", "AND", "OR", "NOT", "SELECT", "/", "-"};
+  std::mt19937 rng(99);
+  int compiled = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string cond;
+    auto word = [&](auto& list) { cond += std::string(list[rng() % std::size(list)]) + " "; };
+    for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+      if (rng() % 5 == 0) cond += "NOT ";
+      word(operands);
+      word(ops);
+      word(operands);
+      if (rng() % 8 == 0) word(stray);
+      if (n > 1) cond += rng() % 2 ? "AND " : "OR ";
+    }
+    if (compile(cond) != 0) {
+      EXPECT_GT(g.message_count, 0) << cond;
+      continue;
+    }
+    ++compiled;
+    for (const auto& row : rows) {
+      int truth = 99;
+      if (eval_row_condition(g, p, ctx, row, truth) == 0) {
+        EXPECT_TRUE(truth == kCondTrue || truth == kCondFalse || truth == kCondUnknown) << cond;
+      }
+    }
+  }
+  EXPECT_GT(compiled, 300);
+}
+
 TEST(LikeMatch, PercentAndUnderscore) {
   EXPECT_TRUE(like_match(kCharsetUtf8, "", "%"));
   EXPECT_TRUE(like_match(kCharsetUtf8, "abc", "a%c"));

@@ -9,6 +9,7 @@
 #include "core/messages.hpp"
 #include "dump/dump_file.hpp"
 #include "engine/row_decoder.hpp"
+#include "eval/row_conditions.hpp"
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
 #include "output/lob_files.hpp"
@@ -132,6 +133,7 @@ class RecordRun final : public DumpVisitor {
   DdlState ddl_;
   LobFileWriter lob_;
   LobTarget lob_target_;
+  RowConditions conditions_;  // the query's or the tables' WHERE
   std::unique_ptr<RowPipeline> pipe_;  // rows written on a second thread
 
   int rc_ = 0;  // the first failure met during the read
@@ -198,8 +200,18 @@ int RecordRun::prepare_table_output(bool write_heading) {
 int RecordRun::select_table(const TableDefinition& def) {
   o_.table = def;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
-  if (is_on(o_.is_select_list) && !o_.select_list.empty())
-    apply_select_list(o_.select_list, o_.table, order_);
+  const bool column_list = is_on(o_.is_select_list) && !o_.select_list.empty();
+  if (column_list) apply_select_list(o_.select_list, o_.table, order_);
+  if (converting()) {
+    if (conditions_.start_table(g_, o_.table) != 0) return -1;
+    // A query's select list names the output columns, unless COLUMN does.
+    if (conditions_.has_query() && !conditions_.query().columns.empty() && !column_list) {
+      std::vector<int> positions;
+      if (resolve_query_columns(g_, conditions_.query(), o_.table, positions) != 0) return -1;
+      order_.index.assign(positions.begin(), positions.end());
+      order_.width.assign(positions.size(), 0);
+    }
+  }
   return lob_.begin_table(g_, o_, o_.table);
 }
 
@@ -275,6 +287,11 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
   }
 
+  // A table a condition names is there, whichever way it is converted.
+  if (converting() && is_on(o_.is_condition) && def != nullptr && !def->columns.empty()) {
+    for (TableCondition& w : o_.where_statement)
+      if (equals_nocase(w.table_name, name)) w.not_found = 0;
+  }
   const bool chosen = names_selected_table(name, owner) || (is_on(o_.is_preview) && converting());
   if (chosen) {
     if (def == nullptr) {
@@ -299,10 +316,6 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
 
   if (def == nullptr || def->columns.empty()) return Walk::kSkipRows;
   if (!converting()) return Walk::kSkipRows;
-  if (is_on(o_.is_condition)) {
-    for (TableCondition& w : o_.where_statement)
-      if (equals_nocase(w.table_name, name)) w.not_found = 0;
-  }
   table_selected_ = o_.output_mode == kOutCsvBatch || named_by_condition(name);
   if (table_selected_ || is_on(o_.is_grep)) {
     if (select_table(*def) != 0) return failed(-1);
@@ -396,6 +409,13 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
 int RecordRun::hand_over_decoded(std::span<const unsigned char> row) {
   bool rejected = false;
   if (decode_row(g_, o_, row, values_, rejected, &data_columns_) != 0) return -1;
+  if (!rejected && conditions_.active()) {
+    bool keep = false;
+    if (conditions_.keep(g_, std::span<const SqlValue>(values_.values.data(), static_cast<std::size_t>(values_.size())),
+                         keep) != 0)
+      return fail(g_, MessageCode::kConditionFailed);
+    rejected = !keep;
+  }
   if (!rejected) {
     if (pipe_) {
       if (pipe_->put(values_, o_.table, order_) != 0) return -1;
@@ -464,6 +484,19 @@ int RecordRun::run() {
   } else if (std::size_t dot = sel_name_.find('.'); dot != std::string::npos) {
     sel_owner_ = sel_name_.substr(0, dot);
     sel_name_ = sel_name_.substr(dot + 1);
+  }
+  // The conditions are compiled, and statements no conversion can run
+  // refused, before the dump is read. A query names its table.
+  if (converting() && !ddl()) {
+    if (conditions_.prepare(g_, o_) != 0) return finish(-1);
+    conditions_.set_charsets(output_charset(o_), g_.os_charset, o_.date_format);
+    if (conditions_.has_query()) {
+      sel_name_ = conditions_.query().table;
+      sel_owner_ = conditions_.query().schema;
+      sel_partition_.clear();
+      o_.table_id = conditions_.query().table;
+      o_.is_condition = kNo;  // the query's WHERE replaces the tables' own
+    }
   }
   // No table named: the first one, where a table is converted.
   sel_first_ = sel_name_.empty() && sel_partition_.empty() && is_on(o_.is_first) && !ddl();

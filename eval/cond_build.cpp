@@ -13,14 +13,6 @@ namespace qln {
 
 namespace {
 
-constexpr int kMsgTooLong = 1903;
-constexpr int kMsgTooMany = 1905;
-constexpr int kMsgRightInvalid = 1906;
-constexpr int kMsgLeftInvalid = 1907;
-constexpr int kMsgNotSupported = 2009;
-constexpr int kMsgNotSearchable = 2102;
-constexpr int kMsgOperator = 2111;
-constexpr int kMsgNoColumn = 3104;
 
 bool is_supported_op(int op) noexcept {
   switch (op) {
@@ -149,7 +141,7 @@ class LogicParser {
 // The operand text, trimmed; 1903 when it is too long.
 int operand_text(GlobalParams& g, std::string_view text, std::string& out) {
   out.assign(trim_blanks_view(text));
-  if (out.size() > kMaxOperandText) return fail(g, kMsgTooLong, out);
+  if (out.size() > kMaxOperandText) return fail(g, MessageCode::kConditionTooLong, out);
   return 0;
 }
 
@@ -157,13 +149,13 @@ int operand_text(GlobalParams& g, std::string_view text, std::string& out) {
 int compile_in_list(GlobalParams& g, CondProgram& p, CondEntry& e) {
   std::string_view list = trim_blanks_view(e.right_text);
   if (list.size() < 2 || list.front() != '(' || list.back() != ')')
-    return fail(g, kMsgRightInvalid, e.right_text);
+    return fail(g, MessageCode::kConditionRightInvalid, e.right_text);
   list = list.substr(1, list.size() - 2);
   std::vector<ItemSpan> items;
-  if (separate_comma(g, list, items) != 0 || items.empty()) return fail(g, kMsgRightInvalid, e.right_text);
+  if (separate_comma(g, list, items) != 0 || items.empty()) return fail(g, MessageCode::kConditionRightInvalid, e.right_text);
   for (const ItemSpan& item : items) {
     OperandRange range;
-    if (compile_operand(g, p, trim_blanks_view(item.of(list)), kMsgRightInvalid, range) != 0) return -1;
+    if (compile_operand(g, p, trim_blanks_view(item.of(list)), MessageCode::kConditionRightInvalid, range) != 0) return -1;
     e.list.push_back(range);
   }
   return 0;
@@ -176,22 +168,22 @@ int compile_predicate(GlobalParams& g, const SqlAnalysis& a, const Condition& c,
   if (c.right_text >= 0 && operand_text(g, get_fulltext(a, c.right_text), e.right_text) != 0)
     return -1;
   // A sub-query cannot be evaluated on one row: refused, never guessed.
-  if (c.right_subquery >= 0) return fail(g, kMsgNotSupported, e.right_text);
-  if (c.left_subquery >= 0) return fail(g, kMsgNotSupported, e.left_text);
+  if (c.right_subquery >= 0) return fail(g, MessageCode::kNotSupported, e.right_text);
+  if (c.left_subquery >= 0) return fail(g, MessageCode::kNotSupported, e.left_text);
   if (!is_supported_op(c.op)) {
-    return fail(g, kMsgOperator, word_code_name(c.op, true));
+    return fail(g, MessageCode::kUnsupportedOperator, word_code_name(c.op, true));
   }
   switch (c.op) {
     case kWordBetween: {
       OperandRange low, high;
       std::string bound;
-      if (compile_operand(g, p, e.left_text, kMsgLeftInvalid, e.left) != 0) return -1;
+      if (compile_operand(g, p, e.left_text, MessageCode::kConditionLeftInvalid, e.left) != 0) return -1;
       if (operand_text(g, c.left_value, bound) != 0 ||
-          compile_operand(g, p, bound, kMsgRightInvalid, low) != 0)
+          compile_operand(g, p, bound, MessageCode::kConditionRightInvalid, low) != 0)
         return -1;
       e.right_text = bound;
       if (operand_text(g, c.right_value, bound) != 0 ||
-          compile_operand(g, p, bound, kMsgRightInvalid, high) != 0)
+          compile_operand(g, p, bound, MessageCode::kConditionRightInvalid, high) != 0)
         return -1;
       e.right_text += " AND " + bound;
       e.list = {low, high};
@@ -199,14 +191,14 @@ int compile_predicate(GlobalParams& g, const SqlAnalysis& a, const Condition& c,
     }
     case kWordIn:
     case kWordNotIn:
-      if (compile_operand(g, p, e.left_text, kMsgLeftInvalid, e.left) != 0) return -1;
+      if (compile_operand(g, p, e.left_text, MessageCode::kConditionLeftInvalid, e.left) != 0) return -1;
       return compile_in_list(g, p, e);
     case kWordIsNull:
     case kWordIsNotNull:
-      return compile_operand(g, p, e.left_text, kMsgLeftInvalid, e.left);
+      return compile_operand(g, p, e.left_text, MessageCode::kConditionLeftInvalid, e.left);
     default:
-      if (compile_operand(g, p, e.right_text, kMsgRightInvalid, e.right) != 0) return -1;
-      return compile_operand(g, p, e.left_text, kMsgLeftInvalid, e.left);
+      if (compile_operand(g, p, e.right_text, MessageCode::kConditionRightInvalid, e.right) != 0) return -1;
+      return compile_operand(g, p, e.left_text, MessageCode::kConditionLeftInvalid, e.left);
   }
 }
 
@@ -249,11 +241,11 @@ int build_cond_program(GlobalParams& g, const SqlAnalysis& a, std::span<const st
   std::vector<int> entry_of(conds.size(), -1);
   for (std::size_t i = 0; i < conds.size(); ++i) {
     const std::size_t index = static_cast<std::size_t>(conds[i]);
-    if (index >= a.conditions.size()) return fail(g, 4000, "build_cond_program() condition index");
+    if (index >= a.conditions.size()) return fail(g, MessageCode::kInternal, "build_cond_program() condition index");
     const Condition& c = a.conditions[index];
     if (c.op == kWordNot) continue;
     if (static_cast<int>(predicates.size()) >= kMaxCondPredicates)
-      return fail(g, kMsgTooMany, std::to_string(kMaxCondPredicates));
+      return fail(g, MessageCode::kConditionTooComplex, std::to_string(kMaxCondPredicates));
     CondEntry e;
     if (compile_predicate(g, a, c, p, e) != 0) {
       free_cond_program(p);
@@ -267,8 +259,8 @@ int build_cond_program(GlobalParams& g, const SqlAnalysis& a, std::span<const st
   const int rc = parser.run();
   if (rc != 0) {
     free_cond_program(p);
-    if (rc == -2) return fail(g, kMsgTooMany, std::to_string(kMaxCondPredicates));
-    return fail(g, 4000, "build_cond_program() connectives");
+    if (rc == -2) return fail(g, MessageCode::kConditionTooComplex, std::to_string(kMaxCondPredicates));
+    return fail(g, MessageCode::kInternal, "build_cond_program() connectives");
   }
   p.mode = 0;
   for (const CondEntry& e : p.entries)
@@ -293,16 +285,16 @@ int bind_cond_program(GlobalParams& g, CondProgram& p, EvalContext& ctx,
       // One clock reading for the whole run, as the database takes one per
       // statement.
       SqlValue now;
-      if (call_function(g, kFnSysdate, {}, now) != 0) return fail(g, 3900);
+      if (call_function(g, kFnSysdate, {}, now) != 0) return fail(g, MessageCode::kProcessing);
       item.kind = kItemLiteral;
       value_copy(now, item.value);
       continue;
     }
     if (item.kind != kItemColumn) continue;
     const int col = qualifier_matches(p, table, item.qualifier) ? find_column(table, item) : -1;
-    if (col < 0) return fail(g, kMsgNoColumn, item.name);
+    if (col < 0) return fail(g, MessageCode::kColumnNotFound, item.name);
     const ColumnDef& def = table.columns[static_cast<std::size_t>(col)];
-    if (!is_searchable(def)) return fail(g, kMsgNotSearchable, def.type_text);
+    if (!is_searchable(def)) return fail(g, MessageCode::kColumnNotSearchable, def.type_text);
     item.column = col;
     if (std::find(p.bound_columns.begin(), p.bound_columns.end(), col) == p.bound_columns.end())
       p.bound_columns.push_back(col);

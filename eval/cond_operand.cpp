@@ -14,9 +14,6 @@ namespace qln {
 
 namespace {
 
-constexpr int kMsgNotSupported = 2009;
-constexpr int kMsgUnknownFunction = 2110;
-constexpr int kMsgArgumentCount = 2137;
 // Nesting of one operand; deeper texts are refused rather than recursed into.
 constexpr int kMaxOperandNesting = 200;
 
@@ -31,7 +28,7 @@ struct Word {
 // postfix order.
 class OperandCompiler {
  public:
-  OperandCompiler(GlobalParams& g, CondProgram& p, std::string_view text, int invalid_code)
+  OperandCompiler(GlobalParams& g, CondProgram& p, std::string_view text, MessageCode invalid_code)
       : g_(g), p_(p), text_(text), invalid_code_(invalid_code) {}
 
   int run() {
@@ -46,7 +43,7 @@ class OperandCompiler {
   GlobalParams& g_;
   CondProgram& p_;
   std::string_view text_;
-  int invalid_code_;
+  MessageCode invalid_code_;
   std::vector<Word> words_;
   std::size_t at_ = 0;
   int nesting_ = 0;
@@ -73,7 +70,7 @@ class OperandCompiler {
     }
     return -1;
   }
-  int refuse(int code, std::string_view what) {
+  int refuse(MessageCode code, std::string_view what) {
     reported_ = true;
     return fail(g_, code, what);
   }
@@ -145,7 +142,7 @@ class OperandCompiler {
     const Word& w = words_[at_];
     if (w.code == kWordLParen) {
       if (at_ + 1 < words_.size() && equals_nocase(words_[at_ + 1].text, "SELECT"))
-        return refuse(kMsgNotSupported, group_text(at_));
+        return refuse(MessageCode::kNotSupported, group_text(at_));
       ++at_;
       if (expr() != 0) return -1;
       if (!at_code(kWordRParen)) return invalid();
@@ -199,7 +196,7 @@ class OperandCompiler {
     std::string name(word);
     for (char& c : name) c = static_cast<char>(ascii_upper(static_cast<unsigned char>(c)));
     const int code = lookup_function(name);
-    if (code < 0) return refuse(kMsgUnknownFunction, name);
+    if (code < 0) return refuse(MessageCode::kUnknownFunction, name);
     ++at_;  // "("
     int args = 0;
     if (at_code(kWordRParen)) {
@@ -220,7 +217,7 @@ class OperandCompiler {
     int min_args = 0, max_args = 0;
     function_arg_range(code, min_args, max_args);
     if (args < min_args || (max_args >= 0 && args > max_args) || args > kMaxFunctionArgs)
-      return refuse(kMsgArgumentCount, name);
+      return refuse(MessageCode::kFunctionArgumentCount, name);
     ExprItem item;
     item.kind = kItemFunction;
     item.name = std::move(name);
@@ -264,7 +261,7 @@ class OperandCompiler {
 
 }  // namespace
 
-int compile_operand(GlobalParams& g, CondProgram& p, std::string_view text, int invalid_code,
+int compile_operand(GlobalParams& g, CondProgram& p, std::string_view text, MessageCode invalid_code,
                     OperandRange& range) {
   range.first = static_cast<std::int32_t>(p.items.size());
   OperandCompiler compiler(g, p, text, invalid_code);

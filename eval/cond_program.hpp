@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "core/global_params.hpp"
+#include "core/message_codes.hpp"
 #include "core/table_definition.hpp"
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 #include "sql/sql_analysis.hpp"
 
 namespace qln {
@@ -110,9 +111,9 @@ int build_cond_program(GlobalParams& g, const SqlAnalysis& a, std::span<const st
                        CondProgram& p, EvalContext& ctx);
 
 // Appends the postfix items of one operand text to p.items; `range` receives
-// them. 0, or -1 with the message given by `invalid_code` (1906 or 1907)
+// them. 0, or -1 with the message `invalid_code` (1906 or 1907)
 // unless a more precise one applies (2009, 2110, 2137).
-int compile_operand(GlobalParams& g, CondProgram& p, std::string_view text, int invalid_code,
+int compile_operand(GlobalParams& g, CondProgram& p, std::string_view text, MessageCode invalid_code,
                     OperandRange& range);
 
 // Resolves column names against `table` (case-insensitive, a quoted name

@@ -44,7 +44,7 @@ const TableCondition* RowConditions::table_entry(std::string_view table) const n
 int RowConditions::start_table(GlobalParams& g, const TableDefinition& table) {
   current_ = nullptr;
   if (has_query_) {
-    current_ = tables_.front().get();
+    if (equals_nocase(target_.table, table.table_name)) current_ = tables_.front().get();
   } else {
     for (const auto& c : tables_) {
       if (equals_nocase(c->table, table.table_name)) {
@@ -60,6 +60,21 @@ int RowConditions::start_table(GlobalParams& g, const TableDefinition& table) {
 int RowConditions::keep(GlobalParams& g, std::span<const SqlValue> row, bool& keep) {
   keep = true;
   if (!active()) return 0;
+  if (row_charset_ != user_charset_) {
+    // Only the columns the condition reads are converted.
+    if (converted_.size() < row.size()) converted_.resize(row.size());
+    for (const std::int32_t col : current_->program.bound_columns) {
+      const auto c = static_cast<std::size_t>(col);
+      if (c >= row.size()) continue;
+      SqlValue& v = converted_[c];
+      value_copy(row[c], v);
+      if ((v.type == VT_TEXT || v.type == VT_BYTES) && v.length > 0) {
+        if (convert_charset(converter_, row_charset_, user_charset_, v.text) != 0) return -1;
+        v.length = static_cast<std::int32_t>(v.text.size());
+      }
+    }
+    row = std::span<const SqlValue>(converted_.data(), row.size());
+  }
   int truth = kCondFalse;
   if (eval_row_condition(g, current_->program, ctx_, row, truth) != 0) {
     keep = false;
@@ -74,9 +89,11 @@ std::span<const std::int32_t> RowConditions::bound_columns() const noexcept {
   return current_->program.bound_columns;
 }
 
-void RowConditions::set_text_charset(int charset, std::string_view date_format) {
+void RowConditions::set_charsets(int row_charset, int user_charset, std::string_view date_format) {
+  user_charset_ = user_charset;
+  row_charset_ = has_conversion(row_charset) && has_conversion(user_charset) ? row_charset : user_charset;
   for (const auto& c : tables_) {
-    c->program.charset = charset;
+    c->program.charset = user_charset;
     c->program.date_format.assign(date_format);
   }
 }

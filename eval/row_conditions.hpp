@@ -10,7 +10,8 @@
 #include "core/table_definition.hpp"
 #include "eval/cond_program.hpp"
 #include "eval/statement_check.hpp"
-#include "eval/sql_value.hpp"
+#include "values/charset.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 
@@ -52,10 +53,11 @@ class RowConditions {
   // The condition's column positions (rows may decode only these first).
   std::span<const std::int32_t> bound_columns() const noexcept;
 
-  // The character set of the row texts the conditions see (the literals
-  // are in the user's), and the format a text compared with a date is
-  // read in.
-  void set_text_charset(int charset, std::string_view date_format);
+  // The character set the row texts come in and the user's (that of the
+  // condition texts): the texts a condition reads are converted to the
+  // user's when they differ. The format a text compared with a date is read
+  // in.
+  void set_charsets(int row_charset, int user_charset, std::string_view date_format);
 
  private:
   struct Compiled {
@@ -69,6 +71,10 @@ class RowConditions {
   std::vector<std::unique_ptr<Compiled>> tables_;  // the query's alone, or one per table
   Compiled* current_ = nullptr;
   EvalContext ctx_;
+  int row_charset_ = kCharsetUnknown;
+  int user_charset_ = kCharsetUnknown;
+  CharsetConverter converter_;
+  std::vector<SqlValue> converted_;  // the row with its read texts converted
 };
 
 }  // namespace qln

@@ -11,18 +11,6 @@ namespace qln {
 
 namespace {
 
-constexpr int kMsgBadArgument = 3;
-constexpr int kMsgAnalysis = 2001;
-constexpr int kMsgNotSupported = 2009;
-constexpr int kMsgSubquery = 2103;
-constexpr int kMsgSeveralTables = 2104;
-constexpr int kMsgGroupBy = 2105;
-constexpr int kMsgOrderBy = 2106;
-constexpr int kMsgHaving = 2107;
-constexpr int kMsgStartWith = 2108;
-constexpr int kMsgUnsupportedSql = 2199;
-constexpr int kMsgNoColumns = 2204;
-constexpr int kMsgNoColumn = 3104;
 
 bool is_name_char(char c) noexcept {
   const unsigned char u = static_cast<unsigned char>(c);
@@ -78,24 +66,24 @@ bool names_table(const QueryTarget& t, std::string_view qualifier, const TableDe
 // Analysis of one SELECT text into statement 0; 2001 when it fails.
 int analyse(GlobalParams& g, SqlAnalysis& a, std::string_view text) {
   TefConfig config;
-  if (prepare_sql_analysis(g, config, a) != 0) return fail(g, kMsgAnalysis);
+  if (prepare_sql_analysis(g, config, a) != 0) return fail(g, MessageCode::kSqlAnalysis);
   std::string reformed, comments;
-  if (reform_sql_text(g, config, a, text, reformed, comments) != 0) return fail(g, kMsgAnalysis);
-  if (!starts_with_nocase(reformed.substr(0, 15), "SELECT")) return fail(g, kMsgBadArgument, "QUERY");
+  if (reform_sql_text(g, config, a, text, reformed, comments) != 0) return fail(g, MessageCode::kSqlAnalysis);
+  if (!starts_with_nocase(reformed.substr(0, 15), "SELECT")) return fail(g, MessageCode::kBadArgument, "QUERY");
   // A set of several SELECTs cannot be one table's rows.
   std::vector<ItemSpan> parts;
   std::vector<int> operators;
   if (separate_sql(g, reformed, parts, operators) == 0 && !operators.empty() && operators[0] >= 0) {
-    fail(g, kMsgNotSupported, word_code_name(operators[0], true));
-    return fail(g, kMsgUnsupportedSql);
+    fail(g, MessageCode::kNotSupported, word_code_name(operators[0], true));
+    return fail(g, MessageCode::kUnsupportedSql);
   }
   a.statements[0].text = reformed;
   std::size_t pos = 0;
-  if (sql_select(g, config, a, reformed, pos) != 0) return fail(g, kMsgAnalysis);
+  if (sql_select(g, config, a, reformed, pos) != 0) return fail(g, MessageCode::kSqlAnalysis);
   // Text the analysis left unread would otherwise be ignored unseen.
   if (!trim_blanks_view(std::string_view(reformed).substr(std::min(pos, reformed.size()))).empty())
-    return fail(g, kMsgAnalysis);
-  if (check_statement(g, a) != 0) return fail(g, kMsgUnsupportedSql);
+    return fail(g, MessageCode::kSqlAnalysis);
+  if (check_statement(g, a) != 0) return fail(g, MessageCode::kUnsupportedSql);
   return 0;
 }
 
@@ -107,29 +95,29 @@ int build_where(GlobalParams& g, const SqlAnalysis& a, CondProgram& p, EvalConte
 }  // namespace
 
 int check_statement(GlobalParams& g, const SqlAnalysis& a) {
-  if (a.statement_count < 1 || a.statements.empty()) return fail(g, kMsgNoColumns);
+  if (a.statement_count < 1 || a.statements.empty()) return fail(g, MessageCode::kNoColumns);
   const SqlStatement& st = a.statements[0];
-  if (!st.option.empty()) return fail(g, kMsgNotSupported, st.option);
-  if (st.select_list.empty()) return fail(g, kMsgNoColumns);
-  if (!st.into_list.empty()) return fail(g, kMsgNotSupported, "INTO");
-  if (st.table_count != 1) return fail(g, kMsgSeveralTables);
+  if (!st.option.empty()) return fail(g, MessageCode::kNotSupported, st.option);
+  if (st.select_list.empty()) return fail(g, MessageCode::kNoColumns);
+  if (!st.into_list.empty()) return fail(g, MessageCode::kNotSupported, "INTO");
+  if (st.table_count != 1) return fail(g, MessageCode::kSeveralTables);
   const SqlTable& table = st.tables[0];
-  if (table.join_type != kJoinNone) return fail(g, kMsgSeveralTables);
-  if (table.kind == kTableInlineView || table.subquery >= 0) return fail(g, kMsgSubquery);
-  if (table.kind != kTableNamed) return fail(g, kMsgNotSupported, get_fulltext(a, table.text));
-  if (!table.partition.empty()) return fail(g, kMsgNotSupported, "PARTITION");
-  if (table.flashback_text > 0) return fail(g, kMsgNotSupported, get_fulltext(a, table.flashback_text));
-  if (!st.group_by_list.empty() || !st.group_by_text.empty()) return fail(g, kMsgGroupBy);
-  if (!st.order_by_list.empty() || !st.order_by_text.empty()) return fail(g, kMsgOrderBy);
-  if (!st.kw_having.empty() || !st.cond_lists[kClauseHaving].empty()) return fail(g, kMsgHaving);
+  if (table.join_type != kJoinNone) return fail(g, MessageCode::kSeveralTables);
+  if (table.kind == kTableInlineView || table.subquery >= 0) return fail(g, MessageCode::kSubquery);
+  if (table.kind != kTableNamed) return fail(g, MessageCode::kNotSupported, get_fulltext(a, table.text));
+  if (!table.partition.empty()) return fail(g, MessageCode::kNotSupported, "PARTITION");
+  if (table.flashback_text > 0) return fail(g, MessageCode::kNotSupported, get_fulltext(a, table.flashback_text));
+  if (!st.group_by_list.empty() || !st.group_by_text.empty()) return fail(g, MessageCode::kGroupBy);
+  if (!st.order_by_list.empty() || !st.order_by_text.empty()) return fail(g, MessageCode::kOrderBy);
+  if (!st.kw_having.empty() || !st.cond_lists[kClauseHaving].empty()) return fail(g, MessageCode::kHaving);
   if (st.start_with_text >= 0 || !st.cond_lists[kClauseStart].empty() ||
       !st.cond_lists[kClauseConnect].empty())
-    return fail(g, kMsgStartWith);
-  if (st.set_operator >= 0) return fail(g, kMsgNotSupported, word_code_name(st.set_operator, true));
-  if (!st.kw_for_update.empty()) return fail(g, kMsgNotSupported, st.kw_for_update);
-  if (st.with_text >= 0) return fail(g, kMsgNotSupported, "WITH");
+    return fail(g, MessageCode::kStartWith);
+  if (st.set_operator >= 0) return fail(g, MessageCode::kNotSupported, word_code_name(st.set_operator, true));
+  if (!st.kw_for_update.empty()) return fail(g, MessageCode::kNotSupported, st.kw_for_update);
+  if (st.with_text >= 0) return fail(g, MessageCode::kNotSupported, "WITH");
   // Whatever else follows (MODEL, a clause the analyser only kept as text).
-  if (!st.rest_text.empty()) return fail(g, kMsgNotSupported, st.rest_text);
+  if (!st.rest_text.empty()) return fail(g, MessageCode::kNotSupported, st.rest_text);
   return 0;
 }
 
@@ -151,11 +139,11 @@ int query_target(GlobalParams& g, const SqlAnalysis& a, QueryTarget& target) {
       star = true;
       continue;
     }
-    if (!plain_column(item, c)) return fail(g, kMsgNotSupported, item);
+    if (!plain_column(item, c)) return fail(g, MessageCode::kNotSupported, item);
     target.columns.push_back(std::move(c));
   }
   // "*" beside named columns would write some columns twice.
-  if (star && !target.columns.empty()) return fail(g, kMsgNotSupported, st.select_text);
+  if (star && !target.columns.empty()) return fail(g, MessageCode::kNotSupported, st.select_text);
   return 0;
 }
 
@@ -170,7 +158,7 @@ int resolve_query_columns(GlobalParams& g, const QueryTarget& target, const Tabl
         if (c.quoted ? name == c.name : equals_nocase(name, c.name)) found = static_cast<int>(i);
       }
     }
-    if (found < 0) return fail(g, kMsgNoColumn, c.name);
+    if (found < 0) return fail(g, MessageCode::kColumnNotFound, c.name);
     positions.push_back(found);
   }
   return 0;
@@ -180,7 +168,7 @@ int prepare_query(GlobalParams& g, SqlAnalysis& a, std::string_view query, Query
                   CondProgram& p, EvalContext& ctx) {
   free_cond_program(p);
   if (analyse(g, a, query) != 0) return -1;
-  if (query_target(g, a, target) != 0) return fail(g, kMsgUnsupportedSql);
+  if (query_target(g, a, target) != 0) return fail(g, MessageCode::kUnsupportedSql);
   if (build_where(g, a, p, ctx) != 0) return -1;
   p.from_alias = target.alias;
   p.from_schema = target.schema;

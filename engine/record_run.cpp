@@ -151,6 +151,10 @@ class RecordRun final : public DumpVisitor {
   std::int64_t table_written_ = 0;
   std::size_t list_entry_ = static_cast<std::size_t>(-1);
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
+  // A condition reads a few columns here; the rows it keeps go to the
+  // pipeline undecoded, so the writer's side decodes them in parallel.
+  bool filter_straight_ = false;
+  std::vector<char> filter_columns_;  // per table column: the condition reads it
   std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
 };
 
@@ -351,6 +355,13 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
               !is_on(o_.is_condition) && o_.query.empty();
   limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
   if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
+  filter_straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
+                     data_columns_.table_col.empty() && lob_.target_column() < 0 && conditions_.active();
+  if (filter_straight_) {
+    filter_columns_.assign(o_.table.columns.size(), 0);
+    for (const std::int32_t col : conditions_.bound_columns())
+      if (static_cast<std::size_t>(col) < filter_columns_.size()) filter_columns_[static_cast<std::size_t>(col)] = 1;
+  }
   return Walk::kContinue;
 }
 
@@ -391,6 +402,18 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   const bool decode = (table_selected_ && !preview) ||
                       (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep;
   if (!decode) return Walk::kContinue;
+  if (filter_straight_) {
+    if (decode_row_columns(g_, o_, row, values_, filter_columns_) != 0) return failed(-1);
+    bool keep = false;
+    if (conditions_.keep(g_, std::span<const SqlValue>(values_.values.data(), static_cast<std::size_t>(values_.size())),
+                         keep) != 0)
+      return failed(fail(g_, MessageCode::kConditionFailed));
+    if (!keep) return Walk::kContinue;
+    if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
+    ++table_written_;
+    ++r_.rows_written;
+    return limit_ >= 0 && table_written_ >= limit_ ? Walk::kStop : Walk::kContinue;
+  }
   // Rows nobody here needs decoded go to the writer thread as they are.
   if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
       !is_on(o_.is_condition) && o_.query.empty()) {

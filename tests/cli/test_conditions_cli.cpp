@@ -294,6 +294,15 @@ TEST_F(WrittenDumpConditions, TwoTablesEachWithItsConditionOnEveryOutput) {
   for (std::size_t k = 0; k < emp.size(); ++k) EXPECT_EQ(emp_lines[k].substr(0, emp_lines[k].find(',')), std::to_string(emp[k]));
   EXPECT_EQ(lines_of(read_file(dir.file("DEPT.csv"))), (std::vector<std::string>{"30,D3", "40,D4", "50,D5"}));
 
+  // Shift_JIS output: the condition still reads the texts as the user wrote them.
+  o = run_par(dump, "[EMP][*]\nWHERE=NAME LIKE '日本_%' AND BIG = 12345678901234567891 OR NOT ID > 3\nOUT_CHARSET=SJIS\n");
+  ASSERT_EQ(o.exit_code, 0) << o.err;
+  std::vector<std::string> sjis_ids;
+  for (const std::string& l : lines_of(o.out)) sjis_ids.push_back(l.substr(0, l.find(',')));
+  std::vector<std::string> emp_ids;
+  for (int i : emp) emp_ids.push_back(std::to_string(i));
+  EXPECT_EQ(sjis_ids, emp_ids);
+
   o = run_par(dump, par + "MODE=INSERT BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
   const auto inserts = lines_of(o.out);

@@ -229,6 +229,15 @@ bool is_searchable(const ColumnDef& c) noexcept {
   return !is_large_object_type(c.type) && c.type != kColInterval;
 }
 
+bool is_fixed_char(const CondProgram& p, const TableDefinition& t, const OperandRange& r) {
+  if (r.last - r.first != 1) return false;
+  const ExprItem& item = p.items[static_cast<std::size_t>(r.first)];
+  if (item.kind == kItemLiteral) return item.value.type == VT_TEXT;
+  if (item.kind != kItemColumn || item.column < 0) return false;
+  const std::int32_t type = t.columns[static_cast<std::size_t>(item.column)].type;
+  return type == kColChar || type == kColNchar;
+}
+
 }  // namespace
 
 int build_cond_program(GlobalParams& g, const SqlAnalysis& a, std::span<const std::int32_t> conds,
@@ -298,6 +307,12 @@ int bind_cond_program(GlobalParams& g, CondProgram& p, EvalContext& ctx,
     item.column = col;
     if (std::find(p.bound_columns.begin(), p.bound_columns.end(), col) == p.bound_columns.end())
       p.bound_columns.push_back(col);
+  }
+  for (CondEntry& e : p.entries) {
+    if (e.kind != kEntryPredicate) continue;
+    e.left.fixed_char = is_fixed_char(p, table, e.left);
+    e.right.fixed_char = is_fixed_char(p, table, e.right);
+    for (OperandRange& r : e.list) r.fixed_char = is_fixed_char(p, table, r);
   }
   prepare_eval_context(p, ctx);
   p.bound = true;

@@ -82,9 +82,19 @@ CondTruth not3(CondTruth a) noexcept {
   return a == kCondUnknown ? kCondUnknown : (a == kCondTrue ? kCondFalse : kCondTrue);
 }
 
+// Texts compared byte for byte; the shorter one is less when it is a
+// prefix of the other.
+int compare_bytes(std::string_view a, std::string_view b) noexcept {
+  const int c = a.compare(b);
+  return c < 0 ? CMP_LESS : (c > 0 ? CMP_GREATER : CMP_EQUAL);
+}
+
 // value_compare of two non-NULL values; a text met by a date is read in the
-// program's date format. -1 for a pair that cannot be compared.
-int compare(const CondProgram& p, EvalContext& ctx, const SqlValue& l, const SqlValue& r, int& c) {
+// program's date format. Texts compare blank-padded only when both are
+// fixed-length (CHAR columns, literals), as in the database. -1 for a pair
+// that cannot be compared.
+int compare(const CondProgram& p, EvalContext& ctx, const SqlValue& l, const SqlValue& r, bool padded,
+            int& c) {
   if (l.is_error() || r.is_error()) return -1;
   if (is_date(l) && is_textual(r)) {
     if (to_date(r.text, p.date_format, p.charset, ctx.scratch) != 0) return -1;
@@ -92,6 +102,8 @@ int compare(const CondProgram& p, EvalContext& ctx, const SqlValue& l, const Sql
   } else if (is_textual(l) && is_date(r)) {
     if (to_date(l.text, p.date_format, p.charset, ctx.scratch) != 0) return -1;
     c = value_compare(ctx.scratch, r);
+  } else if (is_textual(l) && is_textual(r) && !padded) {
+    c = compare_bytes(l.text, r.text);
   } else {
     c = value_compare(l, r);
   }
@@ -100,13 +112,13 @@ int compare(const CondProgram& p, EvalContext& ctx, const SqlValue& l, const Sql
 
 // The comparison operators on two operand values.
 int compare_truth(const CondProgram& p, EvalContext& ctx, int op, const SqlValue& l,
-                  const SqlValue& r, CondTruth& t) {
+                  const SqlValue& r, bool padded, CondTruth& t) {
   if (is_null_value(l) || is_null_value(r)) {
     t = kCondUnknown;
     return 0;
   }
   int c = 0;
-  if (compare(p, ctx, l, r, c) != 0) return -1;
+  if (compare(p, ctx, l, r, padded, c) != 0) return -1;
   switch (op) {
     case kWordEq: t = truth_of(c == CMP_EQUAL); break;
     case kWordNe: case kWordNeAngle: case kWordNeCaret: t = truth_of(c != CMP_EQUAL); break;
@@ -132,14 +144,14 @@ int eval_predicate(GlobalParams& g, const CondProgram& p, EvalContext& ctx, cons
     case kWordBetween: {
       CondTruth low = kCondUnknown, high = kCondUnknown;
       if (eval_operand(g, p, ctx, e.list[0], row) != 0 ||
-          compare_truth(p, ctx, kWordGe, *l, *ctx.result, low) != 0)
+          compare_truth(p, ctx, kWordGe, *l, *ctx.result, e.left.fixed_char && e.list[0].fixed_char, low) != 0)
         return -1;
       if (low == kCondFalse) {
         t = kCondFalse;
         return 0;
       }
       if (eval_operand(g, p, ctx, e.list[1], row) != 0 ||
-          compare_truth(p, ctx, kWordLe, *l, *ctx.result, high) != 0)
+          compare_truth(p, ctx, kWordLe, *l, *ctx.result, e.left.fixed_char && e.list[1].fixed_char, high) != 0)
         return -1;
       t = and3(low, high);
       return 0;
@@ -153,7 +165,8 @@ int eval_predicate(GlobalParams& g, const CondProgram& p, EvalContext& ctx, cons
       for (const OperandRange& element : e.list) {
         if (eval_operand(g, p, ctx, element, row) != 0) return -1;
         CondTruth eq = kCondUnknown;
-        if (compare_truth(p, ctx, kWordEq, *l, *ctx.result, eq) != 0) return -1;
+        if (compare_truth(p, ctx, kWordEq, *l, *ctx.result, e.left.fixed_char && element.fixed_char, eq) != 0)
+          return -1;
         if (eq == kCondTrue) {
           found = true;
           break;
@@ -179,7 +192,7 @@ int eval_predicate(GlobalParams& g, const CondProgram& p, EvalContext& ctx, cons
     t = truth_of(e.op == kWordLike ? m : !m);
     return 0;
   }
-  return compare_truth(p, ctx, e.op, *l, *r, t);
+  return compare_truth(p, ctx, e.op, *l, *r, e.left.fixed_char && e.right.fixed_char, t);
 }
 
 }  // namespace

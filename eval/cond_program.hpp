@@ -45,6 +45,9 @@ struct ExprItem {
 struct OperandRange {
   std::int32_t first = 0;
   std::int32_t last = 0;
+  // Set by binding: the operand is a text literal or a CHAR / NCHAR column.
+  // Two such texts compare blank-padded, any other pair byte for byte.
+  bool fixed_char = false;
 };
 
 enum CondEntryKind : std::int32_t { kEntryConnective = 1, kEntryPredicate = 10 };

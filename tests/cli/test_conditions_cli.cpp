@@ -161,6 +161,8 @@ TEST_F(ConditionsCli, AlphaofficeRowsAreThoseTheConditionSelects) {
          const std::string p = f(t, r, "POSTAL_CODE");
          return !f(t, r, "ADDRESS2").empty() || (p.size() >= 3 && p[0] == '9' && p[2] == '1');
        }},
+      {"ADDRESSES", "ADDRESS2 = '  ' OR ADDRESS_ID < 103",  // one row holds ' ': no padding for VARCHAR2
+       [&](const Table& t, const Row& r) { return f(t, r, "ADDRESS2") == "  " || num(f(t, r, "ADDRESS_ID")) < 103; }},
       {"ADDRESSES", "NOT POSTAL_CODE = '94103'",
        [&](const Table& t, const Row& r) {
          const std::string p = f(t, r, "POSTAL_CODE");

@@ -54,7 +54,7 @@ class RowCondition : public ::testing::Test {
     for (auto [name, type] : std::vector<std::pair<const char*, ColumnType>>{
              {"ID", kColNumber}, {"NAME", kColVarchar2}, {"SAL", kColNumber}, {"DEPTNO", kColNumber},
              {"JOB", kColVarchar2}, {"HIRED", kColDate}, {"TS", kColTimestamp}, {"BIG", kColNumber},
-             {"Mixed", kColVarchar2}, {"DOC", kColClob}}) {
+             {"Mixed", kColVarchar2}, {"DOC", kColClob}, {"CODE", kColChar}}) {
       ColumnDef c;
       c.name = name;
       c.type = type;
@@ -200,6 +200,17 @@ TEST_F(RowCondition, DatesAndTimestamps) {
   EXPECT_EQ(ids("TS = TO_DATE('1981-02-20', 'YYYY-MM-DD')"), "2");
   EXPECT_EQ(ids("HIRED < '1981/01/01'"), "1");          // a text read in the date format
   EXPECT_EQ(ids("HIRED < SYSDATE"), "1,2,3,4,5");
+}
+
+TEST_F(RowCondition, TrailingBlanksCountExceptBetweenFixedLengthTexts) {
+  add({num("1"), txt("AB "), {}, {}, {}, {}, {}, {}, {}, {}, txt("AB  ")});
+  add({num("2"), txt("AB"), {}, {}, {}, {}, {}, {}, {}, {}, txt("AB")});
+  EXPECT_EQ(ids("NAME = 'AB'"), "2");          // VARCHAR2: byte for byte
+  EXPECT_EQ(ids("NAME > 'AB'"), "1");
+  EXPECT_EQ(ids("CODE = 'AB'"), "1,2");        // CHAR and a literal: blank-padded
+  EXPECT_EQ(ids("CODE IN ('X', 'AB ')"), "1,2");
+  EXPECT_EQ(ids("CODE = NAME"), "2");
+  EXPECT_EQ(ids("RTRIM(NAME) = 'AB'"), "1,2");
 }
 
 TEST_F(RowCondition, NamesAndQualifiers) {

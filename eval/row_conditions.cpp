@@ -10,6 +10,7 @@ int RowConditions::prepare(GlobalParams& g, const ConvOptions& o) {
   tables_.clear();
   current_ = nullptr;
   has_query_ = false;
+  if (o.query.empty() && !is_on(o.is_condition)) return 0;
   SqlAnalysis analysis;
   ConvOptions sizing;  // malloc_sql_buffer reads only the limits of g
   if (malloc_sql_buffer(g, sizing, analysis) != 0) return -1;

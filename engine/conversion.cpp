@@ -150,6 +150,18 @@ void fill_options(const Request& r, GlobalParams& g, ConvOptions& o) {
     set_switch(o.is_grep, true);
     o.grep_text = r.grep;
   }
+  for (const TableWhere& w : r.conditions) {
+    TableCondition c;
+    c.is_selected = w.selected ? 1 : 0;
+    c.table_name = w.table;
+    c.where_text = w.where;
+    o.where_statement.push_back(std::move(c));
+  }
+  if (!r.conditions.empty()) {
+    set_switch(o.is_condition, true);
+    set_switch(o.is_first, false);
+  }
+  o.query = r.query;
   if (!r.columns.empty()) {
     set_switch(o.is_select_list, true);
     o.select_list = r.columns;

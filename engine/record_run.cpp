@@ -11,6 +11,7 @@
 #include "dump/dump_file.hpp"
 #include "dump/dump_header.hpp"
 #include "engine/row_decoder.hpp"
+#include "eval/row_conditions.hpp"
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
 #include "output/lob_files.hpp"
@@ -141,6 +142,7 @@ class RecordRun final : public DumpVisitor {
   DdlState ddl_;
   LobFileWriter lob_;
   LobTarget lob_target_;
+  RowConditions conditions_;  // the query's or the tables' WHERE
   std::unique_ptr<RowPipeline> pipe_;  // rows written on a second thread
 
   int rc_ = 0;  // the first failure met during the read
@@ -158,6 +160,10 @@ class RecordRun final : public DumpVisitor {
   std::int64_t table_written_ = 0;
   std::size_t list_entry_ = static_cast<std::size_t>(-1);
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
+  // A condition reads a few columns here; the rows it keeps go to the
+  // pipeline undecoded, so the writer's side decodes them in parallel.
+  bool filter_straight_ = false;
+  std::vector<char> filter_columns_;  // per table column: the condition reads it
   std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
 };
 
@@ -207,8 +213,18 @@ int RecordRun::prepare_table_output(bool write_heading) {
 int RecordRun::select_table(const TableDefinition& def) {
   o_.table = def;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
-  if (is_on(o_.is_select_list) && !o_.select_list.empty())
-    apply_select_list(o_.select_list, o_.table, order_);
+  const bool column_list = is_on(o_.is_select_list) && !o_.select_list.empty();
+  if (column_list) apply_select_list(o_.select_list, o_.table, order_);
+  if (converting()) {
+    if (conditions_.start_table(g_, o_.table) != 0) return -1;
+    // A query's select list names the output columns, unless COLUMN does.
+    if (conditions_.has_query() && !conditions_.query().columns.empty() && !column_list) {
+      std::vector<int> positions;
+      if (resolve_query_columns(g_, conditions_.query(), o_.table, positions) != 0) return -1;
+      order_.index.assign(positions.begin(), positions.end());
+      order_.width.assign(positions.size(), 0);
+    }
+  }
   return lob_.begin_table(g_, o_, o_.table);
 }
 
@@ -285,6 +301,11 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
   }
 
+  // A table a condition names is there, whichever way it is converted.
+  if (converting() && is_on(o_.is_condition) && def != nullptr && !def->columns.empty()) {
+    for (TableCondition& w : o_.where_statement)
+      if (equals_nocase(w.table_name, name)) w.not_found = 0;
+  }
   const bool chosen = names_selected_table(name, owner) || (is_on(o_.is_preview) && converting());
   if (chosen) {
     if (def == nullptr) {
@@ -309,10 +330,6 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
 
   if (def == nullptr || def->columns.empty()) return Walk::kSkipRows;
   if (!converting()) return Walk::kSkipRows;
-  if (is_on(o_.is_condition)) {
-    for (TableCondition& w : o_.where_statement)
-      if (equals_nocase(w.table_name, name)) w.not_found = 0;
-  }
   table_selected_ = o_.output_mode == kOutCsvBatch || named_by_condition(name);
   if (table_selected_ || is_on(o_.is_grep)) {
     if (select_table(*def) != 0) return failed(-1);
@@ -348,6 +365,13 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
               !is_on(o_.is_condition) && o_.query.empty();
   limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
   if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
+  filter_straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
+                     data_columns_.table_col.empty() && lob_.target_column() < 0 && conditions_.active();
+  if (filter_straight_) {
+    filter_columns_.assign(o_.table.columns.size(), 0);
+    for (const std::int32_t col : conditions_.bound_columns())
+      if (static_cast<std::size_t>(col) < filter_columns_.size()) filter_columns_[static_cast<std::size_t>(col)] = 1;
+  }
   return Walk::kContinue;
 }
 
@@ -388,6 +412,18 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   const bool decode = (table_selected_ && !preview) ||
                       (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep;
   if (!decode) return Walk::kContinue;
+  if (filter_straight_) {
+    if (decode_row_columns(g_, o_, row, values_, filter_columns_) != 0) return failed(-1);
+    bool keep = false;
+    if (conditions_.keep(g_, std::span<const SqlValue>(values_.values.data(), static_cast<std::size_t>(values_.size())),
+                         keep) != 0)
+      return failed(fail(g_, MessageCode::kConditionFailed));
+    if (!keep) return Walk::kContinue;
+    if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
+    ++table_written_;
+    ++r_.rows_written;
+    return limit_ >= 0 && table_written_ >= limit_ ? Walk::kStop : Walk::kContinue;
+  }
   // Rows nobody here needs decoded go to the writer thread as they are.
   if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
       !is_on(o_.is_condition) && o_.query.empty()) {
@@ -406,6 +442,13 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
 int RecordRun::hand_over_decoded(std::span<const unsigned char> row) {
   bool rejected = false;
   if (decode_row(g_, o_, row, values_, rejected, &data_columns_) != 0) return -1;
+  if (!rejected && conditions_.active()) {
+    bool keep = false;
+    if (conditions_.keep(g_, std::span<const SqlValue>(values_.values.data(), static_cast<std::size_t>(values_.size())),
+                         keep) != 0)
+      return fail(g_, MessageCode::kConditionFailed);
+    rejected = !keep;
+  }
   if (!rejected) {
     if (pipe_) {
       if (pipe_->put(values_, o_.table, order_) != 0) return -1;
@@ -474,6 +517,19 @@ int RecordRun::run() {
   } else if (std::size_t dot = sel_name_.find('.'); dot != std::string::npos) {
     sel_owner_ = sel_name_.substr(0, dot);
     sel_name_ = sel_name_.substr(dot + 1);
+  }
+  // The conditions are compiled, and statements no conversion can run
+  // refused, before the dump is read. A query names its table.
+  if (converting() && !ddl()) {
+    if (conditions_.prepare(g_, o_) != 0) return finish(-1);
+    conditions_.set_charsets(output_charset(o_), g_.os_charset, o_.date_format);
+    if (conditions_.has_query()) {
+      sel_name_ = conditions_.query().table;
+      sel_owner_ = conditions_.query().schema;
+      sel_partition_.clear();
+      o_.table_id = conditions_.query().table;
+      o_.is_condition = kNo;  // the query's WHERE replaces the tables' own
+    }
   }
   // No table named: the first one, where a table is converted.
   sel_first_ = sel_name_.empty() && sel_partition_.empty() && is_on(o_.is_first) && !ddl();

@@ -199,21 +199,6 @@ TEST_F(JobsProcess, DdlWritesEveryTableAndDdlTableOnlyTables) {
 }
 
 // Conditions are not evaluated by these jobs: they are refused, never dropped.
-TEST_F(JobsProcess, WhereAndQueryAreRefusedBeforeAnythingIsWritten) {
-  NEED_REAL_DUMP();
-  const std::string out = dir.file("never.csv");
-  Outcome o = run("FILE=" + real + " \"WHERE=[ADDRESSES]ADDRESS_ID > 110\" OUT_FILE=" + out);
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-02009: WHEREはサポートしていません。"), std::string::npos) << o.err;
-  EXPECT_FALSE(fs::exists(out));
-
-  o = run("FILE=" + real + " \"QUERY=(SELECT * FROM ADDRESSES)\" OUT_FILE=" + out);
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-02009: QUERYはサポートしていません。"), std::string::npos) << o.err;
-  EXPECT_EQ(o.out, "");
-  EXPECT_FALSE(fs::exists(out));
-}
-
 // A table file that cannot be created stops the run at once (exit code -1),
 // with its message and without the files written before it.
 TEST_F(JobsProcess, CsvBatchFileThatCannotBeCreatedStopsTheRun) {

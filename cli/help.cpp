@@ -9,7 +9,7 @@ namespace qln {
 namespace {
 
 // Each line as shown, line feeds included.
-constexpr std::array<const char*, 25> kHelpLines = {
+constexpr std::array<const char*, 26> kHelpLines = {
     "キーワード  摘要(デフォルト)         キーワード  摘要(デフォルト)\n",
     "----------------------------------------------------------------------------\n",
     "FILE        入力ファイル             TABLE       テーブル名\n",
@@ -31,6 +31,7 @@ constexpr std::array<const char*, 25> kHelpLines = {
     "WHERE       WHERE条件式              WHERE=\"[TABLE]COLUMN = 'value'\"\n",
     "COLUMN      選択カラム               COLUMN=COL1,COL2,COL3..-COL8,-COL9\n",
     "GREP        検索文字列\n",
+    "QUERY       SELECT文                 QUERY=(SELECT COL1,COL2 FROM TABLE WHERE ...)\n",
     "\n",
     "終了コード  0:正常終了  1:処理失敗  255(-1):引数・ファイルのエラー\n",
     "--help, -h  このヘルプを表示         --version   バージョンを表示\n",

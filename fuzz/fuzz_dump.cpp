@@ -23,7 +23,7 @@ qln::Request request_for(unsigned job, const std::string& dump) {
   using qln::OutputKind;
   qln::Request r;
   r.volumes = {dump};
-  switch (job % 8) {
+  switch (job % 10) {
     case 0: r.job = qln::Job::kListTables; break;
     case 1:
       r.job = qln::Job::kDescribeTable;
@@ -46,6 +46,14 @@ qln::Request request_for(unsigned job, const std::string& dump) {
     case 6:
       r.output = OutputKind::kLobFiles;
       r.lob = {"NOTES", "BODY", ".", "doc_%NOTE_ID%.bin"};
+      break;
+    case 8:
+      r.conditions = {{"ORDERS", "ORDER_ID > 3 AND (CITY LIKE 'O%' OR AMOUNT IS NULL)", true}};
+      r.out_file = "where.csv";
+      break;
+    case 9:
+      r.query = "SELECT CITY, ORDER_ID FROM ORDERS WHERE TO_CHAR(ORDER_DATE, 'YYYY') > '2015'";
+      r.output = OutputKind::kInsert;
       break;
     default:
       r.preview = true;

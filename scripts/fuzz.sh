@@ -54,8 +54,8 @@ for d in ../shared/dumps/alphaoffice.dmp ../shared/dumps/scott.dmp; do
 done
 job=0
 for f in "$tmp"/*.dmp; do
-  for j in 0 1 2 3 4 5 6 7; do
-    { printf "\\$(printf %03o $(( (j + job) % 8 )))"; cat "$f"; } >"$seeds/fuzz_dump/$(basename "$f").$j"
+  for j in 0 1 2 3 4 5 6 7 8 9; do
+    { printf "\\$(printf %03o $(( (j + job) % 10 )))"; cat "$f"; } >"$seeds/fuzz_dump/$(basename "$f").$j"
   done
   job=$((job + 1))
 done
@@ -71,6 +71,7 @@ i=0
 while IFS= read -r q; do
   printf '\x00%s' "$q" >"$seeds/fuzz_sql/q$i"
   printf '\x02%s' "$q" >"$seeds/fuzz_sql/w$i"
+  printf '\x04%s' "$q" >"$seeds/fuzz_sql/c$i"
   i=$((i + 1))
 done <<'SQL'
 SELECT ENAME, SAL FROM EMP WHERE SAL > 1000 AND (DEPTNO IN (10, 20) OR JOB LIKE 'CL%')
@@ -78,6 +79,8 @@ SELECT * FROM EMP E WHERE NOT E.COMM IS NULL AND HIREDATE BETWEEN TO_DATE('1981-
 SELECT A FROM T WHERE SUBSTR(NAME,1,2) = 'AB' AND SAL * 12 > 30000 OR X IN (SELECT Y FROM U)
 SELECT * FROM A, B WHERE A.ID = B.ID(+) GROUP BY A.ID HAVING COUNT(*) > 1 ORDER BY 1
 SAL > 1000 AND ENAME != 'KING'
+ID BETWEEN 1 AND 9 AND (NAME LIKE 'a%' ESCAPE '\' OR TO_CHAR(D, 'YYYY') = '2020') AND N IS NULL
+NVL(N, ID) * 2 >= 14 AND SUBSTR(NAME, 2, 2) || 'x' IN ('b x', 'zz') AND D < SYSDATE
 SQL
 
 printf '\x20\x93\xfa\x96\x7b' >"$seeds/fuzz_charset/sjis"

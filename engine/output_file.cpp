@@ -29,7 +29,7 @@ void remove_recorded(const std::string& path, std::int32_t flag) {
 }  // namespace
 
 std::string temporary_name_of(const std::string& path) {
-  const std::size_t cut = path.find_last_of('/');
+  const std::size_t cut = path.find_last_of("/\\");
   const std::size_t base = cut == std::string::npos ? 0 : cut + 1;
   return path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(::getpid()) + ".part";
 }

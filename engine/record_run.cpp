@@ -533,7 +533,7 @@ int RecordRun::after_damage(bool read_ended) {
 std::FILE* RecordRun::open_lob_file(const std::string& path) {
   std::string name = path;
   if (!lob_names_.insert(name).second) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of("/\\");
     std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
     for (int n = 2; !lob_names_.insert(name).second; ++n)

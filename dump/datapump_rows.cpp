@@ -1,0 +1,232 @@
+#include "dump/datapump_rows.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "dump/row_reader.hpp"
+
+namespace qln {
+
+void SegmentInput::start(std::int64_t pos, std::int64_t limit) noexcept {
+  base_ = pos;
+  pos_ = end_ = 0;
+  limit_ = limit;
+  failed_ = false;
+}
+
+void SegmentInput::seek(std::int64_t pos) noexcept {
+  if (pos >= base_ && pos <= base_ + static_cast<std::int64_t>(end_)) {
+    pos_ = static_cast<std::size_t>(pos - base_);
+  } else {
+    base_ = pos;
+    pos_ = end_ = 0;
+  }
+}
+
+bool SegmentInput::refill(std::size_t n) {
+  if (failed_) return false;
+  const std::size_t keep = end_ - pos_;
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, keep);
+    base_ += static_cast<std::int64_t>(pos_);
+    pos_ = 0;
+    end_ = keep;
+  }
+  const std::int64_t at = base_ + static_cast<std::int64_t>(end_);
+  const std::int64_t room = std::min<std::int64_t>(static_cast<std::int64_t>(buf_.size() - end_), limit_ - at);
+  if (room > 0) {
+    const std::int64_t got = file_.read_at(at, buf_.data() + end_, static_cast<std::size_t>(room));
+    if (got < 0) {
+      failed_ = true;
+      return false;
+    }
+    end_ += static_cast<std::size_t>(got);
+  }
+  return end_ - pos_ >= n;
+}
+
+namespace {
+
+constexpr std::uint8_t kFirstPiece = 0x08;
+constexpr std::uint8_t kLastPiece = 0x04;
+constexpr std::uint8_t kContinues = 0x02;
+constexpr std::uint8_t kGoesOn = 0x01;
+constexpr std::uint8_t kHasLength = 0x30;
+constexpr std::uint8_t kUnknownBits = 0xC0;
+constexpr std::uint8_t kNullValue = 0xFF;
+constexpr std::uint8_t kLongLength = 0xFE;
+constexpr std::uint8_t kMaxShortLength = 250;
+constexpr std::size_t kMaxFramedValue = 0xFFFD;
+
+inline std::size_t be16(const std::uint8_t* p) noexcept { return (std::size_t{p[0]} << 8) | p[1]; }
+
+inline void put_length(std::vector<unsigned char>& out, std::size_t at, std::size_t len) noexcept {
+  out[at] = static_cast<unsigned char>(len & 0xFF);
+  out[at + 1] = static_cast<unsigned char>(len >> 8);
+}
+
+inline void append_null(std::vector<unsigned char>& out) {
+  out.push_back(static_cast<unsigned char>(kNullLength & 0xFF));
+  out.push_back(static_cast<unsigned char>(kNullLength >> 8));
+}
+
+}  // namespace
+
+RowFramer::RowFramer(const DataPumpTable& table, SegmentInput& in, std::int64_t rows_end,
+                     bool length_known)
+    : table_(table), in_(in), rows_end_(rows_end), length_known_(length_known) {
+  const std::size_t n = table.value_column.size();
+  kept_index_.assign(n, -1);
+  cut_long_.assign(n, 0);
+  for (std::size_t v = 0; v < n; ++v) {
+    const int col = table.value_column[v];
+    if (col < 0) continue;
+    kept_index_[v] = static_cast<int>(kept_columns_.size());
+    kept_columns_.push_back(col);
+    const std::int32_t type = table.definition.columns[static_cast<std::size_t>(col)].type;
+    cut_long_[v] = type == kColLong || type == kColLongRaw;
+    if (table.value_is_lob[v] != 0) has_lobs_ = true;
+  }
+}
+
+int RowFramer::damaged(const char* what, std::int64_t at) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%s at 0x%llx", in_.read_failed() ? "read failure" : what,
+                static_cast<unsigned long long>(at));
+  why_ = buf;
+  return -1;
+}
+
+template <bool kStream>
+int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) {
+  const std::size_t values = table_.value_column.size();
+  const std::size_t max_values = values + static_cast<std::size_t>(table_.extra_values);
+  std::size_t next_value = 0;
+  std::size_t kept = 0;
+  std::size_t open_entry = 0;  // where the length of the value being built is
+  std::size_t open_len = 0;
+  std::size_t current = 0;
+  bool open = false;
+  bool first = true;
+  while (true) {
+    const std::int64_t piece_at = in_.position();
+    if (!in_.ensure(2)) return damaged("row piece cut", piece_at);
+    const std::uint8_t flag = in_.data()[0];
+    if ((flag & kUnknownBits) != 0 || first != ((flag & kFirstPiece) != 0) ||
+        ((flag & kContinues) != 0) != open || (flag & (kLastPiece | kGoesOn)) == (kLastPiece | kGoesOn))
+      return damaged("row piece flag", piece_at);
+    std::size_t head = 1;
+    std::int64_t piece_len = -1;
+    if ((flag & kHasLength) != 0) {
+      if (!in_.ensure(4)) return damaged("row piece cut", piece_at);
+      piece_len = static_cast<std::int64_t>(be16(in_.data() + 1));
+      head = 3;
+    }
+    const unsigned count = in_.data()[head];
+    in_.consume(head + 1);
+    if (count == 0 && (flag & (kContinues | kGoesOn)) != 0) return damaged("row piece count", piece_at);
+    for (unsigned k = 0; k < count; ++k) {
+      const std::int64_t value_at = in_.position();
+      if (!in_.ensure(1)) return damaged("row value cut", value_at);
+      const std::uint8_t lead = in_.data()[0];
+      std::size_t hl = 1;
+      std::size_t len = 0;
+      const bool is_null = lead == kNullValue;
+      if (lead == kLongLength) {
+        if (!in_.ensure(3)) return damaged("row value cut", value_at);
+        len = be16(in_.data() + 1);
+        hl = 3;
+      } else if (lead <= kMaxShortLength) {
+        len = lead;
+      } else if (!is_null) {
+        return damaged("row value length", value_at);
+      }
+      const bool continued = k == 0 && open;
+      if (continued && is_null) return damaged("row value split", value_at);
+      if (!continued) {
+        if (next_value >= max_values) return damaged("row with more values than columns", value_at);
+        current = next_value++;
+      }
+      if (!in_.ensure(hl + len)) return damaged("row value cut", value_at);
+      const std::uint8_t* bytes = in_.data() + hl;
+      if (current < values && kept_index_[current] >= 0) {
+        const bool lob = table_.value_is_lob[current] != 0;
+        if constexpr (kStream) {
+          const int col = table_.value_column[current];
+          if (lob && !is_null && len > 0 && sink->wants(col) &&
+              !sink->chunk(col, std::span<const std::uint8_t>(bytes, len))) {
+            why_.clear();
+            return -1;
+          }
+        } else if (lob) {
+          if (!continued) {
+            if (is_null) {
+              append_null(*out);
+            } else {
+              out->push_back(0);
+              out->push_back(0);
+            }
+            ++kept;
+          }
+        } else if (is_null) {
+          append_null(*out);
+          ++kept;
+        } else {
+          if (!continued) {
+            open_entry = out->size();
+            out->push_back(0);
+            out->push_back(0);
+            open_len = 0;
+            ++kept;
+          }
+          std::size_t take = len;
+          if (cut_long_[current] != 0) take = std::min(len, std::size_t{kMaxRowValueLen} - std::min<std::size_t>(open_len, kMaxRowValueLen));
+          if (open_len + take > kMaxFramedValue) return damaged("row value too long", value_at);
+          out->insert(out->end(), bytes, bytes + take);
+          open_len += take;
+          put_length(*out, open_entry, open_len);
+        }
+      }
+      in_.consume(hl + len);
+    }
+    open = (flag & kGoesOn) != 0;
+    if (piece_len >= 0 && in_.position() - piece_at != piece_len) return damaged("row piece length", piece_at);
+    first = false;
+    if ((flag & kLastPiece) != 0) break;
+  }
+  if constexpr (!kStream) {
+    for (; kept < kept_columns_.size(); ++kept) append_null(*out);
+  }
+  return 1;
+}
+
+int RowFramer::next_row(std::vector<unsigned char>& out) {
+  const std::int64_t at = in_.position();
+  if (length_known_) {
+    if (at == rows_end_) return 0;
+    if (at > rows_end_) return damaged("rows past their length", at);
+  } else {
+    if (!in_.ensure(1)) return in_.read_failed() ? damaged("row piece cut", at) : 0;
+    if ((in_.data()[0] & kFirstPiece) == 0) return 0;
+  }
+  const std::size_t mark = out.size();
+  row_start_ = at;
+  const int rc = walk_row<false>(&out, nullptr);
+  if (rc != 1) {
+    out.resize(mark);
+    return rc;
+  }
+  row_end_ = in_.position();
+  ++rows_;
+  return 1;
+}
+
+int RowFramer::stream_lobs(DataPumpLobSink& sink) {
+  const std::int64_t end = in_.position();
+  in_.seek(row_start_);
+  const int rc = walk_row<true>(nullptr, &sink);
+  in_.seek(end);
+  return rc == 1 ? 0 : -1;
+}
+
+}  // namespace qln

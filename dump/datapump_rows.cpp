@@ -72,6 +72,13 @@ inline void append_null(std::vector<unsigned char>& out) {
 
 }  // namespace
 
+std::vector<int> framed_columns(const DataPumpTable& table) {
+  std::vector<int> cols;
+  for (int c : table.value_column)
+    if (c >= 0) cols.push_back(c);
+  return cols;
+}
+
 RowFramer::RowFramer(const DataPumpTable& table, SegmentInput& in, std::int64_t rows_end,
                      bool length_known)
     : table_(table), in_(in), rows_end_(rows_end), length_known_(length_known) {

@@ -45,6 +45,9 @@ class SegmentInput {
   bool failed_ = false;
 };
 
+// The table columns of the values of a framed row, in their order.
+std::vector<int> framed_columns(const DataPumpTable& table);
+
 // Where the large-object bytes of a row go when they are wanted.
 class DataPumpLobSink {
  public:

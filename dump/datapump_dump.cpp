@@ -162,21 +162,18 @@ int DataPumpDump::read_master(GlobalParams& g, const DataPumpTable& master, std:
   const std::int64_t end = s.rows_length >= 0 ? s.rows_offset + s.rows_length : size;
   in.start(s.rows_offset, std::min(end, size));
   RowFramer framer(master, in, end, s.rows_length >= 0);
-  const std::vector<int>& kept = framer.kept_columns();
   std::vector<unsigned char> row;
   std::vector<std::string_view> value(master.definition.columns.size());
   std::vector<MasterEntry> entries;
   int rc;
   while ((rc = framer.next_row(row)) == 1) {
     std::fill(value.begin(), value.end(), std::string_view{});
-    std::vector<bool> present(value.size(), false);
     std::size_t at = 0;
-    for (int c : kept) {
+    for (std::size_t c = 0; c < value.size(); ++c) {
       const std::size_t len = row[at] | (row[at + 1] << 8);
       at += 2;
       if (len == kNullLength) continue;
-      value[static_cast<std::size_t>(c)] = std::string_view(reinterpret_cast<const char*>(row.data() + at), len);
-      present[static_cast<std::size_t>(c)] = true;
+      value[c] = std::string_view(reinterpret_cast<const char*>(row.data() + at), len);
       at += len;
     }
     auto text = [&](int k) { return col[static_cast<std::size_t>(k)] < 0 ? std::string_view{} : value[static_cast<std::size_t>(col[static_cast<std::size_t>(k)])]; };

@@ -72,13 +72,6 @@ inline void append_null(std::vector<unsigned char>& out) {
 
 }  // namespace
 
-std::vector<int> framed_columns(const DataPumpTable& table) {
-  std::vector<int> cols;
-  for (int c : table.value_column)
-    if (c >= 0) cols.push_back(c);
-  return cols;
-}
-
 RowFramer::RowFramer(const DataPumpTable& table, SegmentInput& in, std::int64_t rows_end,
                      bool length_known)
     : table_(table), in_(in), rows_end_(rows_end), length_known_(length_known) {
@@ -94,6 +87,13 @@ RowFramer::RowFramer(const DataPumpTable& table, SegmentInput& in, std::int64_t 
     cut_long_[v] = type == kColLong || type == kColLongRaw;
     if (table.value_is_lob[v] != 0) has_lobs_ = true;
   }
+  const std::size_t ncols = table.definition.columns.size();
+  kept_of_column_.assign(ncols, -1);
+  for (std::size_t k = 0; k < kept_columns_.size(); ++k)
+    kept_of_column_[static_cast<std::size_t>(kept_columns_[k])] = static_cast<int>(k);
+  reorder_ = kept_columns_.size() != ncols;
+  for (std::size_t k = 0; k < kept_columns_.size() && !reorder_; ++k)
+    reorder_ = kept_columns_[k] != static_cast<int>(k);
 }
 
 int RowFramer::damaged(const char* what, std::int64_t at) {
@@ -115,6 +115,14 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
   std::size_t current = 0;
   bool open = false;
   bool first = true;
+  // Values out of column order are gathered apart and put in order at the end.
+  std::vector<unsigned char>& target = kStream || !reorder_ ? *out_or(out) : scratch_;
+  if constexpr (!kStream) {
+    if (reorder_) {
+      scratch_.clear();
+      entry_at_.clear();
+    }
+  }
   while (true) {
     const std::int64_t piece_at = in_.position();
     if (!in_.ensure(2)) return damaged("row piece cut", piece_at);
@@ -168,30 +176,32 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
         } else if (lob) {
           if (!continued) {
             if (is_null) {
-              append_null(*out);
+              new_entry(target), append_null(target);
             } else {
-              out->push_back(0);
-              out->push_back(0);
+              new_entry(target);
+              target.push_back(0);
+              target.push_back(0);
             }
             ++kept;
           }
         } else if (is_null) {
-          append_null(*out);
+          new_entry(target), append_null(target);
           ++kept;
         } else {
           if (!continued) {
-            open_entry = out->size();
-            out->push_back(0);
-            out->push_back(0);
+            new_entry(target);
+            open_entry = target.size();
+            target.push_back(0);
+            target.push_back(0);
             open_len = 0;
             ++kept;
           }
           std::size_t take = len;
           if (cut_long_[current] != 0) take = std::min(len, std::size_t{kMaxRowValueLen} - std::min<std::size_t>(open_len, kMaxRowValueLen));
           if (open_len + take > kMaxFramedValue) return damaged("row value too long", value_at);
-          out->insert(out->end(), bytes, bytes + take);
+          target.insert(target.end(), bytes, bytes + take);
           open_len += take;
-          put_length(*out, open_entry, open_len);
+          put_length(target, open_entry, open_len);
         }
       }
       in_.consume(hl + len);
@@ -202,9 +212,26 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
     if ((flag & kLastPiece) != 0) break;
   }
   if constexpr (!kStream) {
-    for (; kept < kept_columns_.size(); ++kept) append_null(*out);
+    for (; kept < kept_columns_.size(); ++kept) new_entry(target), append_null(target);
+    if (reorder_) put_in_column_order(*out);
   }
   return 1;
+}
+
+void RowFramer::put_in_column_order(std::vector<unsigned char>& out) const {
+  for (int k : kept_of_column_) {
+    if (k < 0) {
+      // An object whose attributes are stored apart: its placeholder.
+      out.push_back(0);
+      out.push_back(0);
+      continue;
+    }
+    const std::size_t from = entry_at_[static_cast<std::size_t>(k)];
+    const std::size_t to = static_cast<std::size_t>(k) + 1 < entry_at_.size() ? entry_at_[static_cast<std::size_t>(k) + 1]
+                                                                               : scratch_.size();
+    out.insert(out.end(), scratch_.begin() + static_cast<std::ptrdiff_t>(from),
+               scratch_.begin() + static_cast<std::ptrdiff_t>(to));
+  }
 }
 
 int RowFramer::next_row(std::vector<unsigned char>& out) {

@@ -45,9 +45,6 @@ class SegmentInput {
   bool failed_ = false;
 };
 
-// The table columns of the values of a framed row, in their order.
-std::vector<int> framed_columns(const DataPumpTable& table);
-
 // Where the large-object bytes of a row go when they are wanted.
 class DataPumpLobSink {
  public:
@@ -67,10 +64,10 @@ class DataPumpLobSink {
 // value goes on in the next piece. Values come in segment order with the
 // large objects last; a row leaves out its trailing NULL values.
 //
-// The rows written hold the values of the table's shown columns in the
-// order they arrive (kept_columns() names their columns), every row all of
-// them: large objects as NULL or an empty value (their bytes go to a sink),
-// LONG and LONG RAW cut to 4,000 bytes.
+// The rows written hold one value per column of the table's definition, in
+// its order, every row all of them: large objects as NULL or an empty value
+// (their bytes go to a sink), an object whose attributes are stored apart
+// as an empty value, LONG and LONG RAW cut to 4,000 bytes.
 class RowFramer {
  public:
   RowFramer(const DataPumpTable& table, SegmentInput& in, std::int64_t rows_end, bool length_known);
@@ -83,7 +80,6 @@ class RowFramer {
   // 0, or -1 (why() set when the dump was at fault).
   int stream_lobs(DataPumpLobSink& sink);
 
-  const std::vector<int>& kept_columns() const noexcept { return kept_columns_; }
   bool has_lobs() const noexcept { return has_lobs_; }
   std::int64_t rows() const noexcept { return rows_; }
   const std::string& why() const noexcept { return why_; }
@@ -91,6 +87,13 @@ class RowFramer {
  private:
   template <bool kStream>
   int walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink);
+  std::vector<unsigned char>* out_or(std::vector<unsigned char>* out) noexcept {
+    return out != nullptr ? out : &scratch_;
+  }
+  void new_entry(const std::vector<unsigned char>& target) {
+    if (reorder_) entry_at_.push_back(target.size());
+  }
+  void put_in_column_order(std::vector<unsigned char>& out) const;
   int damaged(const char* what, std::int64_t at);
 
   const DataPumpTable& table_;
@@ -99,6 +102,10 @@ class RowFramer {
   bool length_known_;
   std::vector<int> kept_index_;  // per arriving value: its place in the row written, -1 none
   std::vector<int> kept_columns_;
+  std::vector<int> kept_of_column_;  // per definition column: its value among the kept, -1 none
+  bool reorder_ = false;              // kept values are not the columns in order
+  std::vector<unsigned char> scratch_;
+  std::vector<std::size_t> entry_at_;
   std::vector<std::uint8_t> cut_long_;  // per arriving value: a LONG kept to 4,000 bytes
   bool has_lobs_ = false;
   std::int64_t row_start_ = 0;

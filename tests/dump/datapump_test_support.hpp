@@ -16,16 +16,12 @@ class RowTexts : public DataPumpRowConsumer {
   RowTexts(GlobalParams& g, const DataPumpTable& table) : g_(g) {
     o_.table = table.definition;
     o_.out_charset = kCharsetUtf8;
-    const std::vector<int> cols = framed_columns(table);
-    columns_.table_col = cols;
-    columns_.data_pos.assign(table.definition.columns.size(), -1);
-    for (std::size_t i = 0; i < cols.size(); ++i) columns_.data_pos[static_cast<std::size_t>(cols[i])] = static_cast<int>(i);
   }
   bool rows(std::span<const unsigned char> bytes, std::span<const std::size_t> ends) override {
     std::size_t begin = 0;
     for (std::size_t end : ends) {
       bool rejected = false;
-      if (decode_row(g_, o_, bytes.subspan(begin, end - begin), values_, rejected, &columns_) != 0) {
+      if (decode_row(g_, o_, bytes.subspan(begin, end - begin), values_, rejected) != 0) {
         lines.push_back("##DECODE##");
       } else {
         std::string line;
@@ -45,7 +41,6 @@ class RowTexts : public DataPumpRowConsumer {
  private:
   GlobalParams& g_;
   ConvOptions o_;
-  DataColumns columns_;
   RowValues values_;
 };
 

@@ -150,3 +150,150 @@ TEST(DataPumpWritten, EveryTypeInEveryRowForm) {
 
 }  // namespace
 }  // namespace qln
+
+namespace qln {
+namespace {
+
+using namespace test_support;
+using namespace dumpwriter;
+
+TableSpec spec(std::string owner, std::string name, std::vector<ColumnSpec> columns) {
+  TableSpec t;
+  t.owner = std::move(owner);
+  t.name = std::move(name);
+  t.columns = std::move(columns);
+  return t;
+}
+
+std::string hex_run(std::string_view byte, int n) {
+  std::string out = "0x";
+  for (int i = 0; i < n; ++i) out += byte;
+  return out;
+}
+
+std::vector<std::string> table_names(const DataPumpDump& d) {
+  std::vector<std::string> out;
+  for (const DataPumpTableEntry& t : d.tables())
+    out.push_back(t.owner + "." + t.name + ":" + std::to_string(t.master_rows) + "/" +
+                  std::to_string(t.segments.size()));
+  return out;
+}
+
+// Partitions of one table between other tables' segments, over two files;
+// two owners with one table name; 128-byte and quoted names; an empty table.
+TEST(DataPumpWritten, TablesFromSegmentsInterleavedOverFiles) {
+  TempDir dir;
+  const std::string long_name(128, 'N');
+  const std::vector<std::string> files = {dir.file("a.dmp"), dir.file("b.dmp")};
+  for (DataPumpRelease release : {DataPumpRelease::v12_1, DataPumpRelease::v23_6}) {
+    {
+      DataPumpOptions o;
+      o.release = release;
+      DataPumpWriter w(files, o);
+      TableSpec sales = spec("A", "SALES", {{"ID", "NUMBER(4)"}, {"REGION", "VARCHAR2(10)"}});
+      sales.partitions = {{"P1"}, {"P2"}, {"P3"}};
+      const int s = w.add_table(sales);
+      const int other = w.add_table(spec("B", "SALES", {{"X", "VARCHAR2(5)"}}));
+      const int odd = w.add_table(spec(long_name, "Q\"T<&>", {{long_name, "NUMBER"}}));
+      w.add_table(spec("A", "EMPTY", {{"X", "NUMBER"}}));
+      w.begin_segment(s, "P1");
+      w.add_row({Cell::number("1"), Cell::text("north")});
+      w.add_row({Cell::number("2"), Cell::null()});
+      w.end_segment();
+      w.begin_segment(other);
+      w.add_row({Cell::text("b1")});
+      w.end_segment();
+      w.begin_segment(s, "P2");  // a partition without rows
+      w.end_segment();
+      w.next_volume();
+      w.begin_segment(odd);
+      w.add_row({Cell::number("7")});
+      w.end_segment();
+      w.begin_segment(s, "P3");
+      w.add_row({Cell::number("3"), Cell::text("south")});
+      w.end_segment();
+      w.finish();
+    }
+    Opened d(files);
+    ASSERT_EQ(d.rc, 0);
+    EXPECT_TRUE(d.dump.damage().empty());
+    EXPECT_EQ(table_names(d.dump), (std::vector<std::string>{"A.SALES:3/3", "B.SALES:1/1",
+                                                             long_name + ".Q\"T<&>:1/1", "A.EMPTY:0/0"}));
+    EXPECT_EQ(find_table(d.dump, "A", "SALES")->partitions, (std::vector<std::string>{"P1", "P2", "P3"}));
+    EXPECT_EQ(d.rows("A", "SALES"), (std::vector<std::string>{"1|north", "2|", "3|south"}));
+    EXPECT_EQ(d.rows("B", "SALES"), (std::vector<std::string>{"b1"}));
+    EXPECT_EQ(d.rows(long_name, "Q\"T<&>"), (std::vector<std::string>{"7"}));
+    EXPECT_EQ(find_table(d.dump, long_name, "Q\"T<&>")->table.definition.columns[0].name, long_name);
+    EXPECT_EQ(d.rows("A", "EMPTY"), std::vector<std::string>{});
+
+    // Without its second file the dump lacks the master table; without its
+    // first, rows the master table counts: both are named.
+    Opened first({files[0]});
+    ASSERT_EQ(first.rc, 0);
+    EXPECT_EQ(first.rows("A", "SALES"), (std::vector<std::string>{"1|north", "2|"}));
+    EXPECT_EQ(first.dump.damage(), std::vector<std::string>{"\"SYS\".\"SYS_EXPORT_SCHEMA_01\" missing"});
+    Opened second({files[1]});
+    ASSERT_EQ(second.rc, 0);
+    int result = 0;
+    EXPECT_EQ(second.rows("A", "SALES", &result), (std::vector<std::string>{"3|south"}));
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(has_message(second.g, 3112, "\"A\".\"SALES\" 1/3 rows"));
+  }
+}
+
+// Columns described in an order other than the rows', hidden, invisible
+// and virtual columns, an XMLTYPE's unlisted storage, over 255 columns.
+TEST(DataPumpWritten, ValuesFindTheirColumns) {
+  TempDir dir;
+  const std::string path = dir.file("cols.dmp");
+  TableSpec t = spec("Q", "COLS",
+                     {{"A", "NUMBER"}, {"B", "VARCHAR2(5)"}, {"DOC", "CLOB"}, {"C", "NUMBER"},
+                      {"HIDDEN_ATTR", "NUMBER"}, {"INVIS", "VARCHAR2(5)"}, {"VIRT", "NUMBER"},
+                      {"X", "XMLTYPE"}, {"L", "LONG"}});
+  DataPumpTableExtras e;
+  e.segcol = {3, 1, 2, 4, 5, 6, 0, 0, 7};
+  e.col_num = {1, 2, 3, 4, 0, 0, 5, 6, 7};
+  e.property = {0, 0, 0, 0, 32 | 1, 32 | 0x400000000ULL, 65544, 0, 0};
+  e.col_list_reversed = true;
+  TableSpec wide = spec("Q", "WIDE", {});
+  for (int i = 0; i < 300; ++i) wide.columns.push_back({"C" + std::to_string(i), "VARCHAR2(4000)"});
+  {
+    DataPumpOptions o;
+    o.split_size = 1000;
+    DataPumpWriter w(path, o);
+    const int c = w.add_table(t, e);
+    w.begin_segment(c);
+    w.add_row({Cell::number("1"), Cell::text("b"), Cell::text("doc"), Cell::number("3"), Cell::number("99"),
+               Cell::text("inv"), Cell::number("5"), Cell::bytes("<x/>"), Cell::text(std::string(9000, 'L'))});
+    w.add_row({Cell::number("2"), Cell::null(), Cell::null(), Cell::null(), Cell::null(), Cell::null(),
+               Cell::null(), Cell::null(), Cell::null()});
+    w.end_segment();
+    const int ww = w.add_table(wide);
+    w.begin_segment(ww);
+    std::vector<Cell> cells(300, Cell::null());
+    cells[0] = Cell::text("first");
+    cells[254] = Cell::text(std::string(3000, 'x'));
+    cells[280] = Cell::text("late");
+    w.add_row(cells);
+    w.end_segment();
+    w.finish();
+  }
+  Opened d({path});
+  ASSERT_EQ(d.rc, 0);
+  const DataPumpTableEntry* cols = find_table(d.dump, "Q", "COLS");
+  std::string names;
+  for (const ColumnDef& c : cols->table.definition.columns) names += c.name + ",";
+  // Shown: the visible columns by column number, the invisible one last;
+  // not the hidden attribute, not the virtual column.
+  EXPECT_EQ(names, "A,B,DOC,C,X,L,INVIS,");
+  // A LONG shows its first bytes.
+  EXPECT_EQ(d.rows("Q", "COLS"), (std::vector<std::string>{"1|b|%%CLOB%%_3|3|%%NOT_SUPPORT%%|" + hex_run("4c", 20) + "|inv",
+                                                           "2||||%%NOT_SUPPORT%%||"}));
+  std::vector<std::string> wide_rows = d.rows("Q", "WIDE");
+  ASSERT_EQ(wide_rows.size(), 1u);
+  EXPECT_EQ(wide_rows[0], "first" + std::string(254, '|') + std::string(3000, 'x') + std::string(26, '|') + "late" +
+                              std::string(19, '|'));
+}
+
+}  // namespace
+}  // namespace qln

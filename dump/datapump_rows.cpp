@@ -27,15 +27,15 @@ bool SegmentInput::refill(std::size_t n) {
   if (failed_) return false;
   const std::size_t keep = end_ - pos_;
   if (pos_ > 0) {
-    std::memmove(buf_.data(), buf_.data() + pos_, keep);
+    std::memmove(buf_.get(), buf_.get() + pos_, keep);
     base_ += static_cast<std::int64_t>(pos_);
     pos_ = 0;
     end_ = keep;
   }
   const std::int64_t at = base_ + static_cast<std::int64_t>(end_);
-  const std::int64_t room = std::min<std::int64_t>(static_cast<std::int64_t>(buf_.size() - end_), limit_ - at);
+  const std::int64_t room = std::min<std::int64_t>(static_cast<std::int64_t>(kBufferSize - end_), limit_ - at);
   if (room > 0) {
-    const std::int64_t got = file_.read_at(at, buf_.data() + end_, static_cast<std::size_t>(room));
+    const std::int64_t got = file_.read_at(at, buf_.get() + end_, static_cast<std::size_t>(room));
     if (got < 0) {
       failed_ = true;
       return false;

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,7 +17,8 @@ class SegmentInput {
  public:
   static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 
-  explicit SegmentInput(const DumpFile& file) : file_(file), buf_(kBufferSize) {}
+  explicit SegmentInput(const DumpFile& file)
+      : file_(file), buf_(std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize)) {}
 
   // Reading starts at `pos` and never passes `limit`.
   void start(std::int64_t pos, std::int64_t limit) noexcept;
@@ -25,7 +27,7 @@ class SegmentInput {
   bool ensure(std::size_t n) {
     return end_ - pos_ >= n || refill(n);
   }
-  const std::uint8_t* data() const noexcept { return buf_.data() + pos_; }
+  const std::uint8_t* data() const noexcept { return buf_.get() + pos_; }
   std::size_t available() const noexcept { return end_ - pos_; }
   void consume(std::size_t n) noexcept { pos_ += n; }
   std::int64_t position() const noexcept { return base_ + static_cast<std::int64_t>(pos_); }
@@ -37,7 +39,7 @@ class SegmentInput {
   bool refill(std::size_t n);
 
   const DumpFile& file_;
-  std::vector<std::uint8_t> buf_;
+  std::unique_ptr<std::uint8_t[]> buf_;  // not zeroed: only bytes read are looked at
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::int64_t base_ = 0;  // file offset of buf_[0]

@@ -560,7 +560,7 @@ void DataPumpWriter::write_master() {
     if (table->spec.name == m.name) continue;
     add_row({Cell::null(), Cell::number("1"), Cell::text(table->spec.name), Cell::text(table->spec.owner),
              Cell::text("TABLE"), Cell::null(), Cell::number(std::to_string(order++)), Cell::null(),
-             Cell::text("<TABLE>" + std::string(40000, 'x') + "</TABLE>")});
+             Cell::text("<TABLE>" + std::string(3000, 'x') + "</TABLE>")});
   }
   end_segment();
   writing_master_ = false;

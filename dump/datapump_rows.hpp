@@ -16,9 +16,12 @@ namespace qln {
 class SegmentInput {
  public:
   static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+  // Readable bytes past the data, so that short values can be moved in
+  // fixed-size steps.
+  static constexpr std::size_t kSlack = 64;
 
   explicit SegmentInput(const DumpFile& file)
-      : file_(file), buf_(std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize)) {}
+      : file_(file), buf_(std::make_unique<std::uint8_t[]>(kBufferSize + kSlack)) {}
 
   // Reading starts at `pos` and never passes `limit`.
   void start(std::int64_t pos, std::int64_t limit) noexcept;
@@ -39,7 +42,7 @@ class SegmentInput {
   bool refill(std::size_t n);
 
   const DumpFile& file_;
-  std::unique_ptr<std::uint8_t[]> buf_;  // not zeroed: only bytes read are looked at
+  std::unique_ptr<std::uint8_t[]> buf_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::int64_t base_ = 0;  // file offset of buf_[0]
@@ -96,6 +99,7 @@ class RowFramer {
     if (reorder_) entry_at_.push_back(target.size());
   }
   void put_in_column_order(std::vector<unsigned char>& out) const;
+  bool frame_whole_row(std::vector<unsigned char>& out);
   int damaged(const char* what, std::int64_t at);
 
   const DataPumpTable& table_;
@@ -106,6 +110,7 @@ class RowFramer {
   std::vector<int> kept_columns_;
   std::vector<int> kept_of_column_;  // per definition column: its value among the kept, -1 none
   bool reorder_ = false;              // kept values are not the columns in order
+  bool simple_ = false;               // every value is its column's, in order, none cut
   std::vector<unsigned char> scratch_;
   std::vector<std::size_t> entry_at_;
   std::vector<std::uint8_t> cut_long_;  // per arriving value: a LONG kept to 4,000 bytes

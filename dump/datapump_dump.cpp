@@ -258,12 +258,14 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
       ends.push_back(bytes.size());
       ++rows_read;
       if (framer.has_lobs()) {
-        if (!flush()) return 1;
+        // A stop takes effect after the row's large objects.
+        const bool go_on = flush();
         if (sink != nullptr) {
           if (framer.stream_lobs(*sink) != 0)
             return framer.why().empty() ? -1 : fail(g, 3112, quoted_table_name(t) + " " + framer.why());
-          if (!consumer.lob_row_done()) return 1;
+          if (!consumer.lob_row_done()) return -1;
         }
+        if (!go_on) return 1;
       } else if (ends.size() >= kBatchRows || bytes.size() >= kBatchBytes) {
         if (!flush()) return 1;
       }

@@ -37,11 +37,13 @@ class DataPumpRowConsumer {
   // A segment's rows begin. false: pass them over.
   virtual bool begin_segment(const DataPumpSegment&) { return true; }
   // Rows one after another; `ends[i]` is the end of row i. false: stop the
-  // read (cleanly). With large objects a batch holds one row, and the
-  // row's wanted large-object bytes go to lob_sink() right after.
+  // read (cleanly, after the row's large objects). With large objects a
+  // batch holds one row, and the row's wanted large-object bytes go to
+  // lob_sink() right after. A sink's chunk() false ends the read with -1.
   virtual bool rows(std::span<const unsigned char> bytes, std::span<const std::size_t> ends) = 0;
   virtual DataPumpLobSink* lob_sink() { return nullptr; }
-  // After each row's large objects (only when lob_sink() is set). false: stop.
+  // After each row's large objects (only when lob_sink() is set). false: a
+  // failure the sink has reported; the read ends with -1.
   virtual bool lob_row_done() { return true; }
 };
 

@@ -68,7 +68,7 @@ TableSpec types_table() {
                {"YM", "INTERVAL YEAR(3) TO MONTH"}, {"DS", "INTERVAL DAY(2) TO SECOND(6)"},
                {"BF", "BINARY_FLOAT"}, {"BD", "BINARY_DOUBLE"}, {"R", "RAW(8)"}, {"CL", "CLOB"},
                {"NCL", "NCLOB"}, {"BL", "BLOB"}, {"F", "FLOAT(126)"}, {"OBJ", "\"MDSYS\".\"SDO_GEOMETRY\""},
-               {"J", "JSON"}};
+               {"J", "JSON"}, {"TZR", "TIMESTAMP(0) WITH TIME ZONE"}, {"TZX", "TIMESTAMP(2) WITH TIME ZONE"}};
   return t;
 }
 
@@ -81,7 +81,10 @@ std::vector<Cell> types_row(int id, bool with_lobs) {
           Cell::bytes(encode_binary_double(0.1)), Cell::bytes(std::string("\x01\xAB", 2)),
           with_lobs ? Cell::text("clob text") : Cell::null(), with_lobs ? Cell::text("ñ") : Cell::null(),
           with_lobs ? Cell::bytes(std::string(5, '\x7F')) : Cell::null(), Cell::number("-0.25"),
-          Cell::bytes("\x01\x02"), Cell::null()};
+          Cell::bytes("\x01\x02"), Cell::null(),
+          // Region zones: UTC by name; one without a known name keeps UTC and its id.
+          Cell::bytes(encode_timestamp_tz_region(at(2024, 1, 1, 0, 30), 5121)),
+          Cell::bytes(encode_timestamp_tz_region(at(2024, 7, 1, 22, 0, 0, 990000000), 1234))};
 }
 
 const std::string kTypesLine =
@@ -112,7 +115,7 @@ TEST(DataPumpWritten, EveryTypeInEveryRowForm) {
       w.begin_segment(t);
       w.add_row(types_row(1, true));
       w.add_row(types_row(2, false));
-      std::vector<Cell> third(20, Cell::null());
+      std::vector<Cell> third(22, Cell::null());
       third[0] = Cell::number("3");
       third[16] = Cell::bytes(std::string(100000, 'b'));
       w.add_row(third);
@@ -129,9 +132,10 @@ TEST(DataPumpWritten, EveryTypeInEveryRowForm) {
     std::int64_t n = 0;
     ASSERT_EQ(d.dump.read_rows(d.g, table_index(d.dump, t), texts, n), 0);
     ASSERT_EQ(texts.lines.size(), 3u);
-    EXPECT_EQ(texts.lines[0], "1|" + kTypesLine + "%%CLOB%%_15|%%NCLOB%%_16|%%BLOB%%_17|-0.25|%%NOT_SUPPORT%%|");
-    EXPECT_EQ(texts.lines[1], "2|" + kTypesLine + "|||-0.25|%%NOT_SUPPORT%%|");
-    EXPECT_EQ(texts.lines[2], "3||||||||||||||||%%BLOB%%_17|||");
+    const std::string zones = "|2024/01/01 00:30:00 UTC|2024/07/01 22:00:00.99 UTC region#1234";
+    EXPECT_EQ(texts.lines[0], "1|" + kTypesLine + "%%CLOB%%_15|%%NCLOB%%_16|%%BLOB%%_17|-0.25|%%NOT_SUPPORT%%|" + zones);
+    EXPECT_EQ(texts.lines[1], "2|" + kTypesLine + "|||-0.25|%%NOT_SUPPORT%%|" + zones);
+    EXPECT_EQ(texts.lines[2], "3||||||||||||||||%%BLOB%%_17|||||");
     // Large objects reach the sink whole, CLOB and NCLOB as UTF-16.
     EXPECT_EQ(texts.lobs[std::make_pair(std::size_t{0}, 14)], utf8_to_utf16be("clob text"));
     EXPECT_EQ(texts.lobs[std::make_pair(std::size_t{0}, 15)], utf8_to_utf16be("ñ"));
@@ -144,7 +148,16 @@ TEST(DataPumpWritten, EveryTypeInEveryRowForm) {
               "\"TZ\" TIMESTAMP (6) WITH TIME ZONE, \"LTZ\" TIMESTAMP (6) WITH LOCAL TIME ZONE, "
               "\"YM\" INTERVAL YEAR (3) TO MONTH, \"DS\" INTERVAL DAY (2) TO SECOND (6), \"BF\" BINARY_FLOAT, "
               "\"BD\" BINARY_DOUBLE, \"R\" RAW(8), \"CL\" CLOB, \"NCL\" NCLOB, \"BL\" BLOB, \"F\" FLOAT(126), "
-              "\"OBJ\" \"MDSYS\".\"SDO_GEOMETRY\", \"J\" JSON)");
+              "\"OBJ\" \"MDSYS\".\"SDO_GEOMETRY\", \"J\" JSON, \"TZR\" TIMESTAMP (0) WITH TIME ZONE, "
+              "\"TZX\" TIMESTAMP (2) WITH TIME ZONE)");
+    // Every cut of a description is refused without harm; only the whole one reads.
+    std::string xml;
+    ASSERT_TRUE(read_segment_xml(DumpFile(path), d.dump.segments()[t->segments[0]], xml));
+    DataPumpTable parsed;
+    std::string why;
+    for (std::size_t n = 0; n < xml.size(); n += 1 + n % 7)
+      EXPECT_FALSE(parse_table_metadata(std::string_view(xml).substr(0, n), parsed, why)) << n;
+    EXPECT_TRUE(parse_table_metadata(xml, parsed, why)) << why;
   }
 }
 

@@ -71,8 +71,10 @@ int find_datapump_segments(const DumpFile& file, int volume, std::vector<DataPum
     const std::int64_t rows_end = s.rows_length >= 0 ? s.rows_offset + s.rows_length : s.rows_offset;
     s.cut = xml_end > size || rows_end > size;
     out.push_back(s);
-    if (s.cut) break;
-    pos = std::max(pos + kBlock, align_up(s.rows_length >= 0 ? rows_end : xml_end, kBlock));
+    if (xml_end > size) break;
+    // Rows said to run past the end: the search goes on after the XML, so
+    // that segments behind a damaged length are still found.
+    pos = std::max(pos + kBlock, align_up(s.rows_length >= 0 && !s.cut ? rows_end : xml_end, kBlock));
   }
   return 0;
 }

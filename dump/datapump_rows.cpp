@@ -119,7 +119,7 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
   bool open = false;
   bool first = true;
   // Values out of column order are gathered apart and put in order at the end.
-  std::vector<unsigned char>& target = kStream || !reorder_ ? *out_or(out) : scratch_;
+  std::vector<unsigned char>& target = reorder_ || out == nullptr ? scratch_ : *out;
   if constexpr (!kStream) {
     if (reorder_) {
       scratch_.clear();
@@ -178,17 +178,18 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
           }
         } else if (lob) {
           if (!continued) {
+            new_entry(target);
             if (is_null) {
-              new_entry(target), append_null(target);
+              append_null(target);
             } else {
-              new_entry(target);
               target.push_back(0);
               target.push_back(0);
             }
             ++kept;
           }
         } else if (is_null) {
-          new_entry(target), append_null(target);
+          new_entry(target);
+          append_null(target);
           ++kept;
         } else {
           if (!continued) {
@@ -200,7 +201,8 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
             ++kept;
           }
           std::size_t take = len;
-          if (cut_long_[current] != 0) take = std::min(len, std::size_t{kMaxRowValueLen} - std::min<std::size_t>(open_len, kMaxRowValueLen));
+          if (cut_long_[current] != 0)
+            take = std::min(len, std::size_t{kMaxRowValueLen} - std::min<std::size_t>(open_len, kMaxRowValueLen));
           if (open_len + take > kMaxFramedValue) return damaged("row value too long", value_at);
           target.insert(target.end(), bytes, bytes + take);
           open_len += take;
@@ -215,7 +217,10 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
     if ((flag & kLastPiece) != 0) break;
   }
   if constexpr (!kStream) {
-    for (; kept < kept_columns_.size(); ++kept) new_entry(target), append_null(target);
+    for (; kept < kept_columns_.size(); ++kept) {
+      new_entry(target);
+      append_null(target);
+    }
     if (reorder_) put_in_column_order(*out);
   }
   return 1;
@@ -227,7 +232,7 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
 bool RowFramer::frame_whole_row(std::vector<unsigned char>& out) {
   if (!in_.ensure(4)) return false;
   const std::uint8_t* p = in_.data();
-  if ((p[0] & 0xFF) != (kHasLength | kFirstPiece | kLastPiece)) return false;
+  if (p[0] != (kHasLength | kFirstPiece | kLastPiece)) return false;
   const std::size_t piece_len = be16(p + 1);
   const std::size_t count = p[3];
   const std::size_t values = kept_columns_.size();

@@ -92,9 +92,6 @@ class RowFramer {
  private:
   template <bool kStream>
   int walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink);
-  std::vector<unsigned char>* out_or(std::vector<unsigned char>* out) noexcept {
-    return out != nullptr ? out : &scratch_;
-  }
   void new_entry(const std::vector<unsigned char>& target) {
     if (reorder_) entry_at_.push_back(target.size());
   }

@@ -42,6 +42,51 @@ std::string partial_element(std::string_view xml, std::string_view tag, std::siz
   return std::string(xml.substr(a, b - a));
 }
 
+// Collects one large-object column of a row.
+struct XmlCapture final : DataPumpLobSink {
+  explicit XmlCapture(int column) : column(column) {}
+  bool wants(int c) const override { return c == column && text.size() < static_cast<std::size_t>(kMaxDpXmlLength); }
+  bool chunk(int, std::span<const std::uint8_t> bytes) override {
+    text.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return true;
+  }
+  int column;
+  std::string text;
+};
+
+// A CLOB of a multibyte database is UTF-16BE; the XML is read as UTF-8.
+std::string utf8_of_clob(const std::string& clob) {
+  if (clob.size() < 2 || clob[0] != '\0' || clob.size() % 2 != 0) return clob;
+  std::string out;
+  out.reserve(clob.size() / 2);
+  for (std::size_t i = 0; i + 1 < clob.size(); i += 2) {
+    std::uint32_t cp = (static_cast<unsigned char>(clob[i]) << 8) | static_cast<unsigned char>(clob[i + 1]);
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < clob.size()) {
+      const std::uint32_t lo = (static_cast<unsigned char>(clob[i + 2]) << 8) | static_cast<unsigned char>(clob[i + 3]);
+      if (lo >= 0xDC00 && lo < 0xE000) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+        i += 2;
+      }
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
 std::string hex_offset(std::int64_t v) {
   char buf[24];
   std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
@@ -145,9 +190,9 @@ void DataPumpDump::refuse_unreadable(DataPumpTableEntry& t) {
 
 int DataPumpDump::read_master(GlobalParams& g, const DataPumpTable& master, std::size_t segment) {
   // The columns read, by name.
-  static constexpr std::array<std::string_view, 7> kNames = {
+  static constexpr std::array<std::string_view, 8> kNames = {
       "OBJECT_TYPE", "OBJECT_SCHEMA", "OBJECT_NAME", "PARTITION_NAME", "SUBPARTITION_NAME",
-      "COMPLETED_ROWS", "PROCESS_ORDER"};
+      "COMPLETED_ROWS", "PROCESS_ORDER", "XML_CLOB"};
   std::array<int, kNames.size()> col{};
   col.fill(-1);
   for (std::size_t c = 0; c < master.definition.columns.size(); ++c)
@@ -164,16 +209,23 @@ int DataPumpDump::read_master(GlobalParams& g, const DataPumpTable& master, std:
   RowFramer framer(master, in, end, s.rows_length >= 0);
   std::vector<unsigned char> row;
   std::vector<std::string_view> value(master.definition.columns.size());
+  std::vector<std::uint8_t> present(value.size());
   std::vector<MasterEntry> entries;
+  // The TABLE_T description of a table no data segment describes (an empty
+  // table has none), from the row's XML_CLOB.
+  XmlCapture capture(col[7]);
+  std::vector<std::string> descriptions;
   int rc;
   while ((rc = framer.next_row(row)) == 1) {
     std::fill(value.begin(), value.end(), std::string_view{});
+    std::fill(present.begin(), present.end(), 0);
     std::size_t at = 0;
     for (std::size_t c = 0; c < value.size(); ++c) {
       const std::size_t len = row[at] | (row[at + 1] << 8);
       at += 2;
       if (len == kNullLength) continue;
       value[c] = std::string_view(reinterpret_cast<const char*>(row.data() + at), len);
+      present[c] = 1;
       at += len;
     }
     auto text = [&](int k) { return col[static_cast<std::size_t>(k)] < 0 ? std::string_view{} : value[static_cast<std::size_t>(col[static_cast<std::size_t>(k)])]; };
@@ -185,6 +237,9 @@ int DataPumpDump::read_master(GlobalParams& g, const DataPumpTable& master, std:
       MasterEntry e{std::string(text(1)), std::string(text(2)), std::string(text(3)), std::string(text(4)),
                     std::max<std::int64_t>(number(5), 0)};
       entries.push_back(std::move(e));
+    } else if (text(0) == "TABLE" && col[7] >= 0 && present[static_cast<std::size_t>(col[7])] != 0 && !is_described(text(1), text(2))) {
+      capture.text.clear();
+      if (framer.stream_lobs(capture) == 0) descriptions.push_back(utf8_of_clob(capture.text));
     }
     row.clear();
   }
@@ -208,7 +263,24 @@ int DataPumpDump::read_master(GlobalParams& g, const DataPumpTable& master, std:
     if (!e.partition.empty())
       it->partitions.push_back(e.subpartition.empty() ? e.partition : e.partition + "." + e.subpartition);
   }
+  DataPumpTable parsed;
+  std::string why;
+  for (const std::string& xml : descriptions) {
+    if (!parse_table_metadata(xml, parsed, why)) continue;
+    for (DataPumpTableEntry& t : tables_) {
+      if (t.described || t.owner != parsed.owner || t.name != parsed.name) continue;
+      t.table = std::move(parsed);
+      t.described = true;
+      break;
+    }
+  }
   return 0;
+}
+
+bool DataPumpDump::is_described(std::string_view owner, std::string_view name) const {
+  return std::any_of(tables_.begin(), tables_.end(), [&](const DataPumpTableEntry& t) {
+    return t.described && t.owner == owner && t.name == name;
+  });
 }
 
 int DataPumpDump::report_damage(GlobalParams& g) const {

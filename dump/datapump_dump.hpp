@@ -17,12 +17,13 @@ namespace qln {
 // Why a table's rows cannot be read.
 enum class DataPumpRefusal : std::uint8_t { kNone, kCompressed, kEncrypted, kNoDescription };
 
-// One table of a Data Pump dump: its description and the segments that
+// One table of a Data Pump dump: its description (from its data segment,
+// or for a table without rows from the master table) and the segments that
 // hold its rows (partitions included), in file order.
 struct DataPumpTableEntry {
   std::string owner;
   std::string name;
-  DataPumpTable table;             // empty columns when no segment describes it
+  DataPumpTable table;             // empty columns when nothing describes it
   bool described = false;
   std::vector<std::size_t> segments;  // indices into DataPumpDump::segments()
   std::int64_t master_rows = -1;   // rows the export job counted, -1 unknown
@@ -84,6 +85,7 @@ class DataPumpDump {
  private:
   int read_master(GlobalParams& g, const DataPumpTable& master, std::size_t segment);
   void refuse_unreadable(DataPumpTableEntry& t);
+  bool is_described(std::string_view owner, std::string_view name) const;
 
   std::vector<std::string> files_;
   std::vector<std::unique_ptr<DumpFile>> volumes_;

@@ -45,8 +45,8 @@ bool is_object_type(int type_num) noexcept {
 bool read_column(std::string_view item, DataPumpColumn& c, std::string& type_name, std::string& why) {
   XmlChildren fields(item);
   XmlElement e;
-  std::string text;
   bool ok = true;
+  int spare3 = -1;  // the character length where CHARLENGTH is not given
   while (fields.next(e) && ok) {
     const std::string_view n = e.name;
     if (n == "NAME") {
@@ -63,6 +63,8 @@ bool read_column(std::string_view item, DataPumpColumn& c, std::string& type_nam
       ok = to_number(e.content, c.length);
     } else if (n == "CHARLENGTH") {
       ok = to_number(e.content, c.char_length);
+    } else if (n == "SPARE3") {
+      ok = to_number(e.content, spare3);
     } else if (n == "PRECISION_NUM") {
       ok = to_number(e.content, c.precision);
     } else if (n == "SCALE") {
@@ -95,6 +97,8 @@ bool read_column(std::string_view item, DataPumpColumn& c, std::string& type_nam
     return false;
   }
   if (is_lob_type(c.type_num) || (c.property & kPropStoredAsLob) != 0) c.lob_stored = true;
+  if (c.char_length == 0 && spare3 > 0 && (c.type_num == kOraVarchar2 || c.type_num == kOraChar))
+    c.char_length = spare3;
   return true;
 }
 
@@ -289,19 +293,30 @@ void build_definition(DataPumpTable& t, const std::vector<std::string>& type_nam
 
 bool parse_table_metadata(std::string_view xml, DataPumpTable& out, std::string& why) {
   out = DataPumpTable{};
-  std::string_view rowset, row, table;
-  if (!xml_child(xml, "ROWSET", rowset) || !xml_child(rowset, "ROW", row) ||
-      !xml_child(row, "STRMTABLE_T", table)) {
+  // A data segment's STRMTABLE_T, or the TABLE_T the master table keeps of
+  // every table (owner and name inside its SCHEMA_OBJ).
+  std::string_view rowset, row, table, schema_obj;
+  const bool found = xml_child(xml, "ROWSET", rowset) && xml_child(rowset, "ROW", row);
+  const bool stream_table = found && xml_child(row, "STRMTABLE_T", table);
+  if (!stream_table && !(found && xml_child(row, "TABLE_T", table) && xml_child(table, "SCHEMA_OBJ", schema_obj))) {
     why = "STRMTABLE_T";
     return false;
+  }
+  if (!stream_table) {
+    std::string_view owner, name;
+    if (!xml_child(schema_obj, "OWNER_NAME", owner) || !xml_child(schema_obj, "NAME", name) ||
+        !xml_unescape(trim(owner), out.owner) || !xml_unescape(trim(name), out.name)) {
+      why = "SCHEMA_OBJ";
+      return false;
+    }
   }
   XmlChildren children(table);
   XmlElement e;
   std::vector<std::string> type_names;
   std::string* target = nullptr;
   while (children.next(e)) {
-    target = e.name == "OWNER_NAME" ? &out.owner
-             : e.name == "NAME"     ? &out.name
+    target = e.name == "OWNER_NAME" && stream_table ? &out.owner
+             : e.name == "NAME" && stream_table ? &out.name
              : e.name == "CHARSET"  ? &out.charset
              : e.name == "NCHARSET" ? &out.ncharset
              : e.name == "DBTIMEZONE" ? &out.db_timezone : nullptr;

@@ -75,7 +75,7 @@ struct DataPumpTable {
 };
 
 // Reads the STRMTABLE_T description of one data segment (the XML without
-// its prefix). False, with `why` set, when the text is no usable
+// its prefix), or a TABLE_T description the master table keeps. False, with `why` set, when the text is no usable
 // description: damaged XML, no owner or name, a name over 128 bytes, no
 // stored column, a segment column number given twice, more columns than a
 // table may have.

@@ -47,9 +47,12 @@ TEST_F(DataPumpScott, HeaderSegmentsAndTables) {
   for (const auto& t : dump.tables())
     names.push_back(t.owner + "." + t.name + ":" + std::to_string(t.master_rows) + (t.described ? "" : "?"));
   // The master table is no table of the dump; BONUS is empty, so only the
-  // master table names it.
+  // master table names and describes it.
   EXPECT_EQ(names, (std::vector<std::string>{"SYS.IMPDP_STATS:-1", "SCOTT.DEPT:4", "SCOTT.EMP:14",
-                                             "SCOTT.SALGRADE:5", "SCOTT.BONUS:0?"}));
+                                             "SCOTT.SALGRADE:5", "SCOTT.BONUS:0"}));
+  EXPECT_EQ(create_table_statement(find_table(dump, "SCOTT", "BONUS")->table),
+            "CREATE TABLE \"SCOTT\".\"BONUS\" (\"ENAME\" VARCHAR2(10 BYTE), \"JOB\" VARCHAR2(9 BYTE), "
+            "\"SAL\" NUMBER, \"COMM\" NUMBER)");
 }
 
 TEST_F(DataPumpScott, DescribesEmpWithItsTypes) {

@@ -238,6 +238,9 @@ TEST(DataPumpWritten, TablesFromSegmentsInterleavedOverFiles) {
     EXPECT_EQ(d.rows(long_name, "Q\"T<&>"), (std::vector<std::string>{"7"}));
     EXPECT_EQ(find_table(d.dump, long_name, "Q\"T<&>")->table.definition.columns[0].name, long_name);
     EXPECT_EQ(d.rows("A", "EMPTY"), std::vector<std::string>{});
+    // An empty table is described by the master table alone.
+    EXPECT_EQ(create_table_statement(find_table(d.dump, "A", "EMPTY")->table),
+              "CREATE TABLE \"A\".\"EMPTY\" (\"X\" NUMBER)");
 
     // Without its second file the dump lacks the master table; without its
     // first, rows the master table counts: both are named.

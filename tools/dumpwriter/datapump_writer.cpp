@@ -96,6 +96,7 @@ struct DataPumpWriter::Table {
   bool has_lob = false;
   bool has_long = false;
   std::string xml;
+  std::string table_xml;
   int segments = 0;
 };
 
@@ -307,6 +308,7 @@ int DataPumpWriter::add_table(const TableSpec& spec, DataPumpTableExtras extras)
   x += "<OBJ_NUM>" + obj + "</OBJ_NUM><OWNER_NAME>" + xml_escape(t->spec.owner) + "</OWNER_NAME><NAME>" +
        xml_escape(t->spec.name) + "</NAME><PROPERTY>536870912</PROPERTY><PROPERTY2>0</PROPERTY2>";
   if (t->extras.encrypted) x += "<ENCRYPTION>1</ENCRYPTION>";
+  const std::size_t col_list_at = x.size();
   x += "<COL_LIST>";
   std::vector<std::size_t> listed(n);
   for (std::size_t i = 0; i < n; ++i) listed[i] = i;
@@ -335,7 +337,13 @@ int DataPumpWriter::add_table(const TableSpec& spec, DataPumpTableExtras extras)
     }
     x += "</COL_LIST_ITEM>";
   }
-  x += "</COL_LIST></STRMTABLE_T></ROW></ROWSET>";
+  x += "</COL_LIST>";
+  // What the master table keeps of the table: a TABLE_T with the same columns.
+  t->table_xml = "<?xml version=\"1.0\"?><ROWSET><ROW>\n  <TABLE_T><VERS_MAJOR>2</VERS_MAJOR><SCHEMA_OBJ><OWNER_NAME>" +
+                 xml_escape(t->spec.owner) + "</OWNER_NAME><NAME>" + xml_escape(t->spec.name) +
+                 "</NAME><TYPE_NAME>TABLE</TYPE_NAME></SCHEMA_OBJ>" + x.substr(col_list_at) +
+                 "</TABLE_T></ROW></ROWSET>";
+  x += "</STRMTABLE_T></ROW></ROWSET>";
   t->xml = std::move(x);
   tables_.push_back(std::move(t));
   if (!writing_master_) master_rows_.push_back({tables_.back()->spec.owner, tables_.back()->spec.name, {}, 0});
@@ -555,12 +563,12 @@ void DataPumpWriter::write_master() {
              Cell::text("TABLE_DATA"), r.partition.empty() ? Cell::null() : Cell::text(r.partition),
              Cell::number(std::to_string(order++)), Cell::null(), Cell::null()});
   }
-  // Metadata rows with their XML in a large object long enough to be split.
+  // Each table's description, as the master table keeps it.
   for (const auto& table : tables_) {
-    if (table->spec.name == m.name) continue;
+    if (table.get() == tables_.back().get()) continue;
     add_row({Cell::null(), Cell::number("1"), Cell::text(table->spec.name), Cell::text(table->spec.owner),
              Cell::text("TABLE"), Cell::null(), Cell::number(std::to_string(order++)), Cell::null(),
-             Cell::text("<TABLE>" + std::string(3000, 'x') + "</TABLE>")});
+             Cell::text(table->table_xml)});
   }
   end_segment();
   writing_master_ = false;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "eval/decimal.hpp"
+#include "values/decimal.hpp"
 
 namespace qln {
 

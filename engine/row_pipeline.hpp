@@ -11,7 +11,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "output/row_writer.hpp"
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 

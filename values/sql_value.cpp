@@ -1,4 +1,4 @@
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 
 #include "core/multibyte.hpp"
 #include "core/table_definition.hpp"
-#include "sql/sql_text.hpp"
+#include "core/blanks.hpp"
 
 namespace qln {
 

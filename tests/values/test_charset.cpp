@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {

@@ -1,4 +1,4 @@
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 #include <cstddef>
 #include <cstdint>

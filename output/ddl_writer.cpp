@@ -1,11 +1,11 @@
-#include "dump/ddl_writer.hpp"
+#include "output/ddl_writer.hpp"
 
 #include <cctype>
 #include <cstdio>
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 #include "sql/tokenizer.hpp"
 #include "sql/word_codes.hpp"
 
@@ -137,7 +137,7 @@ int take_text_byte(GlobalParams& g, const ConvOptions& o, DdlState& st, unsigned
     return 0;
   }
   if (st.line.size() + 1 >= static_cast<std::size_t>(g.maxp.buffer_long_len))
-    return fail(g, 3109, "word");
+    return fail(g, MessageCode::kDumpBuffer, "word");
   st.line.push_back(static_cast<char>(c));
   return 0;
 }

@@ -12,6 +12,10 @@ namespace qln {
 // opened but never recorded. nullptr when it cannot be opened.
 std::FILE* open_output_file(ConvOptions& o, const std::string& path);
 
+// Creates or truncates the column file of one row (binary), not recorded:
+// the files of rows converted before a failure stay.
+std::FILE* open_column_file(const std::string& path);
+
 // Records `path` (a regular file this run created or truncated) once.
 void record_output_file(ConvOptions& o, const std::string& path);
 

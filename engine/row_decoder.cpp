@@ -1,4 +1,4 @@
-#include "dump/row_decoder.hpp"
+#include "engine/row_decoder.hpp"
 
 #include <span>
 
@@ -24,11 +24,11 @@ int decode_values(GlobalParams& g, const ConvOptions& o, std::span<const unsigne
       values.add_null();
       continue;
     }
-    if (len > kMaxRowValueLen || at + len > used) return fail(g, 3102, "");
+    if (len > kMaxRowValueLen || at + len > used) return fail(g, MessageCode::kDumpFormat);
     const int queued = g.message_count;
     if (decode_value(g, o, col_of(values.size()), std::span<const std::uint8_t>(p + at, len),
                      values) != 0)
-      return g.message_count == queued ? fail(g, 4000, "decode_row() decode_value()") : -1;
+      return g.message_count == queued ? fail(g, MessageCode::kInternal, "decode_row() decode_value()") : -1;
     at += len;
   }
   return 0;

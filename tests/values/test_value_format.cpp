@@ -6,7 +6,7 @@
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 namespace {

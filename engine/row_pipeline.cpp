@@ -1,4 +1,4 @@
-#include "dump/row_pipeline.hpp"
+#include "engine/row_pipeline.hpp"
 
 #include <chrono>
 #include <utility>
@@ -6,7 +6,7 @@
 #include <immintrin.h>
 #endif
 
-#include "dump/row_decoder.hpp"
+#include "engine/row_decoder.hpp"
 
 namespace qln {
 

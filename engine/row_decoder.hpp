@@ -5,7 +5,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/row_reader.hpp"
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 

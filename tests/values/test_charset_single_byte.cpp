@@ -4,8 +4,8 @@
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "output/charset.hpp"
-#include "output/value_format.hpp"
+#include "values/charset.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 namespace {

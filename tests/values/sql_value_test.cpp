@@ -1,4 +1,4 @@
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 #include <gtest/gtest.h>
 

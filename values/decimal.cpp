@@ -1,4 +1,4 @@
-#include "eval/decimal.hpp"
+#include "values/decimal.hpp"
 
 #include <algorithm>
 #include <limits>

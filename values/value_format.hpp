@@ -9,8 +9,8 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/table_definition.hpp"
-#include "eval/sql_value.hpp"
-#include "output/charset.hpp"
+#include "values/sql_value.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 

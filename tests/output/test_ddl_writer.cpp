@@ -7,8 +7,8 @@
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/ddl_writer.hpp"
-#include "output/charset.hpp"
+#include "output/ddl_writer.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "output/iconv_converter.hpp"
+#include "values/iconv_converter.hpp"
 
 namespace qln {
 

@@ -1,4 +1,4 @@
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 #include "output/extended_types.hpp"
 
@@ -303,7 +303,7 @@ void decode_raw(RowValues& row, SqlValue& v, const GlobalParams& g, const ConvOp
   v.length = static_cast<std::int32_t>(v.text.size());
 }
 
-int bad_value(GlobalParams& g) { return fail(g, 3102); }
+int bad_value(GlobalParams& g) { return fail(g, MessageCode::kDumpFormat); }
 
 }  // namespace
 
@@ -509,7 +509,7 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       reinterpret_cast<const char*>(o.table.columns.data() + o.table.columns.size());
   if (col < 0 || static_cast<std::size_t>(col) * sizeof(ColumnDef) >=
                      static_cast<std::size_t>(end - first))
-    return fail(g, 4000, "decode_value() column index");
+    return fail(g, MessageCode::kInternal, "decode_value() column index");
   const ColumnDef& column = o.table.columns[static_cast<std::size_t>(col)];
   switch (column.type) {
     case kColChar:
@@ -584,7 +584,7 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       decode_raw(row, row.next(), g, o, bytes);
       return 0;
     default:
-      return fail(g, 4000, "decode_value() column type");
+      return fail(g, MessageCode::kInternal, "decode_value() column type");
   }
 }
 

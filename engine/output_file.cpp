@@ -1,4 +1,4 @@
-#include "output/output_file.hpp"
+#include "engine/output_file.hpp"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -31,6 +31,8 @@ std::FILE* open_output_file(ConvOptions& o, const std::string& path) {
   if ((!existed || was_regular) && is_regular_file(path)) record_output_file(o, path);
   return f;
 }
+
+std::FILE* open_column_file(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
 
 void record_output_file(ConvOptions& o, const std::string& path) {
   if (std::find(o.out_fname.begin(), o.out_fname.end(), path) != o.out_fname.end()) return;

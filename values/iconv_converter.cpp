@@ -1,4 +1,4 @@
-#include "output/iconv_converter.hpp"
+#include "values/iconv_converter.hpp"
 
 #include <iconv.h>
 

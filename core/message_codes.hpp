@@ -23,6 +23,7 @@ enum class MessageCode : std::int32_t {
   kDumpFormat = 3102,
   kTableNotFound = 3103,
   kDumpBuffer = 3109,
+  kDumpRead = 3112,
   kLobColumnNotFound = 3113,
   kLineTooLong = 3129,
   kFileOpen = 3131,

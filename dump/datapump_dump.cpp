@@ -5,6 +5,7 @@
 
 #include "core/messages.hpp"
 #include "dump/row_reader.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {
@@ -95,9 +96,7 @@ std::string hex_offset(std::int64_t v) {
 
 }  // namespace
 
-std::string quoted_table_name(const DataPumpTableEntry& t) {
-  return "\"" + t.owner + "\".\"" + t.name + "\"";
-}
+std::string table_name_text(const DataPumpTableEntry& t) { return t.owner + "." + t.name; }
 
 int DataPumpDump::open(GlobalParams& g, const std::vector<std::string>& files) {
   files_ = files;
@@ -111,21 +110,21 @@ int DataPumpDump::open(GlobalParams& g, const std::vector<std::string>& files) {
   std::string xml, why;
   for (std::size_t v = 0; v < files.size(); ++v) {
     auto file = std::make_unique<DumpFile>();
-    if (file->open(files[v]) != 0) return fail(g, 3100, files[v]);
+    if (file->open(files[v]) != 0) return fail(g, MessageCode::kDumpOpen, files[v]);
     std::array<std::uint8_t, kDpBlockSize> block{};
     const std::int64_t got = file->read_at(0, block.data(), block.size());
-    if (got < 0) return fail(g, 3112, files[v]);
+    if (got < 0) return fail(g, MessageCode::kDumpRead, files[v]);
     DataPumpHeader h;
     if (!parse_datapump_header(std::span<const std::uint8_t>(block.data(), static_cast<std::size_t>(got)), h))
-      return fail(g, 3101, files[v]);
+      return fail(g, MessageCode::kDumpHeader, files[v]);
     // Every file must come from the same export job.
     if (v == 0) {
       header_ = h;
     } else if (h.master_owner != header_.master_owner || h.master_name != header_.master_name) {
-      return fail(g, 3101, files[v]);
+      return fail(g, MessageCode::kDumpHeader, files[v]);
     }
     const std::size_t first = segments_.size();
-    if (find_datapump_segments(*file, static_cast<int>(v), segments_) != 0) return fail(g, 3112, files[v]);
+    if (find_datapump_segments(*file, static_cast<int>(v), segments_) != 0) return fail(g, MessageCode::kDumpRead, files[v]);
     for (std::size_t i = first; i < segments_.size(); ++i) {
       const DataPumpSegment& s = segments_[i];
       const bool whole = read_segment_xml(*file, s, xml);
@@ -136,7 +135,7 @@ int DataPumpDump::open(GlobalParams& g, const std::vector<std::string>& files) {
         const std::string owner = partial_element(xml, "OWNER_NAME", from);
         std::size_t after_owner = xml.find("</OWNER_NAME>", from);
         const std::string name = partial_element(xml, "NAME", after_owner == std::string::npos ? from : after_owner);
-        damage_.push_back("\"" + owner + "\".\"" + name + "\" " +
+        damage_.push_back(owner + "." + name + " " +
                           (whole ? "description " + why : std::string("description cut")) + " at " +
                           hex_offset(s.block));
         continue;
@@ -168,7 +167,7 @@ int DataPumpDump::open(GlobalParams& g, const std::vector<std::string>& files) {
   if (master_found_) {
     if (read_master(g, master_table_, master_segment) != 0) return -1;
   } else {
-    damage_.push_back("\"" + header_.master_owner + "\".\"" + header_.master_name + "\" missing");
+    damage_.push_back(header_.master_owner + "." + header_.master_name + " missing");
   }
   for (DataPumpTableEntry& t : tables_) refuse_unreadable(t);
   return 0;
@@ -244,7 +243,7 @@ int DataPumpDump::read_master(GlobalParams& g, const DataPumpTable& master, std:
     row.clear();
   }
   if (rc < 0) {
-    damage_.push_back("\"" + master.owner + "\".\"" + master.name + "\" " + framer.why());
+    damage_.push_back(master.owner + "." + master.name + " " + framer.why());
     return 0;
   }
   (void)g;
@@ -284,7 +283,7 @@ bool DataPumpDump::is_described(std::string_view owner, std::string_view name) c
 }
 
 int DataPumpDump::report_damage(GlobalParams& g) const {
-  for (const std::string& d : damage_) fail(g, 3112, d);
+  for (const std::string& d : damage_) fail(g, MessageCode::kDumpRead, d);
   return damage_.empty() ? 0 : -1;
 }
 
@@ -294,9 +293,11 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
   const DataPumpTableEntry& t = tables_[index];
   switch (t.refusal) {
     case DataPumpRefusal::kCompressed:
-      return fail(g, 2009, "圧縮されたテーブル" + quoted_table_name(t));
+      return fail(g, MessageCode::kNotSupported,
+                  utf8_to_os_charset(g.os_charset, "圧縮されたテーブル" + table_name_text(t)));
     case DataPumpRefusal::kEncrypted:
-      return fail(g, 2009, "暗号化されたテーブル" + quoted_table_name(t));
+      return fail(g, MessageCode::kNotSupported,
+                  utf8_to_os_charset(g.os_charset, "暗号化されたテーブル" + table_name_text(t)));
     default:
       break;
   }
@@ -325,7 +326,7 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
       if (rc == 0) break;
       if (rc < 0) {
         if (!flush()) return 1;
-        return fail(g, 3112, quoted_table_name(t) + " " + framer.why());
+        return fail(g, MessageCode::kDumpRead, table_name_text(t) + " " + framer.why());
       }
       ends.push_back(bytes.size());
       ++rows_read;
@@ -334,7 +335,7 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
         const bool go_on = flush();
         if (sink != nullptr) {
           if (framer.stream_lobs(*sink) != 0)
-            return framer.why().empty() ? -1 : fail(g, 3112, quoted_table_name(t) + " " + framer.why());
+            return framer.why().empty() ? -1 : fail(g, MessageCode::kDumpRead, table_name_text(t) + " " + framer.why());
           if (!consumer.lob_row_done()) return -1;
         }
         if (!go_on) return 1;
@@ -346,7 +347,7 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
   }
   // Rows the job wrote that no segment holds: a file of the dump is missing.
   if (t.master_rows > rows_read)
-    return fail(g, 3112, quoted_table_name(t) + " " + std::to_string(rows_read) + "/" +
+    return fail(g, MessageCode::kDumpRead, table_name_text(t) + " " + std::to_string(rows_read) + "/" +
                              std::to_string(t.master_rows) + " rows");
   return 0;
 }

@@ -97,7 +97,7 @@ class DataPumpDump {
   bool master_found_ = false;
 };
 
-// The table name as messages give it: "OWNER"."NAME".
-std::string quoted_table_name(const DataPumpTableEntry& t);
+// The table name as messages give it: OWNER.NAME.
+std::string table_name_text(const DataPumpTableEntry& t);
 
 }  // namespace qln

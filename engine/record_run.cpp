@@ -119,6 +119,8 @@ class RecordRun final : public DumpVisitor {
   void add_list_entry(std::string_view owner, std::string name);
 
   bool converting() const { return o_.read_step == 0; }
+  // Tables of several owners share a full export, and any Data Pump dump.
+  bool owners_shown() const { return o_.exp_mode == 2 || o_.dump_type == kDumpDataPump; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
 
   GlobalParams& g_;
@@ -255,13 +257,13 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     std::FILE* out = g_.out_stream;
     if (!listed_header_) {
       listed_header_ = true;
-      if (o_.exp_mode == 2)
+      if (owners_shown())
         std::fputs("OWNER                          TABLE_NAME\n"
                    "------------------------------ ------------------------------\n", out);
       else
         std::fputs("TABLE_NAME\n------------------------------\n", out);
     }
-    if (o_.exp_mode == 2) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
+    if (owners_shown()) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
     else std::fprintf(out, "%s\n", name.c_str());
     return Walk::kSkipRows;
   }
@@ -270,7 +272,7 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
   if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
                                               o_.output_mode != kOutCsvBatch && !ddl()))) {
     put_bom();
-    if (o_.exp_mode == 2)
+    if (owners_shown())
       std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", std::string(owner).c_str(), name.c_str());
     else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
   }

@@ -1,6 +1,6 @@
 #include "values/value_format.hpp"
 
-#include "output/extended_types.hpp"
+#include "values/extended_types.hpp"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "dump/datapump_dump.hpp"
-#include "dump/row_decoder.hpp"
+#include "engine/row_decoder.hpp"
 
 namespace qln::test_support {
 

@@ -1,4 +1,4 @@
-#include "output/extended_types.hpp"
+#include "values/extended_types.hpp"
 
 #include <bit>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 namespace {

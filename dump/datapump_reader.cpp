@@ -113,6 +113,7 @@ Status DataPumpReader::read(DumpVisitor& v) {
     if (rc < 0) {
       v.on_table_end({count, false});
       if (!rows.lob_status().ok()) return rows.lob_status();
+      // A refused table is named; the other tables still convert.
       if (t.refusal != DataPumpRefusal::kNone) continue;
       return last_failure(g_);
     }

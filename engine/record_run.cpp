@@ -103,6 +103,7 @@ class RecordRun final : public DumpVisitor {
 
  private:
   Walk on_partition(const TableInfo& t);
+  void discard_table_output();
   Walk on_create_table(const TableInfo& t);
   Walk hand_over_row(std::span<const unsigned char> row);
   int hand_over_decoded(std::span<const unsigned char> row);
@@ -347,6 +348,29 @@ void RecordRun::on_table_end(const TableEnd& end) {
   table_rows_ += end.rows;
   if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
   if (table_selected_) r_.last_row_count = table_rows_;
+  if (!end.complete && table_selected_ && converting()) discard_table_output();
+}
+
+// A selected table whose rows the reader could not give (it said why): its
+// own file of a batch run goes, and the other tables go on; any other
+// output would be incomplete, so the run fails.
+void RecordRun::discard_table_output() {
+  if (o_.output_mode != kOutCsvBatch || o_.table_out == nullptr || o_.out_fname.empty()) {
+    failed(-1);
+    return;
+  }
+  if (pipe_ && pipe_->drain() != 0) {
+    failed(-1);
+    return;
+  }
+  const std::string path = o_.out_fname.back();
+  if (close_table_output(g_, o_) != 0) {
+    failed(-1);
+    return;
+  }
+  std::remove(path.c_str());
+  o_.out_fname.pop_back();
+  if (!o_.out_fname_flags.empty()) o_.out_fname_flags.pop_back();
 }
 
 Walk RecordRun::on_rows(const RowBatch& rows) {

@@ -291,15 +291,11 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
                             std::int64_t& rows_read) {
   rows_read = 0;
   const DataPumpTableEntry& t = tables_[index];
-  switch (t.refusal) {
-    case DataPumpRefusal::kCompressed:
-      return fail(g, MessageCode::kNotSupported,
-                  utf8_to_os_charset(g.os_charset, "圧縮されたテーブル" + table_name_text(t)));
-    case DataPumpRefusal::kEncrypted:
-      return fail(g, MessageCode::kNotSupported,
-                  utf8_to_os_charset(g.os_charset, "暗号化されたテーブル" + table_name_text(t)));
-    default:
-      break;
+  if (t.refusal != DataPumpRefusal::kNone) {
+    // Named only when its rows are wanted.
+    if (t.segments.empty() || !consumer.begin_segment(segments_[t.segments.front()])) return 0;
+    const char* what = t.refusal == DataPumpRefusal::kCompressed ? "圧縮されたテーブル" : "暗号化されたテーブル";
+    return fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, what + table_name_text(t)));
   }
   std::vector<unsigned char> bytes;
   bytes.reserve(kBatchBytes + 2 * kMaxRowValueLen);

@@ -73,8 +73,9 @@ class DataPumpDump {
 
   // Reads every row of table `index`, segment after segment. 1 when the
   // consumer stopped the read, 0 at the end of the rows, -1 after a reported
-  // failure: 2009 a compressed or encrypted table (the dump is fine
-  // otherwise), 3112 damaged or cut rows (naming the table and the place).
+  // failure: 2009 a compressed or encrypted table whose rows the consumer
+  // wants (the dump is fine otherwise), 3112 damaged or cut rows (naming
+  // the table and the place).
   // `rows_read` counts the rows framed.
   int read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsumer& consumer,
                 std::int64_t& rows_read);

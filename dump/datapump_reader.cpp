@@ -102,12 +102,7 @@ Status DataPumpReader::read(DumpVisitor& v) {
       v.on_table_end({0, true});
       continue;
     }
-    // A table whose rows cannot be read is named only when they are wanted.
     VisitorRows rows(v, *def, progress, info_.total_size);
-    if (t.refusal != DataPumpRefusal::kNone && w != Walk::kContinue) {
-      v.on_table_end({0, true});
-      continue;
-    }
     std::int64_t count = 0;
     const int rc = dump.read_rows(g_, i, rows, count);
     if (rc < 0) {

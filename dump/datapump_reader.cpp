@@ -30,6 +30,7 @@ class VisitorRows final : public DataPumpRowConsumer, public DataPumpLobSink {
 
   bool rows(std::span<const unsigned char> bytes, std::span<const std::size_t> ends) override {
     progress_ += static_cast<std::int64_t>(bytes.size());
+    handed_ = keep_;
     if (keep_) {
       const RowBatch batch{bytes, ends, static_cast<int>(def_.columns.size())};
       const Walk w = v_.on_rows(batch);
@@ -44,13 +45,16 @@ class VisitorRows final : public DataPumpRowConsumer, public DataPumpLobSink {
     return !stopped_ && !stop_request_;
   }
 
-  DataPumpLobSink* lob_sink() override { return keep_ && sink_ != nullptr ? this : nullptr; }
-  bool wants(int column) const override { return sink_->wants(column); }
+  // Large objects go to the sink only for rows it was handed.
+  DataPumpLobSink* lob_sink() override { return sink_ != nullptr && keep_ ? this : nullptr; }
+  bool wants(int column) const override { return handed_ && sink_->wants(column); }
   bool chunk(int column, std::span<const std::uint8_t> bytes) override {
     lob_status_ = sink_->chunk(column, bytes);
     return lob_status_.ok();
   }
   bool lob_row_done() override {
+    if (!handed_) return true;
+    handed_ = false;
     lob_status_ = sink_->end_row();
     return lob_status_.ok();
   }
@@ -69,6 +73,7 @@ class VisitorRows final : public DataPumpRowConsumer, public DataPumpLobSink {
   Status lob_status_;
   bool begun_ = false;
   bool keep_ = false;
+  bool handed_ = false;  // the row read last went to the visitor
   bool stopped_ = false;
   bool stop_request_ = false;
 };
@@ -80,14 +85,15 @@ Status DataPumpReader::read(DumpVisitor& v) {
   DataPumpDump dump;
   if (info_.volumes.empty()) return Status::failure(MessageCode::kDumpOpen, "");
   if (dump.open(g_, info_.volumes) != 0) return last_failure(g_);
-  info_.volume_sizes.clear();
-  info_.total_size = 0;
-  for (const std::string& f : info_.volumes) {
-    DumpFile file;
-    const std::int64_t size = file.open(f) == 0 ? file.size() : 0;
-    info_.volume_sizes.push_back(size);
-    info_.total_size += size;
+  if (info_.volume_sizes.size() != info_.volumes.size()) {
+    info_.volume_sizes.clear();
+    for (const std::string& f : info_.volumes) {
+      DumpFile file;
+      info_.volume_sizes.push_back(file.open(f) == 0 ? file.size() : 0);
+    }
   }
+  info_.total_size = 0;
+  for (const std::int64_t size : info_.volume_sizes) info_.total_size += size;
   std::int64_t progress = 0;
   v.on_progress({0, info_.total_size, 0});
   const auto& tables = dump.tables();
@@ -99,6 +105,11 @@ Status DataPumpReader::read(DumpVisitor& v) {
     if (w == Walk::kStop) return {};
     if (def != nullptr && v.wants_statements()) v.on_statement(create_table_statement(t.table));
     if (def == nullptr) {
+      // Rows wanted of a table nothing describes: the reason is told.
+      if (w == Walk::kContinue) {
+        fail(g_, MessageCode::kDumpRead, t.owner + "." + t.name + " description missing");
+        return last_failure(g_);
+      }
       v.on_table_end({0, true});
       continue;
     }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,30 @@ TEST_F(DataPumpJobs, WrittenDumpsOverTwoFiles) {
   EXPECT_EQ(o.exit_code, 1);
   EXPECT_NE(o.err.find("Q.SALES 2/3 rows"), std::string::npos) << o.err;
   EXPECT_FALSE(fs::exists(dir.file("s.csv")));
+}
+
+// The sample dump of qln-mkdump written as a classic export and in both
+// Data Pump forms converts to the very same files.
+TEST_F(DataPumpJobs, SameRowsSameOutputAsClassic) {
+  const std::string mkdump = std::string(QLN_BINARY_DIR) + "/qln-mkdump";
+  if (!fs::exists(mkdump)) GTEST_SKIP() << "no qln-mkdump in " << QLN_BINARY_DIR;
+  std::map<std::string, std::string> first;
+  for (const std::string form : {"", "--datapump", "--datapump23"}) {
+    const std::string folder = dir.file("out" + form);
+    fs::create_directory(folder);
+    ASSERT_EQ(std::system(("'" + mkdump + "' " + form + " --rows 300 '" + folder + "/s.dmp' >/dev/null").c_str()), 0);
+    const Outcome o = run("FILE=" + folder + "/s.dmp MODE=CSV_BATCH");
+    ASSERT_EQ(o.exit_code, 0) << o.err;
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      if (e.path().extension() == ".csv") {
+        files[e.path().filename().string()] = read_file(e.path());
+        fs::remove(e.path());
+      }
+    EXPECT_EQ(files.size(), 7u) << form;
+    if (first.empty()) first = files;
+    else EXPECT_TRUE(files == first) << form;
+  }
 }
 
 }  // namespace

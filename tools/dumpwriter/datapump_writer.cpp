@@ -423,6 +423,8 @@ std::string DataPumpWriter::encode_cell(const Column& c, const Cell& cell) const
     }
     case 112:
       return c.charset_form == 2 || multibyte_charset(options_.charset_id) ? utf8_to_utf16be(s) : s;
+    case 69:
+      return encode_rowid(s);
     default:
       return s;
   }

@@ -341,8 +341,9 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
     }
     if (!flush()) return 1;
   }
-  // Rows the job wrote that no segment holds: a file of the dump is missing.
-  if (t.master_rows > rows_read)
+  // Rows the job wrote that no segment holds (a file of the dump is
+  // missing), or more than it wrote (a file given twice).
+  if (t.master_rows >= 0 && t.master_rows != rows_read)
     return fail(g, MessageCode::kDumpRead, table_name_text(t) + " " + std::to_string(rows_read) + "/" +
                              std::to_string(t.master_rows) + " rows");
   return 0;

@@ -169,6 +169,11 @@ TEST_F(DataPumpJobs, WrittenDumpsOverTwoFiles) {
   EXPECT_NE(o.err.find("Q.PACKED"), std::string::npos) << o.err;
   EXPECT_FALSE(fs::exists(dir.file("PACKED.csv")));
   EXPECT_EQ(read_file(dir.file("SALES.csv")), kBom + "1,%%BLOB%%_2\n2,%%BLOB%%_2\n3,\n");
+  // A file given twice would double rows: named.
+  o = run("FILE=a.dmp,b.dmp,b.dmp TABLE=SALES OUT_FILE=s.csv");
+  EXPECT_EQ(o.exit_code, 1);
+  EXPECT_NE(o.err.find("Q.SALES 5/3 rows"), std::string::npos) << o.err;
+  EXPECT_FALSE(fs::exists(dir.file("s.csv")));
   // Without its first file, rows the export wrote are missing: named.
   o = run("FILE=b.dmp TABLE=SALES OUT_FILE=s.csv");
   EXPECT_EQ(o.exit_code, 1);

@@ -277,12 +277,10 @@ void build_definition(DataPumpTable& t, const std::vector<std::string>& type_nam
   });
   t.value_column.clear();
   t.value_is_lob.clear();
-  t.one_for_one = stored.size() == def.columns.size();
   for (std::size_t v = 0; v < stored.size(); ++v) {
     const int col = column_of_item[stored[v]];
     t.value_column.push_back(col);
     t.value_is_lob.push_back(t.columns[stored[v]].lob_stored ? 1 : 0);
-    if (col != static_cast<int>(v)) t.one_for_one = false;
   }
   t.extra_values = static_cast<int>(std::count_if(t.columns.begin(), t.columns.end(), [](const DataPumpColumn& c) {
     return c.type_num == kOraXmlType;

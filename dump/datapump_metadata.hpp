@@ -70,7 +70,6 @@ struct DataPumpTable {
   std::vector<std::uint8_t> value_is_lob;
   // Values that may follow the listed ones (XMLTYPE storage) and are passed over.
   int extra_values = 0;
-  bool one_for_one = true;  // value i fills definition column i, for every i
   bool encrypted = false;   // an ENCRYPT... element with a value other than 0
 };
 

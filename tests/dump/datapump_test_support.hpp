@@ -33,10 +33,9 @@ class RowTexts : public DataPumpRowConsumer {
       }
       begin = end;
     }
-    return stop_after < 0 || static_cast<long>(lines.size()) < stop_after;
+    return true;
   }
   std::vector<std::string> lines;
-  long stop_after = -1;
 
  private:
   GlobalParams& g_;

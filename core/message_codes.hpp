@@ -40,6 +40,7 @@ enum class MessageCode : std::int32_t {
   kTableNotFound = 3103,
   kColumnNotFound = 3104,
   kDumpBuffer = 3109,
+  kDumpRead = 3112,
   kLobColumnNotFound = 3113,
   kLineTooLong = 3129,
   kFileOpen = 3131,

@@ -236,14 +236,6 @@ TEST_F(JobsProcess, StandardOutputThatCannotBeWrittenFailsTheJob) {
   }
 }
 
-TEST_F(JobsProcess, DataPumpDumpsAreNotReadByTheseJobs) {
-  const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
-  if (!fs::exists(scott)) GTEST_SKIP() << "no real dumps here";
-  const Outcome o = run("FILE=" + scott + " LIST=Y");
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-02009"), std::string::npos) << o.err;
-}
-
 // ---- dumps written for the test ---------------------------------------------
 
 dw::TableSpec emp_table(const std::string& name = "EMP") {

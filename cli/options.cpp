@@ -107,10 +107,7 @@ struct Parser {
 };
 
 void remove_empty_regular_file(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec) {
-    std::filesystem::remove(path, ec);
-  }
+  if (regular_file_size(path) == 0) remove_file(path);
 }
 
 bool same_word(std::string_view a, std::string_view b) {

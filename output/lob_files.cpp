@@ -1,6 +1,7 @@
 #include "output/lob_files.hpp"
 
 #include "core/ascii.hpp"
+#include "core/platform.hpp"
 
 #include <cctype>
 
@@ -185,7 +186,7 @@ int LobFileWriter::put(GlobalParams& g, std::string_view bytes) {
 int LobFileWriter::write_chunk(GlobalParams& g, int column, std::span<const std::uint8_t> bytes) {
   if (!wants(column)) return 0;
   if (!file_) {
-    file_.reset(std::fopen(path_.c_str(), "wb"));
+    file_.reset(open_named_file(path_, "wb"));
     if (!file_) {
       row_write_ = false;
       return fail(g, kMsgOpen, path_);

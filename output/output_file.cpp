@@ -1,23 +1,18 @@
 #include "output/output_file.hpp"
 
 #include <algorithm>
-#include <sys/stat.h>
+
+#include "core/platform.hpp"
 
 namespace qln {
 
 namespace {
 
-// lstat: a symbolic link is never taken for the file it points to, so the
-// clean-up cannot remove a link the user made.
-bool is_regular_file(const std::string& path) {
-  struct stat st{};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+// A symbolic link is never taken for the file it points to, so the clean-up
+// cannot remove a link the user made.
+bool is_regular_file(const std::string& path) { return path_kind(path) == PathKind::kRegular; }
 
-bool exists(const std::string& path) {
-  struct stat st{};
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return path_kind(path) != PathKind::kNone; }
 
 }  // namespace
 
@@ -26,7 +21,7 @@ std::FILE* open_output_file(ConvOptions& o, const std::string& path) {
   // written by this run: a device or pipe must survive a failed run.
   bool existed = exists(path);
   bool was_regular = existed && is_regular_file(path);
-  std::FILE* f = std::fopen(path.c_str(), "w");
+  std::FILE* f = open_named_file(path, "w");
   if (f == nullptr) return nullptr;
   if ((!existed || was_regular) && is_regular_file(path)) record_output_file(o, path);
   return f;
@@ -40,7 +35,7 @@ void record_output_file(ConvOptions& o, const std::string& path) {
 
 void remove_output_files(ConvOptions& o) {
   for (const std::string& path : o.out_fname) {
-    if (is_regular_file(path)) std::remove(path.c_str());
+    if (is_regular_file(path)) remove_file(path);
   }
   o.out_fname.clear();
   o.out_fname_flags.clear();

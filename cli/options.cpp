@@ -351,7 +351,10 @@ int opt_lob_file(Parser& p) {
 int opt_lob_dir(Parser& p) {
   std::string dir = path_value(p.option_word());
   if (dir.empty()) return p.bad();
-  if (!ends_with_single_byte(p.g.os_charset, dir, path_separator())) dir += path_separator();
+  const int cs = p.g.os_charset;
+  if (!ends_with_single_byte(cs, dir, path_separator()) && !ends_with_single_byte(cs, dir, '/')) {
+    dir += path_separator();
+  }
   if (dir.size() > kMaxLobDirBytes) return p.bad();
   p.o.lob_dir = dir;
   return 0;

@@ -33,8 +33,11 @@ int charset_from_codeset(std::string_view codeset);
 // a trailing separator.
 std::string temp_dir();
 
-// The separator between a folder and a file name.
+// The separator between a folder and a file name, and whether a byte is one
+// (Windows takes '/' as well as '\\'; callers with multibyte names check
+// that the byte is a whole character).
 char path_separator();
+bool is_path_separator(char c);
 
 // The program's arguments after its name, in the user's character set. On
 // Windows they come from the wide command line, so that names the ANSI code

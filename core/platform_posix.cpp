@@ -53,6 +53,8 @@ std::string temp_dir() {
 
 char path_separator() { return '/'; }
 
+bool is_path_separator(char c) { return c == '/'; }
+
 std::vector<std::string> program_arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }

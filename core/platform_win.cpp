@@ -59,14 +59,18 @@ LocalTime local_now() {
 int detect_os_charset() { return user_code_page() == kShiftJisPage ? kCharsetSjis : kCharsetUtf8; }
 
 std::string temp_dir() {
+  // %TEMP% first, as the debug log has always been found there.
   wchar_t buf[MAX_PATH + 2];
-  const DWORD n = GetTempPathW(MAX_PATH + 2, buf);
+  DWORD n = GetEnvironmentVariableW(L"TEMP", buf, MAX_PATH + 2);
+  if (n == 0 || n > MAX_PATH + 1) n = GetTempPathW(MAX_PATH + 2, buf);
   std::string path = (n > 0 && n <= MAX_PATH + 1) ? narrow(std::wstring_view(buf, n)) : "C:\\TEMP";
-  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  while (path.size() > 3 && is_path_separator(path.back())) path.pop_back();
   return path;
 }
 
 char path_separator() { return '\\'; }
+
+bool is_path_separator(char c) { return c == '\\' || c == '/'; }
 
 std::vector<std::string> program_arguments(int, char**) {
   int count = 0;
@@ -96,18 +100,31 @@ std::FILE* open_named_file(const std::string& path, const char* mode) {
 }
 
 PathKind path_kind(const std::string& path) {
-  const DWORD attr = GetFileAttributesW(widen(path).c_str());
-  if (attr == INVALID_FILE_ATTRIBUTES) return PathKind::kNone;
-  if ((attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return PathKind::kOther;
-  if ((attr & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kDirectory;
-  if ((attr & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::kOther;
-  return PathKind::kRegular;
+  // Opened without access rights, so that devices such as NUL and CON show
+  // what they are and a link is looked at itself.
+  HANDLE h = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return PathKind::kNone;
+  PathKind kind = PathKind::kOther;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info)) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      kind = PathKind::kOther;
+    } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      kind = PathKind::kDirectory;
+    } else {
+      kind = PathKind::kRegular;
+    }
+  }
+  CloseHandle(h);
+  return kind;
 }
 
 std::int64_t regular_file_size(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return -1;
-  if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+  if (path_kind(path) != PathKind::kRegular ||
+      !GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) {
     return -1;
   }
   return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;

@@ -50,7 +50,9 @@ constexpr std::uint16_t kIbmExtension[] = {
     0x7DD6, 0xFA1E, 0x8362, 0xFA1F, 0x85B0, 0xFA20, 0xFA21, 0x8807, 0xFA22, 0x8B7F, 0x8CF4, 0x8D76,
     0xFA23, 0xFA24, 0xFA25, 0x90DE, 0xFA26, 0x9115, 0xFA27, 0xFA28, 0x9592, 0xF9DC, 0xFA29, 0x973B,
     0x974D, 0x9751, 0xFA2A, 0xFA2B, 0xFA2C, 0x999E, 0x9AD9, 0x9B72, 0xFA2D, 0x9ED1};
+constexpr unsigned kUserDefined208 = 0xE000;  // F5A1, rows 85-94 of both planes
 constexpr unsigned kUserDefined212 = 0xE3AC;  // 8F F5A1
+constexpr unsigned kUserDefinedCount = 10 * 94;
 
 // One character through MultiByteToWideChar, strictly.
 bool decode_page(unsigned cp, const char* p, std::size_t n, std::wstring& w) {
@@ -138,6 +140,10 @@ bool decode_euc(const unsigned char* p, std::size_t n, std::wstring& w) {
         if (!decode_page(kCp20932, pair, 2, w) || w.size() != at + 1) return false;
       }
       i += 3;
+    } else if (in_range(b, 0xF5, 0xFE)) {
+      if (left < 2 || !in_range(p[i + 1], 0xA1, 0xFE)) return false;
+      w.push_back(static_cast<wchar_t>(kUserDefined208 + (b - 0xF5) * 94 + (p[i + 1] - 0xA1)));
+      i += 2;
     } else if (in_range(b, 0xA1, 0xFE)) {
       if (left < 2 || !in_range(p[i + 1], 0xA1, 0xFE)) return false;
       char sjis[2];
@@ -163,9 +169,10 @@ bool encode_euc_char(wchar_t wc, std::string& out) {
     return true;
   }
   if (in_range(c, 0xD800, 0xDFFF)) return false;
-  if (in_range(c, kUserDefined212, kUserDefined212 + 10 * 94 - 1)) {
-    const unsigned k = c - kUserDefined212;
-    out.push_back('\x8F');
+  if (in_range(c, kUserDefined208, kUserDefined212 + kUserDefinedCount - 1)) {
+    const bool plane2 = c >= kUserDefined212;
+    const unsigned k = c - (plane2 ? kUserDefined212 : kUserDefined208);
+    if (plane2) out.push_back('\x8F');
     out.push_back(static_cast<char>(0xF5 + k / 94));
     out.push_back(static_cast<char>(0xA1 + k % 94));
     return true;
@@ -173,7 +180,7 @@ bool encode_euc_char(wchar_t wc, std::string& out) {
   std::string sjis;
   if (encode_page(kCp932, &wc, 1, sjis) && sjis.size() == 2) {
     const unsigned lead = static_cast<unsigned char>(sjis[0]);
-    if (lead < 0xFA) {
+    if (lead < 0xF0) {
       sjis_pair_to_euc(lead, static_cast<unsigned char>(sjis[1]), out);
       return true;
     }

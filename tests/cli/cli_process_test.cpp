@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli_test_support.hpp"
+#include "support/run_command.hpp"
 
 namespace qln {
 namespace {
@@ -28,7 +29,7 @@ class CliProcess : public ::testing::Test {
     const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
     const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args + " >'" +
                                 out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
+    const int status = test_support::run_command(command);
     Outcome o;
     o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     o.out = read_file(out);

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -9,7 +10,8 @@
 
 namespace qln::testing_cli {
 
-using test_support::read_file;
+// The program's text outputs, lines ended by LF whatever the platform.
+inline std::string read_file(const std::filesystem::path& path) { return test_support::read_text_file(path); }
 using test_support::TempDir;
 
 // Records as the program has them after start-up, with UTF-8 user text.

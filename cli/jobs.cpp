@@ -137,6 +137,12 @@ JobStatus convert_rows(RunContext& ctx) {
   // The reader converts the table it selects; a column-file target names it.
   if (!o.lob_target_col_name.empty() && !o.lob_table_name.empty() && o.table_id == kFirstTable)
     o.table_id = o.lob_table_name;
+  // The keyword is typed in the user's set; the rows it is looked for in
+  // are already in the output set.
+  if (is_on(o.is_grep)) {
+    CharsetConverter cv;
+    convert_charset(cv, ctx.g.os_charset, output_charset(o), o.grep_text);
+  }
   o.read_step = 0;
   const JobStatus s = run_reader(ctx);
   return s == JobStatus::kDone ? finish_output(ctx) : s;

@@ -38,6 +38,10 @@ bool in_range(unsigned c, unsigned lo, unsigned hi) noexcept { return c >= lo &&
 // points where the reference tables have no character at all.
 bool is_windows_page(unsigned cp) noexcept { return in_range(cp, 1250, 1258); }
 
+// Windows gives the undefined bytes of single-byte pages private-use stand-ins.
+bool is_single_byte_page(unsigned cp) noexcept { return cp != kCp932 && cp != kCpUtf8; }
+bool is_private_use(unsigned c) noexcept { return in_range(c, 0xE000, 0xF8FF); }
+
 // The JIS X 0212 plane places IBM extension characters at 8F F3F3-8F F4FE,
 // in this order, and user-defined characters from 8F F5A1 on.
 constexpr std::uint16_t kIbmExtension[] = {
@@ -54,15 +58,60 @@ constexpr unsigned kUserDefined208 = 0xE000;  // F5A1, rows 85-94 of both planes
 constexpr unsigned kUserDefined212 = 0xE3AC;  // 8F F5A1
 constexpr unsigned kUserDefinedCount = 10 * 94;
 
+struct OneWay {
+  std::uint16_t unicode;
+  std::uint16_t bytes;  // one byte, or lead and trail
+};
+
+// Characters that the reference tables write into code page 932 although
+// Windows maps them only best-fit: the JIS forms of the same characters.
+constexpr OneWay kCp932Extra[] = {{0x00A2, 0x8191}, {0x00A3, 0x8192}, {0x00A5, 0x005C}, {0x00AC, 0x81CA},
+                                  {0x2014, 0x815C}, {0x2016, 0x8161}, {0x203E, 0x007E}, {0x2212, 0x817C},
+                                  {0x301C, 0x8160}};
+// The same for EUC-JP (three bytes: 8F and the two given).
+constexpr OneWay kEucExtra[] = {{0x00A5, 0x005C}, {0x2014, 0xA1BD}, {0x203E, 0x007E}};
+constexpr std::uint16_t kEucFullwidthBrokenBar = 0xFFE4;  // 8F A2C3
+constexpr std::uint16_t kEucFullwidthTilde = 0xFF5E;      // 8F A2B7
+
+// ISO-8859-7 as revised in 2003; code page 28597 keeps the 1987 table.
+constexpr unsigned kCpGreek = 28597;
+constexpr OneWay kGreek2003[] = {{0x2018, 0xA1}, {0x2019, 0xA2}, {0x20AC, 0xA4}, {0x20AF, 0xA5}, {0x037A, 0xAA}};
+
+const OneWay* find_unicode(const OneWay* first, const OneWay* last, unsigned c) noexcept {
+  const OneWay* hit = std::find_if(first, last, [c](const OneWay& e) { return e.unicode == c; });
+  return hit == last ? nullptr : hit;
+}
+
+void put_bytes(std::uint16_t bytes, std::string& out) {
+  if (bytes > 0xFF) out.push_back(static_cast<char>(bytes >> 8));
+  out.push_back(static_cast<char>(bytes & 0xFF));
+}
+
 // One character through MultiByteToWideChar, strictly.
 bool decode_page(unsigned cp, const char* p, std::size_t n, std::wstring& w) {
   if (n == 0) return true;
   const int len = static_cast<int>(n);
-  const int need = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, p, len, nullptr, 0);
+  // The Greek page is corrected below, byte by byte.
+  const DWORD flags = cp == kCpGreek ? 0 : MB_ERR_INVALID_CHARS;
+  const int need = MultiByteToWideChar(cp, flags, p, len, nullptr, 0);
   if (need <= 0) return false;
   const std::size_t at = w.size();
   w.resize(at + static_cast<std::size_t>(need));
-  MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, p, len, w.data() + at, need);
+  MultiByteToWideChar(cp, flags, p, len, w.data() + at, need);
+  if (is_single_byte_page(cp)) {
+    if (cp == kCpGreek) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const unsigned b = static_cast<unsigned char>(p[i]);
+        for (const OneWay& e : kGreek2003) {
+          if (e.bytes == b) w[at + i] = static_cast<wchar_t>(e.unicode);
+        }
+      }
+    }
+    for (std::size_t i = at; i < w.size(); ++i) {
+      const unsigned c = w[i];
+      if (is_private_use(c) || (cp == kCpGreek && (c == 0x02BC || c == 0x02BD))) return false;
+    }
+  }
   if (cp == kCp932 || is_windows_page(cp)) {
     // Bytes the reference tables leave undefined.
     for (std::size_t i = at; i < w.size(); ++i) {
@@ -73,7 +122,36 @@ bool decode_page(unsigned cp, const char* p, std::size_t n, std::wstring& w) {
   return true;
 }
 
+bool encode_page_plain(unsigned cp, const wchar_t* w, std::size_t n, std::string& out);
+
+// Code pages whose reference tables hold characters Windows does not:
+// those characters are written from the tables, the runs between them
+// through WideCharToMultiByte.
 bool encode_page(unsigned cp, const wchar_t* w, std::size_t n, std::string& out) {
+  const OneWay* first = nullptr;
+  const OneWay* last = nullptr;
+  if (cp == kCp932) {
+    first = std::begin(kCp932Extra);
+    last = std::end(kCp932Extra);
+  } else if (cp == kCpGreek) {
+    first = std::begin(kGreek2003);
+    last = std::end(kGreek2003);
+  } else {
+    return encode_page_plain(cp, w, n, out);
+  }
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned c = static_cast<unsigned short>(w[i]);
+    const OneWay* hit = find_unicode(first, last, c);
+    if (hit == nullptr && !(cp == kCpGreek && (c == 0x02BC || c == 0x02BD))) continue;
+    if (!encode_page_plain(cp, w + run, i - run, out) || hit == nullptr) return false;
+    put_bytes(hit->bytes, out);
+    run = i + 1;
+  }
+  return encode_page_plain(cp, w + run, n - run, out);
+}
+
+bool encode_page_plain(unsigned cp, const wchar_t* w, std::size_t n, std::string& out) {
   if (n == 0) return true;
   const int len = static_cast<int>(n);
   BOOL used = FALSE;
@@ -81,11 +159,12 @@ bool encode_page(unsigned cp, const wchar_t* w, std::size_t n, std::string& out)
   const DWORD flags = cp == kCpUtf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   const int need = WideCharToMultiByte(cp, flags, w, len, nullptr, 0, nullptr, used_ptr);
   if (need <= 0 || used) return false;
-  if (cp == kCp932 || is_windows_page(cp)) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const unsigned c = w[i];
-      if (in_range(c, 0x80, 0x9F) || (cp == kCp932 && in_range(c, 0xF8F0, 0xF8F3))) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned c = w[i];
+    if ((cp == kCp932 || is_windows_page(cp)) && (in_range(c, 0x80, 0x9F) || (cp == kCp932 && in_range(c, 0xF8F0, 0xF8F3)))) {
+      return false;
     }
+    if (is_single_byte_page(cp) && is_private_use(c)) return false;
   }
   const std::size_t at = out.size();
   out.resize(at + static_cast<std::size_t>(need));
@@ -131,6 +210,8 @@ bool decode_euc(const unsigned char* p, std::size_t n, std::wstring& w) {
         const unsigned index = row == 0xF3 ? cell - 0xF3 : 12 + cell - 0xA1;
         if (row == 0xF3 && cell < 0xF3) return false;
         w.push_back(static_cast<wchar_t>(kIbmExtension[index]));
+      } else if (row == 0xA2 && (cell == 0xB7 || cell == 0xC3)) {
+        w.push_back(static_cast<wchar_t>(cell == 0xB7 ? kEucFullwidthTilde : kEucFullwidthBrokenBar));
       } else if (row >= 0xF5) {
         w.push_back(static_cast<wchar_t>(kUserDefined212 + (row - 0xF5) * 94 + (cell - 0xA1)));
       } else {
@@ -177,8 +258,16 @@ bool encode_euc_char(wchar_t wc, std::string& out) {
     out.push_back(static_cast<char>(0xA1 + k % 94));
     return true;
   }
+  if (const OneWay* hit = find_unicode(std::begin(kEucExtra), std::end(kEucExtra), c)) {
+    put_bytes(hit->bytes, out);
+    return true;
+  }
+  if (c == kEucFullwidthBrokenBar) {
+    out.append("\x8F\xA2\xC3");
+    return true;
+  }
   std::string sjis;
-  if (encode_page(kCp932, &wc, 1, sjis) && sjis.size() == 2) {
+  if (encode_page_plain(kCp932, &wc, 1, sjis) && sjis.size() == 2) {
     const unsigned lead = static_cast<unsigned char>(sjis[0]);
     if (lead < 0xF0) {
       sjis_pair_to_euc(lead, static_cast<unsigned char>(sjis[1]), out);
@@ -265,6 +354,16 @@ bool is_cut_off(const Encoding& e, const unsigned char* p, std::size_t n) noexce
     return n == 2 && p[0] == 0x8F && in_range(p[1], 0xA1, 0xFE);
   }
   if (e.kind == kUtf16Be) return n == 1 || (n == 3 && in_range(p[0], 0xD8, 0xDB));
+  if (e.code_page == kCpUtf8 && n >= 2) {
+    // A lead byte, of the longer forms too, and only continuation bytes after it.
+    const unsigned b = p[0];
+    const std::size_t need = b >= 0xFC ? 6 : b >= 0xF8 ? 5 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+    if (!in_range(b, 0xC0, 0xFD) || n >= need) return false;
+    for (std::size_t i = 1; i < n; ++i) {
+      if (!in_range(p[i], 0x80, 0xBF)) return false;
+    }
+    return true;
+  }
   return false;
 }
 

@@ -6,17 +6,12 @@
 #include "cli/options.hpp"
 #include "core/platform.hpp"
 #include "core/messages.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 
 namespace {
 
-constexpr int kMsgBadArgument = 3;
-constexpr int kMsgNoArguments = 4;
-constexpr int kMsgOpenFile = 1060;
-constexpr int kMsgDumpFormat = 3102;
-constexpr const char* kFirstTable = "DUAL";
 
 // Only regular files are ever removed: OUT_FILE=/dev/null must survive.
 void remove_regular_file(const std::string& path) {
@@ -68,7 +63,7 @@ int end_with(RunContext& ctx, JobStatus status) {
 
 JobFn select_job(const ConvOptions& o, const Jobs& jobs) {
   if (o.output_mode == kOutDdl) return jobs.ddl;
-  if (is_on(o.is_tbl_list)) return o.table_id == kFirstTable ? jobs.list_tables : jobs.describe_table;
+  if (is_on(o.is_tbl_list)) return o.table_id.empty() ? jobs.list_tables : jobs.describe_table;
   return jobs.convert;
 }
 
@@ -84,7 +79,7 @@ int open_out_file(RunContext& ctx) {
   // Only a regular file this run created or truncated is recorded for the
   // clean-up of a failed run.
   ctx.out_file.reset(open_output_file(ctx.o, ctx.o.out_file));
-  if (!ctx.out_file) return fail(ctx.g, kMsgOpenFile, ctx.o.out_file);
+  if (!ctx.out_file) return fail(ctx.g, MessageCode::kOpenFile, ctx.o.out_file);
   ctx.g.out_stream = ctx.out_file.get();
   return 0;
 }
@@ -122,7 +117,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
 
   if (args.empty()) {
     print_banner(g.err_stream, g, o);
-    fail(g, kMsgNoArguments);
+    fail(g, MessageCode::kNoArguments);
     flush_messages(g, g.err_stream);
     return kExitSuccess;
   }
@@ -144,19 +139,19 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   init_limits(g, ctx.analysis, false);
 
   if (o.exp_fname.empty()) {
-    fail(g, kMsgBadArgument, "FILE");
+    fail(g, MessageCode::kBadArgument, "FILE");
     return startup_failure(ctx);
   }
   if (jobs.check_dump(ctx) != JobStatus::kDone) return startup_failure(ctx);
   if (is_on(o.is_property)) return end_with(ctx, jobs.properties(ctx));
   if (o.dump_type != kDumpConventional && o.dump_type != kDumpDirect && o.dump_type != kDumpDataPump) {
-    fail(g, kMsgDumpFormat);
+    fail(g, MessageCode::kDumpFormat);
     return startup_failure(ctx);
   }
   prepare_error_log(ctx);
 
+  // No table named: the first one, unless table conditions choose them.
   set_switch(o.is_first, !is_on(o.is_condition));
-  if (o.table_id.empty() && is_on(o.is_first)) o.table_id = kFirstTable;
   return end_with(ctx, select_job(o, jobs)(ctx));
 }
 

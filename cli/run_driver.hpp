@@ -6,7 +6,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
-#include "output/output_file.hpp"
+#include "engine/output_file.hpp"
 
 namespace qln {
 

@@ -123,7 +123,6 @@ struct ConvOptions {
   std::int32_t date_format_kind = 3;
   std::string date_format = "YYYY/MM/DD HH24:MI:SS";
   std::string date_printf = "%04d/%02d/%02d %02d:%02d:%02d";
-  std::vector<std::uint8_t> row_work_area;  // the reader's row work area (alloc_work_areas)
 
   int where_count() const noexcept { return static_cast<int>(where_statement.size()); }
   int exp_fname_count() const noexcept { return static_cast<int>(exp_fname.size()); }

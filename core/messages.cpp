@@ -186,6 +186,7 @@ constexpr MessageEntry kMessageTable[] = {
     {3200, "WHERE条件式実行エラー。"},
     {3201, "CSVファイルが存在していません(\"%s\")。"},
     {3900, "処理中にエラーが発生しました。処理を中断します。"},
+    {3901, "処理が中断されました。出力ファイルは作成されていません。"},
     {4000, "内部処理エラー(\"%s\")。"},
 };
 
@@ -280,6 +281,20 @@ int fail(GlobalParams& g, int code, std::string_view text) {
   g.zulcode = code;
   report_error(g, text);
   return -1;
+}
+
+Status last_failure(const GlobalParams& g) {
+  const int count = std::clamp<int>(g.message_count, 0, kMaxMessages);
+  if (count == 0) return Status::failure(MessageCode::kProcessing);
+  const std::string& last = g.messages[static_cast<std::size_t>(count - 1)];
+  const std::size_t at = last.find("ZUL-");
+  if (at == std::string::npos || at + 9 > last.size()) return Status::failure(MessageCode::kProcessing);
+  int code = 0;
+  for (std::size_t i = at + 4; i < at + 9; ++i) {
+    if (last[i] < '0' || last[i] > '9') return Status::failure(MessageCode::kProcessing);
+    code = code * 10 + (last[i] - '0');
+  }
+  return Status::failure(static_cast<MessageCode>(code), last);
 }
 
 int flush_messages(GlobalParams& g, std::FILE* stream) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/global_params.hpp"
+#include "core/status.hpp"
 
 namespace qln {
 
@@ -24,6 +25,13 @@ int report_error(GlobalParams& g, std::string_view text);
 
 // Sets zulcode, reports, and returns -1: the usual way to fail.
 int fail(GlobalParams& g, int code, std::string_view text = {});
+inline int fail(GlobalParams& g, MessageCode code, std::string_view text = {}) {
+  return fail(g, code_number(code), text);
+}
+
+// The failure last reported (its code taken from the newest queued
+// message), as a Status; kProcessing when no numbered message is queued.
+Status last_failure(const GlobalParams& g);
 
 // Prints the pending messages (windowed: shows the last one through
 // g.message_box, or prints it when no box is set) and clears them with the

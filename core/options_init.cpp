@@ -33,11 +33,9 @@ bool debug_requested() {
 
 // The records are reset whole; the work areas allocated before stay.
 void reset_options(ConvOptions& o) {
-  std::vector<std::uint8_t> work = std::move(o.row_work_area);
   std::vector<IndexDef> indexes = std::move(o.table.indexes);
   indexes.clear();
   o = ConvOptions{};
-  o.row_work_area = std::move(work);
   o.table.indexes = std::move(indexes);
 }
 
@@ -130,20 +128,18 @@ int init_limits(GlobalParams& g, SqlAnalysisLimits& analysis, bool large) {
 
 int alloc_work_areas(GlobalParams& g, ConvOptions& o) {
   try {
-    o.row_work_area.assign(kRowWorkAreaSize, 0);
     o.table.indexes.reserve(kMaxIndexes);
   } catch (const std::bad_alloc&) {
     free_work_areas(o);
-    return fail(g, 2);
+    return fail(g, MessageCode::kOutOfMemory);
   } catch (const std::length_error&) {
     free_work_areas(o);
-    return fail(g, 2);
+    return fail(g, MessageCode::kOutOfMemory);
   }
   return 0;
 }
 
 void free_work_areas(ConvOptions& o) {
-  std::vector<std::uint8_t>().swap(o.row_work_area);
   std::vector<IndexDef>().swap(o.table.indexes);
 }
 

@@ -16,7 +16,6 @@ struct SqlAnalysisLimits {
 };
 
 inline constexpr std::string_view kSettingsFileName = "Quillon.ini";
-inline constexpr std::size_t kRowWorkAreaSize = 3'960'000;
 
 // Start-up defaults of both records; the settings file is the bare
 // "Quillon.ini" (the command-line program).

@@ -5,7 +5,7 @@
 
 #include "core/messages.hpp"
 #include "dump/create_table_parser.hpp"
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 namespace {
@@ -211,37 +211,37 @@ int parse_create_table(GlobalParams& g, std::string_view statement, TableDefinit
   table.indexes.clear();
   table.lob_count = 0;
   Words w{statement};
-  if (upper(w.next()) != "CREATE") return fail(g, 2215, "");
+  if (upper(w.next()) != "CREATE") return fail(g, MessageCode::kTableWithoutColumns, "");
   std::string word = upper(w.next());
   // CREATE GLOBAL TEMPORARY TABLE
   while (word == "GLOBAL" || word == "TEMPORARY") word = upper(w.next());
-  if (word != "TABLE") return fail(g, 2215, "");
+  if (word != "TABLE") return fail(g, MessageCode::kTableWithoutColumns, "");
   std::string name = w.name();
-  if (name.empty() || name.size() > kMaxNameLen) return fail(g, 2215, name);
+  if (name.empty() || name.size() > kMaxNameLen) return fail(g, MessageCode::kTableWithoutColumns, name);
   table.table_name = name;
   if (w.peek() != '(') return 0;  // no column list (an object table, AS SELECT)
 
   std::vector<std::string_view> items;
-  if (!split_column_list(statement, w.i, items)) return fail(g, 2215, name);
+  if (!split_column_list(statement, w.i, items)) return fail(g, MessageCode::kTableWithoutColumns, name);
   for (std::string_view item : items) {
     item = trim(item);
-    if (item.empty()) return fail(g, 2215, name);
+    if (item.empty()) return fail(g, MessageCode::kTableWithoutColumns, name);
     Words cw{item};
     bool quoted = false;
     std::string col = cw.next(&quoted);
     if (!quoted && is_constraint_word(upper(col))) continue;
-    if (!quoted && (col.empty() || !is_word_char(col[0]))) return fail(g, 2215, name);
-    if (col.size() > kMaxNameLen) return fail(g, 2215, name);
+    if (!quoted && (col.empty() || !is_word_char(col[0]))) return fail(g, MessageCode::kTableWithoutColumns, name);
+    if (col.size() > kMaxNameLen) return fail(g, MessageCode::kTableWithoutColumns, name);
     if (static_cast<int>(table.columns.size()) >= kMaxTableColumns) {
       char n[16];
       std::snprintf(n, sizeof n, "%d", kMaxTableColumns);
-      return fail(g, 2139, n);
+      return fail(g, MessageCode::kTooManyColumns, n);
     }
     ColumnDef c;
     c.name = col;
     std::string type_text;
     split_type(item.substr(cw.i), type_text, c.rest);
-    if (type_text.empty() || type_text.size() > 80) return fail(g, 2215, name);
+    if (type_text.empty() || type_text.size() > 80) return fail(g, MessageCode::kTableWithoutColumns, name);
     TypeText t = parse_type_text(type_text);
     c.type = t.type < 0 ? kColOther : t.type;
     switch (c.type) {

@@ -12,7 +12,7 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "dump/dump_file.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {

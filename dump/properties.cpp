@@ -3,7 +3,7 @@
 #include <string_view>
 #include <utility>
 
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {

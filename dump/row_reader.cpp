@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/messages.hpp"
-#include "output/lob_files.hpp"
 
 namespace qln {
 
@@ -33,8 +32,8 @@ inline void copy_value(unsigned char* dst, const unsigned char* src, std::size_t
 }
 
 // The data stop before the table's end-of-table mark.
-int RowReader::truncated() { return fail(g_, 3102, ""); }
-int RowReader::corrupt() { return fail(g_, 3102, ""); }
+int RowReader::truncated() { return fail(g_, MessageCode::kDumpFormat, ""); }
+int RowReader::corrupt() { return fail(g_, MessageCode::kDumpFormat, ""); }
 
 // A length field that is neither a length nor one of the marks.
 int RowReader::bad_length(std::uint16_t len) {
@@ -79,7 +78,7 @@ int RowReader::read_descriptors(int dump_type, int expected_columns) {
     if (!is_accepted_descriptor(d.type)) {
       char code[8];
       std::snprintf(code, sizeof code, "%02x", d.type);
-      return fail(g_, 2112, code);
+      return fail(g_, MessageCode::kUnsupportedType, code);
     }
     if (descriptor_has_charset(d.type)) QLN_TAKE(in_.skip(4));
     desc_.push_back(d);
@@ -158,7 +157,7 @@ int RowReader::lob_chunk(int column, std::uint16_t length) {
   }
   if (chunk_.size() < length) chunk_.resize(65536);
   if (length > 0) QLN_TAKE(in_.read(chunk_.data(), length));
-  return lob_->write_chunk(g_, column, {chunk_.data(), length});
+  return lob_->chunk(column, {chunk_.data(), length}).ok() ? 0 : -1;
 }
 
 int RowReader::read_lob_long_body(int column) {
@@ -200,7 +199,8 @@ int RowReader::read_pending_lobs() {
 
 int RowReader::finish_row() {
   if ((pending_lobs_ > 0 || pending_long_first_) && read_pending_lobs() != 0) return -1;
-  return lob_ != nullptr ? lob_->end_row(g_) : 0;
+  if (lob_ == nullptr) return 0;
+  return lob_->end_row().ok() ? 0 : -1;
 }
 
 // A LONG or LONG RAW value in chunks; the row keeps the first bytes only.
@@ -208,7 +208,7 @@ int RowReader::read_chunked_long(RowBuffer& row, int raw_length, bool keep) {
   std::size_t want = static_cast<std::size_t>(std::clamp(raw_length, 0, int{kMaxRowValueLen}));
   std::size_t at = row.used;
   if (keep) {
-    if (at + 2 + want > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+    if (at + 2 + want > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
   }
   std::size_t kept = 0;
   bool first = true;
@@ -246,7 +246,7 @@ int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
     if (chunk == 0) break;
     std::size_t take = keep ? std::min<std::size_t>(kMaxRowValueLen - kept, chunk) : 0;
     if (take > 0) {
-      if (at + 2 + kept + take > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+      if (at + 2 + kept + take > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
       QLN_TAKE(in_.read(row.data.data() + at + 2 + kept, take));
       kept += take;
     }
@@ -263,7 +263,7 @@ int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
 }
 
 int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
-  if (finish_row() != 0) return -1;
+  if ((lob_ != nullptr || pending_lobs_ > 0 || pending_long_first_) && finish_row() != 0) return -1;
   row.clear();
   lob_entry_columns_.clear();
   const int n = column_count();
@@ -283,7 +283,7 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
         const std::size_t len = static_cast<std::size_t>(w[pos] | (w[pos + 1] << 8));
         // len - 1 wraps for 0, so one test leaves out the marks and NULL.
         if (len - 1 >= kMaxRowValueLen || pos + 2 + len > avail) break;
-        if (keep && used + pos + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+        if (keep && used + pos + 2 + len > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
         pos += 2 + len;
         ++cols;
       }
@@ -318,7 +318,7 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
         lob_entry_columns_.push_back(row.columns);
       }
       if (keep) {
-        if (row.used + 2 + len > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+        if (row.used + 2 + len > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
         out[row.used] = static_cast<unsigned char>(len & 0xFF);
         out[row.used + 1] = static_cast<unsigned char>(len >> 8);
         QLN_TAKE(in_.read(out + row.used + 2, len));
@@ -338,7 +338,7 @@ int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {
       case kNullLength:
         if (row.columns == n) return corrupt();
         if (keep) {
-          if (row.used + 2 > kRecBuffSize) return fail(g_, 3109, "rec_buff");
+          if (row.used + 2 > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
           out[row.used] = 0xFE;
           out[row.used + 1] = 0xFF;
           row.used += 2;

@@ -4,11 +4,10 @@
 #include <vector>
 
 #include "core/global_params.hpp"
+#include "dump/format_reader.hpp"
 #include "dump/volume_reader.hpp"
 
 namespace qln {
-
-class LobFileWriter;
 
 // One row as the classic reader gathers it (`rec_buff`): per column a 16-bit
 // little-endian length and that many bytes; a NULL is the length 0xFFFE alone.
@@ -57,8 +56,8 @@ class RowReader {
   // With `keep` false the values are passed over and only counted.
   int next_row(RowBuffer& row, int raw_length, bool keep = true);
 
-  // Column-file output: the large-object chunks the writer wants go to it.
-  void set_lob_sink(LobFileWriter* sink) noexcept { lob_ = sink; }
+  // The large-object chunks the sink wants go to it.
+  void set_lob_sink(LobSink* sink) noexcept { lob_ = sink; }
   // Reads the large-object section of the row last returned and completes
   // the row's column file. 0 or -1.
   int finish_row();
@@ -89,7 +88,7 @@ class RowReader {
   std::uint16_t first_field_ = 0;
   int pending_lobs_ = 0;
   bool pending_long_first_ = false;
-  LobFileWriter* lob_ = nullptr;
+  LobSink* lob_ = nullptr;
   std::vector<int> lob_entry_columns_;  // the column of each large-object entry of the row
   std::vector<unsigned char> chunk_;
 };

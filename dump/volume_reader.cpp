@@ -42,9 +42,9 @@ int VolumeReader::open(GlobalParams& g, const std::vector<std::string>& files,
   g_ = &g;
   files_ = files;
   sizes_ = sizes;
-  if (files_.empty()) return fail(g, 3100, "");
+  if (files_.empty()) return fail(g, MessageCode::kDumpOpen, "");
   sizes_.resize(files_.size(), -1);
-  if (file_.open(files_[0]) != 0) return fail(g, 3100, files_[0]);
+  if (file_.open(files_[0]) != 0) return fail(g, MessageCode::kDumpOpen, files_[0]);
   if (sizes_[0] < 0) sizes_[0] = file_.size();
   if (buf_.size() != kBlockSize) buf_.assign(kBlockSize, 0);
   volume_ = 0;
@@ -71,7 +71,7 @@ int VolumeReader::refill() {
       std::size_t want = static_cast<std::size_t>(
           std::min<std::int64_t>(static_cast<std::int64_t>(kBlockSize), limit - next));
       std::int64_t got = file_.read_at(next, buf_.data(), want);
-      if (got < 0) return fail(*g_, 3102, "");
+      if (got < 0) return fail(*g_, MessageCode::kDumpFormat, "");
       if (got > 0) {
         block_pos_ = next;
         pos_ = 0;
@@ -93,16 +93,16 @@ int VolumeReader::open_next_volume() {
   file_.close();
   ++volume_;
   const std::string& path = files_[static_cast<std::size_t>(volume_)];
-  if (file_.open(path) != 0) return fail(*g_, 3100, path);
+  if (file_.open(path) != 0) return fail(*g_, MessageCode::kDumpOpen, path);
   std::int64_t& size = sizes_[static_cast<std::size_t>(volume_)];
   if (size < 0) size = file_.size();
   std::int64_t got = file_.read_at(0, buf_.data(), kHeaderScanLen);
-  if (got <= 0) return fail(*g_, 3101, "");
+  if (got <= 0) return fail(*g_, MessageCode::kDumpHeader, "");
   int mode = -1;
   std::int64_t header_len = 0;
   if (scan_volume_header(buf_.data(), static_cast<std::size_t>(got), mode, header_len) != 0)
-    return fail(*g_, 3101, "");
-  if (header_len >= 65536) return fail(*g_, 3109, "header_buffer");
+    return fail(*g_, MessageCode::kDumpHeader, "");
+  if (header_len >= 65536) return fail(*g_, MessageCode::kDumpBuffer, "header_buffer");
   block_pos_ = header_len;
   volume_start_ = header_len;
   pos_ = end_ = 0;

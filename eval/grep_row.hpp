@@ -2,7 +2,7 @@
 #include <span>
 #include <string_view>
 
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 

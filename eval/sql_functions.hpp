@@ -4,7 +4,8 @@
 #include <string_view>
 
 #include "core/global_params.hpp"
-#include "eval/sql_value.hpp"
+#include "values/date_text.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 
@@ -45,15 +46,6 @@ std::string_view function_name(int code);
 // `result` and reports nothing: the evaluator reports 3200, the row writer
 // 2138. Character functions step through text by g.os_charset.
 int call_function(GlobalParams& g, int code, std::span<const SqlValue> args, SqlValue& result);
-
-// TO_CHAR of a date, sysdate or timestamp value with a date format (any
-// letter case; multibyte characters of `charset` are copied whole). 0 and
-// the text in `out`, or -1 for an unknown element or an over-long result.
-int format_date(const SqlValue& date, std::string_view format, int charset, std::string& out);
-
-// True when `format` is a date format TO_CHAR accepts (tried on the fixed
-// date 1990/03/25 00:00:00).
-bool is_valid_date_format(std::string_view format, int charset);
 
 // TO_DATE(text, format) into `result` (VT_DATE); -1 with the error value
 // when the text or format is empty or too long or a month name is unknown.

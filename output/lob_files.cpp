@@ -1,7 +1,6 @@
 #include "output/lob_files.hpp"
 
 #include "core/ascii.hpp"
-#include "core/platform.hpp"
 
 #include <cctype>
 
@@ -186,7 +185,7 @@ int LobFileWriter::put(GlobalParams& g, std::string_view bytes) {
 int LobFileWriter::write_chunk(GlobalParams& g, int column, std::span<const std::uint8_t> bytes) {
   if (!wants(column)) return 0;
   if (!file_) {
-    file_.reset(open_named_file(path_, "wb"));
+    file_.reset(open_ ? open_(path_) : nullptr);
     if (!file_) {
       row_write_ = false;
       return fail(g, kMsgOpen, path_);

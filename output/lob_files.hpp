@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -9,8 +10,8 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/table_definition.hpp"
-#include "output/charset.hpp"
-#include "output/value_format.hpp"
+#include "values/charset.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 
@@ -54,7 +55,11 @@ int make_lob_path(const ConvOptions& o, const RowValues& row, std::string& path)
 // large-object section, and finish at the end of the read.
 class LobFileWriter {
  public:
-  LobFileWriter() = default;
+  // Creates the file of one row for writing (nullptr when it cannot): the
+  // run opens the files, the writer only names and fills them.
+  using FileOpener = std::function<std::FILE*(const std::string& path)>;
+
+  explicit LobFileWriter(FileOpener opener) : open_(std::move(opener)) {}
   LobFileWriter(const LobFileWriter&) = delete;
   LobFileWriter& operator=(const LobFileWriter&) = delete;
 
@@ -99,6 +104,7 @@ class LobFileWriter {
   int put(GlobalParams& g, std::string_view bytes);
   int close_file(GlobalParams& g);
 
+  FileOpener open_;
   int target_column_ = -1;
   int target_pos_ = -1;
   int from_charset_ = kCharsetUnknown;  // text large objects: stored set

@@ -11,8 +11,7 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
-#include "eval/sql_functions.hpp"
-#include "output/output_file.hpp"
+#include "values/date_text.hpp"
 
 namespace qln {
 
@@ -343,7 +342,7 @@ int append_formatted_date(RowWriter& w, Out& out, const SqlValue& v, int precisi
     w.format_out = convert_user_text(w, o.date_format);
   }
   if (format_date(v, w.format_out, output_charset(o), w.work) != 0) {
-    return fail(w.g, 2138, "TO_CHAR");
+    return fail(w.g, MessageCode::kFunctionArgument, "TO_CHAR");
   }
   out.append(w.work);
   if (fraction) {
@@ -517,68 +516,11 @@ int write_text(RowWriter& w, std::string_view text) {
   if (written != text.size()) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
                                                                            : w.o.out_file;
-    return fail(w.g, 3133, name);
+    return fail(w.g, MessageCode::kFileWrite, name);
   }
   return 0;
 }
 
-int close_table_output(GlobalParams& g, ConvOptions& o) {
-  if (o.table_out == nullptr) return 0;
-  std::FILE* f = o.table_out;
-  o.table_out = nullptr;
-  if (g.out_stream == f) g.out_stream = stdout;
-  if (std::fclose(f) != 0) return fail(g, 3133, o.out_fname.empty() ? "" : o.out_fname.back());
-  return 0;
-}
-
-int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_name) {
-  if (g.run_mode != 41 && g.run_mode != 42) return 0;
-  if (o.read_step != 0 || o.output_mode == kOutInsert || o.output_mode == kOutDdl) return 0;
-  // One output for everything: standard output or the file the front end
-  // opened. A preview, a keyword search or a run without an output path
-  // writes there.
-  if ((is_on(o.is_preview) || is_on(o.is_grep) || o.log_fname.empty()) &&
-      o.output_mode != kOutCsvBatch)
-    return 0;
-  bool matched = false;
-  for (TableCondition& c : o.where_statement) {
-    if (equals_nocase(c.table_name, table_name)) {
-      c.not_found = 0;
-      matched = true;
-      break;
-    }
-  }
-  if (o.output_mode == kOutLobFiles) return 0;
-  if (!matched && is_on(o.is_condition) && o.output_mode != kOutCsvBatch) return 0;
-
-  std::string path;
-  std::size_t cut = o.log_fname.find_last_of("/\\");
-  if (cut != std::string::npos && cut > 0) {
-    path.assign(o.log_fname, 0, cut);
-    path.push_back(path_separator());
-  }
-  // A table name is data from the dump: it must not lead out of the folder.
-  for (char c : table_name) path.push_back(c == '/' || c == '\\' || c == '\0' ? '_' : c);
-  // Tables of the same name in two schemas must not overwrite each other.
-  std::string base = path;
-  path.append(".csv");
-  for (int n = 2; std::find(o.out_fname.begin(), o.out_fname.end(), path) != o.out_fname.end();
-       ++n) {
-    path = base + "_" + std::to_string(n) + ".csv";
-  }
-
-  if (close_table_output(g, o) != 0) return -1;
-  std::FILE* f = open_output_file(o, path);
-  if (f == nullptr) {
-    g.out_stream = stdout;
-    return fail(g, 1060, path);
-  }
-  g.out_stream = f;
-  o.table_out = f;
-  if (is_on(o.is_output_bom) && output_charset(o) == kCharsetUtf8 && write_utf8_bom(f) != 0)
-    return fail(g, 3133, path);
-  return 0;
-}
 
 int write_header(RowWriter& w, const TableDefinition& table, const ColumnOrder& order) {
   const ConvOptions& o = w.o;
@@ -728,7 +670,7 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   line.push_back('\n');
   if (line.size - line.start >= kMaxCsvLine) {
     line.clear();
-    return fail(w.g, 3129, "4194304");
+    return fail(w.g, MessageCode::kLineTooLong, "4194304");
   }
   return flush_line(w);
 }

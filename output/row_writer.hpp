@@ -11,7 +11,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/table_definition.hpp"
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 
@@ -91,16 +91,6 @@ struct RowWriter {
   bool keep_lines = false;
 };
 
-// Opens the own output file of `table_name` when the run needs one (CSV batch
-// or per-table conditions) and records it in o.out_fname. 0, or -1 after
-// message 1060.
-int open_table_output(GlobalParams& g, ConvOptions& o, std::string_view table_name);
-
-// Closes the table output file open_table_output opened last and puts
-// standard output back when it was the output. Call at the end of a read and
-// before deleting the files of a failed run. 0, or -1 after 3133 when the
-// file's last bytes could not be written.
-int close_table_output(GlobalParams& g, ConvOptions& o);
 
 // The header line of a table (nothing when o.is_header is off). 0 or -1.
 int write_header(RowWriter& w, const TableDefinition& table, const ColumnOrder& order);

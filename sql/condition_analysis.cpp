@@ -145,7 +145,7 @@ class ConditionReader {
   Step finish_record(int idx);
   void clear_pending();
   Step failed(std::string_view text) {
-    fail(g_, 4000, text);
+    fail(g_, MessageCode::kInternal, text);
     return kFailed;
   }
 
@@ -249,7 +249,7 @@ void ConditionReader::clear_pending() {
 // A fresh record at the array's fill; its index, or -1 after reporting.
 int ConditionReader::take_record(int level) {
   if (realloc_cond_buffer(g_, a_) != 0) {
-    fail(g_, 4000, "analyze_condition() realloc_cond_buffer()");
+    fail(g_, MessageCode::kInternal, "analyze_condition() realloc_cond_buffer()");
     return -1;
   }
   const int idx = a_.condition_fill;
@@ -550,12 +550,12 @@ struct ColumnSink {
   int add(int kind, const std::string& table, const std::string& column,
           const std::string& functions, std::int32_t& index) {
     if (cols.size() >= static_cast<std::size_t>(kMaxColumnsCond)) {
-      fail(g, 4000, over_text);
+      fail(g, MessageCode::kInternal, over_text);
       return over_rc;
     }
     if (a.column_fill >= g.maxp.col_num ||
         static_cast<std::size_t>(a.column_fill) >= a.columns.size()) {
-      fail(g, 4000, full_text);
+      fail(g, MessageCode::kInternal, full_text);
       return -22;
     }
     index = a.column_fill;
@@ -624,17 +624,17 @@ int realloc_cond_buffer(GlobalParams& g, SqlAnalysis& analysis) {
   const std::size_t fill = static_cast<std::size_t>(std::max(a.condition_fill, 0));
   if (fill >= a.conditions.size()) {
     if (a.conditions.size() >= static_cast<std::size_t>(a.limits.cond_limit)) {
-      return fail(g, 4000, "realloc_cond_buffer() over cond_limit");
+      return fail(g, MessageCode::kInternal, "realloc_cond_buffer() over cond_limit");
     }
     const std::size_t grown = std::min(a.conditions.size() + kCondGrowth,
                                        static_cast<std::size_t>(a.limits.cond_limit));
     try {
       a.conditions.resize(grown);
     } catch (const std::bad_alloc&) {
-      return fail(g, 4000, "realloc_cond_buffer() realloc Condition");
+      return fail(g, MessageCode::kInternal, "realloc_cond_buffer() realloc Condition");
     }
     a.limits.cond_capacity = static_cast<std::int32_t>(a.conditions.size());
-    if (fill >= a.conditions.size()) return fail(g, 4000, "realloc_cond_buffer() over cond_limit");
+    if (fill >= a.conditions.size()) return fail(g, MessageCode::kInternal, "realloc_cond_buffer() over cond_limit");
   }
   // A slot left over from an earlier analysis starts fresh.
   a.conditions[fill] = Condition{};
@@ -656,10 +656,10 @@ int increment_cond_buffer(GlobalParams& g, SqlAnalysis& analysis, int statement,
   auto& list = analysis.statements[static_cast<std::size_t>(statement)]
                    .cond_lists[static_cast<std::size_t>(clause)];
   if (list.size() >= static_cast<std::size_t>(kMaxCondPerClause)) {
-    return fail(g, 4000, kOver[clause]);
+    return fail(g, MessageCode::kInternal, kOver[clause]);
   }
   if (analysis.condition_fill >= analysis.limits.cond_limit) {
-    return fail(g, 4000, "increment_cond_buffer() cond_ct >= MAX_CONDITION");
+    return fail(g, MessageCode::kInternal, "increment_cond_buffer() cond_ct >= MAX_CONDITION");
   }
   list.push_back(analysis.condition_fill);
   ++analysis.condition_fill;
@@ -675,7 +675,7 @@ int analyze_condition(GlobalParams& g, int clause, std::string_view text, SqlAna
     if (stopped_at != nullptr) *stopped_at = reader.stopped_at();
     return rc;
   } catch (const std::bad_alloc&) {
-    return fail(g, 2, "");
+    return fail(g, MessageCode::kOutOfMemory, "");
   }
 }
 
@@ -689,7 +689,7 @@ int check_condition(GlobalParams& g, const TefConfig& config, SqlAnalysis& analy
                                              .cond_lists[static_cast<std::size_t>(clause)];
   const int rc = check_condition_column(g, config, analysis, list);
   if (rc != 0) {
-    fail(g, 4000, "check_condition() check_condition_column()");
+    fail(g, MessageCode::kInternal, "check_condition() check_condition_column()");
     return rc;
   }
   return 0;
@@ -709,7 +709,7 @@ int check_condition_column(GlobalParams& g, const TefConfig& config, SqlAnalysis
     std::int32_t before = analysis.statement_count;
     int rc = analyze_expression(g, config, analysis, left, cols, sub);
     if (rc != 0) {
-      fail(g, 4000, "check_condition_column() analyze_expression()");
+      fail(g, MessageCode::kInternal, "check_condition_column() analyze_expression()");
       return rc;
     }
     at().left_cols = cols;
@@ -722,7 +722,7 @@ int check_condition_column(GlobalParams& g, const TefConfig& config, SqlAnalysis
       rc = check_between_column(g, analysis, lower, cols);
       if (rc == 0) rc = check_between_column(g, analysis, upper, cols);
       if (rc != 0) {
-        fail(g, 4000, "check_condition_column() check_between_column()");
+        fail(g, MessageCode::kInternal, "check_condition_column() check_between_column()");
         return rc;
       }
       at().right_cols = cols;
@@ -733,7 +733,7 @@ int check_condition_column(GlobalParams& g, const TefConfig& config, SqlAnalysis
     before = analysis.statement_count;
     rc = analyze_expression(g, config, analysis, right, cols, sub);
     if (rc != 0) {
-      fail(g, 4000, "check_condition_column() analyze_expression()");
+      fail(g, MessageCode::kInternal, "check_condition_column() analyze_expression()");
       return rc;
     }
     at().right_cols = cols;
@@ -756,7 +756,7 @@ int analyze_expression(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
   try {
     return expression_columns(g, config, analysis, text, cols, has_subquery);
   } catch (const std::bad_alloc&) {
-    return fail(g, 4000, "analyze_expression() malloc_long_words()");
+    return fail(g, MessageCode::kInternal, "analyze_expression() malloc_long_words()");
   }
 }
 
@@ -769,7 +769,7 @@ int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
   cols.clear();
   has_subquery = false;
   const std::int32_t offset = put_fulltext(a, text);
-  if (offset < 0) return fail(g, 4000, "analyze_expression() put_fulltext()");
+  if (offset < 0) return fail(g, MessageCode::kInternal, "analyze_expression() put_fulltext()");
   if (a.column_fill >= 0 && static_cast<std::size_t>(a.column_fill) < a.columns.size()) {
     a.columns[static_cast<std::size_t>(a.column_fill)].text = offset;
   }
@@ -845,7 +845,7 @@ int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
       std::size_t close = t.size();
       if (j > 0 && is_lparen(t[j - 1])) {
         close = matching_paren(t, j - 1);
-        if (close == npos) return fail(g, 4000, "analyze_expression() is > bidx");
+        if (close == npos) return fail(g, MessageCode::kInternal, "analyze_expression() is > bidx");
         end = t[close].begin;
       }
       std::int32_t entry = 0;
@@ -855,10 +855,10 @@ int expression_columns(GlobalParams& g, const TefConfig& config, SqlAnalysis& an
       std::vector<ItemSpan> parts;
       std::vector<int> ops;
       if (separate_sql(g, sub, parts, ops) != 0) {
-        return fail(g, 4000, "analyze_expression() separate_sql()");
+        return fail(g, MessageCode::kInternal, "analyze_expression() separate_sql()");
       }
       if (sql_subquery(g, config, a, sub) != 0) {
-        return fail(g, 4000, "analyze_expression() sql_subquery()");
+        return fail(g, MessageCode::kInternal, "analyze_expression() sql_subquery()");
       }
       a.columns[static_cast<std::size_t>(entry)].subquery = a.statement_count - 1;
       has_subquery = true;

@@ -76,11 +76,11 @@ int put_list_column(GlobalParams& g, SqlAnalysis& a, std::string_view item, bool
                     std::int32_t& index, std::string_view fail_full, std::string_view fail_put) {
   if (a.column_fill >= g.maxp.col_num ||
       static_cast<std::size_t>(a.column_fill) >= a.columns.size()) {
-    fail(g, 4000, fail_full);
+    fail(g, MessageCode::kInternal, fail_full);
     return -22;
   }
   const std::int32_t offset = put_fulltext(a, item);
-  if (offset < 0) return fail(g, 4000, fail_put);
+  if (offset < 0) return fail(g, MessageCode::kInternal, fail_put);
   const std::vector<SqlToken> t = tokenize_sql(g, item);
   SqlColumn c;
   c.text = offset;
@@ -117,7 +117,7 @@ void check_new_conditions(GlobalParams& g, const TefConfig& config, SqlAnalysis&
   const std::vector<std::int32_t> fresh(all.begin() + static_cast<std::ptrdiff_t>(before),
                                         all.end());
   if (check_condition_column(g, config, a, fresh) != 0) {
-    fail(g, 4000, "check_condition() check_condition_column()");
+    fail(g, MessageCode::kInternal, "check_condition() check_condition_column()");
   }
 }
 
@@ -132,21 +132,21 @@ int read_start_with(GlobalParams& g, const TefConfig& config, SqlAnalysis& a, in
   std::string word;
   int code = 0;
   if (!next_word(g, text, pos, word, code) || !equals_nocase(word, "WITH")) {
-    return fail(g, 4000, fail_get);
+    return fail(g, MessageCode::kInternal, fail_get);
   }
   std::string clause;
   int rc = sql_part_lists(g, &stmt(a, s), text, pos, kPartStartWith, clause, end_word, kStopStart);
   if (rc != 0) {
-    fail(g, 4000, fail_cond);
+    fail(g, MessageCode::kInternal, fail_cond);
     return rc;
   }
   const std::size_t end = keyword_begin(pos, end_word);
   const std::int32_t offset =
       put_fulltext(a, trim_blanks_view(text.substr(start_begin, end - start_begin)));
-  if (offset < 0) return fail(g, 4000, fail_cond);
+  if (offset < 0) return fail(g, MessageCode::kInternal, fail_cond);
   stmt(a, s).start_with_text = offset;
   const std::size_t before = clause_size(a, s, kClauseStart);
-  if (analyze_condition(g, kClauseStart, clause, a, s) != 0) return fail(g, 4000, fail_cond);
+  if (analyze_condition(g, kClauseStart, clause, a, s) != 0) return fail(g, MessageCode::kInternal, fail_cond);
   check_new_conditions(g, config, a, kClauseStart, s, before);
   return 0;
 }
@@ -159,7 +159,7 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
     const SqlStatement& st = stmt(a, s);
     if (st.table_count >= g.maxp.sql_level_num ||
         static_cast<std::size_t>(st.table_count) >= st.tables.size()) {
-      return fail(g, 4000, "analyze_table() num. of tables over");
+      return fail(g, MessageCode::kInternal, "analyze_table() num. of tables over");
     }
   }
   SqlTable rec;
@@ -167,24 +167,24 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
   rec.depth = depth;
   rec.join_type = join_type;
   const std::vector<SqlToken> t = tokenize_sql(g, body);
-  if (t.empty()) return fail(g, 4000, "analyze_table() get table name");
+  if (t.empty()) return fail(g, MessageCode::kInternal, "analyze_table() get table name");
   std::size_t j = 0;
   if (is_lparen(t[0])) {
     const std::size_t m = matching_paren(t, 0);
     std::size_t first_word = 1;
     while (first_word < t.size() && is_lparen(t[first_word])) ++first_word;
     if (m == npos || first_word >= m || !is_word(t[first_word], "SELECT")) {
-      return fail(g, 4000, "analyze_table() separate_sql()");
+      return fail(g, MessageCode::kInternal, "analyze_table() separate_sql()");
     }
     const std::string inner(body.substr(t[0].end, t[m].begin - t[0].end));
     std::vector<ItemSpan> parts;
     std::vector<int> ops;
     if (separate_sql(g, inner, parts, ops) != 0) {
-      return fail(g, 4000, "analyze_table() separate_sql()");
+      return fail(g, MessageCode::kInternal, "analyze_table() separate_sql()");
     }
     const std::int32_t first = a.statement_count;
     if (sql_subquery(g, config, a, inner) != 0) {
-      return fail(g, 4000, "analyze_table() sql_subquery()");
+      return fail(g, MessageCode::kInternal, "analyze_table() sql_subquery()");
     }
     rec.kind = kTableInlineView;
     rec.subquery = first;
@@ -192,13 +192,13 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
   } else if (is_word(t[0], "TABLE") && t.size() > 1 && is_lparen(t[1])) {
     // A collection expression: TABLE(...).
     const std::size_t m = matching_paren(t, 1);
-    if (m == npos) return fail(g, 4000, "analyze_table() get table name");
+    if (m == npos) return fail(g, MessageCode::kInternal, "analyze_table() get table name");
     rec.name_as_written = t[0].word;
     rec.table_name = t[0].word;
     j = m + 1;
   } else if (t[0].word.size() >= 2 && t[0].word.front() == '[' && t[0].word.back() == ']') {
     const std::string path = t[0].word.substr(1, t[0].word.size() - 2);
-    if (path.size() > kMaxFilePathLen) return fail(g, 4000, "analyze_table() file_path overflow");
+    if (path.size() > kMaxFilePathLen) return fail(g, MessageCode::kInternal, "analyze_table() file_path overflow");
     rec.kind = kTableBracketName;
     rec.name_as_written = path;
     j = 1;
@@ -208,7 +208,7 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
         n.parts.size() > 2 ||
         std::any_of(n.parts.begin(), n.parts.end(),
                     [](const std::string& p) { return p.size() > kMaxSqlNameLen || p.empty(); })) {
-      return fail(g, 4000, "analyze_table() get table name");
+      return fail(g, MessageCode::kInternal, "analyze_table() get table name");
     }
     rec.table_name = n.parts.back();
     if (n.parts.size() == 2) rec.schema = n.parts.front();
@@ -222,7 +222,7 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
       std::size_t last = j;
       if (j < t.size() && is_lparen(t[j])) {
         last = matching_paren(t, j);
-        if (last == npos) return fail(g, 4000, "analyze_table() invalid table item");
+        if (last == npos) return fail(g, MessageCode::kInternal, "analyze_table() invalid table item");
         ++j;
       }
       if (j < t.size() && is_plain(t[j])) {
@@ -235,7 +235,7 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
     const bool as_of = is_word(tok, "AS") && j + 1 < t.size() && is_word(t[j + 1], "OF");
     if (is_word(tok, "VERSIONS") || is_word(tok, "SAMPLE") || as_of) {
       const std::int32_t offset = put_fulltext(a, body.substr(tok.begin));
-      if (offset < 0) return fail(g, 4000, "analyze_table() put_fulltext()");
+      if (offset < 0) return fail(g, MessageCode::kInternal, "analyze_table() put_fulltext()");
       rec.flashback_text = offset;
       break;
     }
@@ -249,10 +249,10 @@ int analyze_single_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& 
       continue;
     }
     // Anything else (UNION, a second alias ...) is not a table item.
-    return fail(g, 4000, "analyze_table() invalid table item");
+    return fail(g, MessageCode::kInternal, "analyze_table() invalid table item");
   }
   rec.text = put_fulltext(a, body);
-  if (rec.text < 0) return fail(g, 4000, "analyze_table() put_fulltext()");
+  if (rec.text < 0) return fail(g, MessageCode::kInternal, "analyze_table() put_fulltext()");
   if (a.table_count >= 0 && static_cast<std::size_t>(a.table_count) < a.tables.size()) {
     a.tables[static_cast<std::size_t>(a.table_count)] = rec;
     ++a.table_count;
@@ -478,14 +478,14 @@ int sql_subquery(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis
   std::vector<ItemSpan> parts;
   std::vector<int> ops;
   if (separate_sql(g, text, parts, ops) != 0) {
-    return fail(g, 4000, "sql_subquery() separate_sql()");
+    return fail(g, MessageCode::kInternal, "sql_subquery() separate_sql()");
   }
   int previous = -1;
   for (std::size_t k = 0; k < parts.size(); ++k) {
     const int index = analysis.statement_count;
     std::size_t pos = 0;
     if (sql_select(g, config, analysis, parts[k].of(text), pos) != 0) {
-      return fail(g, 4000, "sql_subquery() sql_select()");
+      return fail(g, MessageCode::kInternal, "sql_subquery() sql_select()");
     }
     if (previous >= 0) {
       stmt(analysis, previous).set_operator = ops[k - 1];
@@ -513,7 +513,7 @@ int analyze_table(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysi
                                       item.substr(0, t[join].begin), depth, join_type);
   if (rc != 0) return rc;
   if (get_join(g, config, analysis, item, t[join].begin, statement, depth) < 0) {
-    return fail(g, 4000, "analyze_table() get_join()");
+    return fail(g, MessageCode::kInternal, "analyze_table() get_join()");
   }
   return 0;
 }
@@ -532,13 +532,13 @@ int get_join(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
   std::size_t j = 0;
   while (j < t.size()) {
     const int type = read_join_type(t, j);
-    if (type == 0) return fail(g, 4000, "get_join() get join type");
+    if (type == 0) return fail(g, MessageCode::kInternal, "get_join() get join type");
     const std::size_t table_end = next_join_boundary(t, j, true);
     if (stmt(a, statement).table_count >= g.maxp.sql_level_num) {
-      return fail(g, 4000, "get_join() num. of tables over");
+      return fail(g, MessageCode::kInternal, "get_join() num. of tables over");
     }
     if (analyze_single_table(g, config, a, statement, slice(j, table_end), depth, type) != 0) {
-      return fail(g, 4000, "get_join() analyze_table()");
+      return fail(g, MessageCode::kInternal, "get_join() analyze_table()");
     }
     const std::size_t joined = static_cast<std::size_t>(stmt(a, statement).table_count - 1);
     j = table_end;
@@ -548,7 +548,7 @@ int get_join(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
       const std::string cond(slice(j + 1, cond_end));
       const std::size_t before = stmt(a, statement).cond_lists[kClauseOn].size();
       if (analyze_condition(g, kClauseOn, cond, a, statement) != 0) {
-        return fail(g, 4000, "get_join() analyze_condition()");
+        return fail(g, MessageCode::kInternal, "get_join() analyze_condition()");
       }
       check_new_conditions(g, config, a, kClauseOn, statement, before);
       SqlStatement& st = stmt(a, statement);
@@ -558,10 +558,10 @@ int get_join(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
     } else if (j < t.size() && is_word(t[j], "USING")) {
       stmt(a, statement).kw_using = t[j].word;
       const std::size_t m = j + 1 < t.size() ? matching_paren(t, j + 1) : npos;
-      if (m == npos) return fail(g, 4000, "get_join() get join type");
+      if (m == npos) return fail(g, MessageCode::kInternal, "get_join() get join type");
       const std::string_view cols = body.substr(t[j + 1].begin, t[m].end - t[j + 1].begin);
       const std::int32_t offset = put_fulltext(a, cols);
-      if (offset < 0) return fail(g, 4000, "get_join() put_fulltext()");
+      if (offset < 0) return fail(g, MessageCode::kInternal, "get_join() put_fulltext()");
       stmt(a, statement).tables[joined].using_text = offset;
       j = m + 1;
     }
@@ -576,9 +576,9 @@ int sql_connect_by(GlobalParams& g, const TefConfig& config, SqlAnalysis& analys
   std::string word;
   int code = 0;
   if (!next_word(g, text, position, word, code)) {
-    return fail(g, 4000, "sql_connect_by() get 'BY' after 'CONNECT'");
+    return fail(g, MessageCode::kInternal, "sql_connect_by() get 'BY' after 'CONNECT'");
   }
-  if (!equals_nocase(word, "BY")) return fail(g, 4000, "sql_connect_by() after 'CONNECT' word != 'BY'");
+  if (!equals_nocase(word, "BY")) return fail(g, MessageCode::kInternal, "sql_connect_by() after 'CONNECT' word != 'BY'");
   if (peek_word(g, text, position, word) && equals_nocase(word, "NOCYCLE")) {
     next_word(g, text, position, word, code);
   }
@@ -586,12 +586,12 @@ int sql_connect_by(GlobalParams& g, const TefConfig& config, SqlAnalysis& analys
   int rc = sql_part_lists(g, &stmt(analysis, statement), text, position, kPartConnectBy, clause,
                           end_word, kStopConnect);
   if (rc != 0) {
-    fail(g, 4000, "sql_connect_by() get CONNECT BY");
+    fail(g, MessageCode::kInternal, "sql_connect_by() get CONNECT BY");
     return rc;
   }
   const std::size_t before = clause_size(analysis, statement, kClauseConnect);
   if (analyze_condition(g, kClauseConnect, clause, analysis, statement) != 0) {
-    return fail(g, 4000, "sql_connect_by() get CONNECT BY");
+    return fail(g, MessageCode::kInternal, "sql_connect_by() get CONNECT BY");
   }
   check_new_conditions(g, config, analysis, kClauseConnect, statement, before);
   if (equals_nocase(end_word, "START")) {
@@ -609,20 +609,20 @@ int sql_group_by(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& anal
   std::string word;
   int code = 0;
   if (!next_word(g, text, position, word, code)) {
-    return fail(g, 4000, "sql_group_by() get 'BY' after 'GROUP'");
+    return fail(g, MessageCode::kInternal, "sql_group_by() get 'BY' after 'GROUP'");
   }
-  if (!equals_nocase(word, "BY")) return fail(g, 4000, "sql_group_by() after 'GROUP' word != 'BY'");
+  if (!equals_nocase(word, "BY")) return fail(g, MessageCode::kInternal, "sql_group_by() after 'GROUP' word != 'BY'");
   if (!peek_word(g, text, position, word)) {
-    return fail(g, 4000, "sql_group_by() get word after 'GROUP BY'");
+    return fail(g, MessageCode::kInternal, "sql_group_by() get word after 'GROUP BY'");
   }
   bool grouped = false;
   if (equals_nocase(word, "GROUPING")) {
     next_word(g, text, position, word, code);
     if (!next_word(g, text, position, word, code)) {
-      return fail(g, 4000, "sql_group_by() get word after 'GROUP BY GROUPING'");
+      return fail(g, MessageCode::kInternal, "sql_group_by() get word after 'GROUP BY GROUPING'");
     }
     if (!equals_nocase(word, "SETS")) {
-      return fail(g, 4000, "sql_group_by() after 'GROUPING' word != 'SETS'");
+      return fail(g, MessageCode::kInternal, "sql_group_by() after 'GROUPING' word != 'SETS'");
     }
     grouped = true;
   } else if (equals_nocase(word, "ROLLUP") || equals_nocase(word, "CUBE")) {
@@ -633,7 +633,7 @@ int sql_group_by(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& anal
   int rc = sql_part_lists(g, &stmt(analysis, statement), text, position, kPartGroupBy, list,
                           end_word, kStopGroup);
   if (rc != 0) {
-    fail(g, 4000, "sql_group_by() get group by list");
+    fail(g, MessageCode::kInternal, "sql_group_by() get group by list");
     return rc;
   }
   if (grouped && list.size() >= 2 && list.front() == '(' && list.back() == ')') {
@@ -643,7 +643,7 @@ int sql_group_by(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& anal
   std::vector<ItemSpan> items;
   if (separate_comma(g, list, items) != 0 ||
       items.size() > static_cast<std::size_t>(kMaxOrderGroupItems)) {
-    return fail(g, 4000, "sql_group_by() get columns from group by list");
+    return fail(g, MessageCode::kInternal, "sql_group_by() get columns from group by list");
   }
   for (const ItemSpan& span : items) {
     const std::string item(trim_blanks_view(span.of(list)));
@@ -662,17 +662,17 @@ int sql_having(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis, 
   int rc = sql_part_lists(g, &stmt(analysis, statement), text, position, kPartConnectBy, list,
                           end_word, kStopHaving);
   if (rc != 0) {
-    fail(g, 4000, "sql_having() get having list");
+    fail(g, MessageCode::kInternal, "sql_having() get having list");
     return rc;
   }
   std::vector<ItemSpan> items;
   if (separate_comma(g, list, items) != 0) {
-    return fail(g, 4000, "sql_having() get columns from having list");
+    return fail(g, MessageCode::kInternal, "sql_having() get columns from having list");
   }
   const std::size_t before = clause_size(analysis, statement, kClauseHaving);
   for (const ItemSpan& span : items) {
     if (analyze_condition(g, kClauseHaving, span.of(list), analysis, statement) != 0) {
-      return fail(g, 4000, "sql_having() analyze_condition()");
+      return fail(g, MessageCode::kInternal, "sql_having() analyze_condition()");
     }
   }
   check_new_conditions(g, config, analysis, kClauseHaving, statement, before);
@@ -685,29 +685,29 @@ int sql_order_by(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& anal
   std::string word;
   int code = 0;
   if (!next_word(g, text, position, word, code)) {
-    return fail(g, 4000, "sql_select_group_by() get 'BY' after 'ORDER'");
+    return fail(g, MessageCode::kInternal, "sql_select_group_by() get 'BY' after 'ORDER'");
   }
   if (equals_nocase(word, "SIBLINGS")) {
     if (!next_word(g, text, position, word, code)) {
-      return fail(g, 4000, "sql_select_group_by() get word after 'ORDER SIBLINGS'");
+      return fail(g, MessageCode::kInternal, "sql_select_group_by() get word after 'ORDER SIBLINGS'");
     }
     if (!equals_nocase(word, "BY")) {
-      return fail(g, 4000, "sql_select_group_by() after 'ORDER  SIBLINGS' word != 'BY'");
+      return fail(g, MessageCode::kInternal, "sql_select_group_by() after 'ORDER  SIBLINGS' word != 'BY'");
     }
   } else if (!equals_nocase(word, "BY")) {
-    return fail(g, 4000, "sql_select_group_by() after 'ORDER' word != 'BY'");
+    return fail(g, MessageCode::kInternal, "sql_select_group_by() after 'ORDER' word != 'BY'");
   }
   std::string list;
   int rc = sql_part_lists(g, &stmt(analysis, statement), text, position, kPartOrderBy, list,
                           end_word, kStopOrder);
   if (rc != 0) {
-    fail(g, 4000, "sql_order_by() get order by list");
+    fail(g, MessageCode::kInternal, "sql_order_by() get order by list");
     return rc;
   }
   std::vector<ItemSpan> items;
   if (separate_comma(g, list, items) != 0 ||
       items.size() > static_cast<std::size_t>(kMaxOrderGroupItems)) {
-    return fail(g, 4000, "sql_order_by() get columns from order by list");
+    return fail(g, MessageCode::kInternal, "sql_order_by() get columns from order by list");
   }
   for (const ItemSpan& span : items) {
     const std::string item(trim_blanks_view(span.of(list)));
@@ -728,10 +728,10 @@ int sql_for_update(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& an
   std::string word;
   int code = 0;
   if (!next_word(g, text, position, word, code)) {
-    return fail(g, 4000, "sql_for_update() get 'UPDATE' after 'FOR'");
+    return fail(g, MessageCode::kInternal, "sql_for_update() get 'UPDATE' after 'FOR'");
   }
   if (!equals_nocase(word, "UPDATE")) {
-    return fail(g, 4000, "sql_for_update() after 'FOR' word != 'UPDATE'");
+    return fail(g, MessageCode::kInternal, "sql_for_update() after 'FOR' word != 'UPDATE'");
   }
   SqlStatement& st = stmt(analysis, statement);
   st.kw_for_update = for_word + " " + word;
@@ -749,7 +749,7 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
   std::string word;
   int code = 0;
   if (!next_word(g, text, pos, word, code) || !equals_nocase(word, "SELECT")) {
-    return fail(g, 4000, "sql_select() first word != 'SELECT'");
+    return fail(g, MessageCode::kInternal, "sql_select() first word != 'SELECT'");
   }
   int s = 0;
   try {
@@ -766,7 +766,7 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
     while (q < text.size() && (text[q] == ' ' || text[q] == '\t')) ++q;
     if (text.substr(q, 3) == "/*+") {
       const std::size_t close = text.find("*/", q + 3);
-      if (close == npos) return fail(g, 4000, "sql_select() sql_hint()");
+      if (close == npos) return fail(g, MessageCode::kInternal, "sql_select() sql_hint()");
       stmt(a, s).hint.assign(trim_blanks_view(text.substr(q + 3, close - q - 3)));
       pos = close + 2;
     }
@@ -787,33 +787,33 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
     std::string list;
     std::string end_word;
     if (sql_part_lists(g, &stmt(a, s), text, pos, kPartSelectList, list, end_word, kStopSelect) != 0) {
-      return fail(g, 4000, "sql_select() sql_part_lists()");
+      return fail(g, MessageCode::kInternal, "sql_select() sql_part_lists()");
     }
     stmt(a, s).kw_from = end_word;
     std::vector<ItemSpan> items;
-    if (separate_comma(g, list, items) != 0) return fail(g, 4000, "sql_select() separate_comma()");
+    if (separate_comma(g, list, items) != 0) return fail(g, MessageCode::kInternal, "sql_select() separate_comma()");
 
     if (equals_nocase(end_word, "INTO")) {
       stmt(a, s).kw_into = end_word;
       std::string into;
       if (sql_part_lists(g, &stmt(a, s), text, pos, kPartIntoList, into, end_word, kStopInto) != 0) {
-        return fail(g, 4000, "sql_select() get host values list");
+        return fail(g, MessageCode::kInternal, "sql_select() get host values list");
       }
       stmt(a, s).kw_from = end_word;
       std::vector<ItemSpan> vars;
       if (separate_comma(g, into, vars) != 0) {
-        return fail(g, 4000, "sql_select() get host var from into_columns list");
+        return fail(g, MessageCode::kInternal, "sql_select() get host var from into_columns list");
       }
       for (const ItemSpan& span : vars) {
         const std::string_view var = trim_blanks_view(span.of(into));
         if (a.column_fill >= g.maxp.col_num ||
             static_cast<std::size_t>(a.column_fill) >= a.columns.size()) {
-          fail(g, 4000, "sql_select() num. of columns over");
+          fail(g, MessageCode::kInternal, "sql_select() num. of columns over");
           return -22;
         }
         SqlColumn c;
         c.text = put_fulltext(a, var);
-        if (c.text < 0) return fail(g, 4000, "sql_select() put_fulltext()");
+        if (c.text < 0) return fail(g, MessageCode::kInternal, "sql_select() put_fulltext()");
         c.kind = !var.empty() && var.front() == ':' ? kColumnHostVariable : kColumnOther;
         c.column_name.assign(var.substr(!var.empty() && var.front() == ':' ? 1 : 0));
         a.columns[static_cast<std::size_t>(a.column_fill)] = std::move(c);
@@ -830,40 +830,40 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
       bool sub = false;
       const int rc = analyze_expression(g, config, a, item, cols, sub);
       if (rc != 0) {
-        fail(g, 4000, "sql_select() analyze_expression");
+        fail(g, MessageCode::kInternal, "sql_select() analyze_expression");
         return rc;
       }
       if (cols.empty()) {
         if (a.column_fill >= g.maxp.col_num ||
             static_cast<std::size_t>(a.column_fill) >= a.columns.size()) {
-          fail(g, 4000, "sql_select() num. of columns over");
+          fail(g, MessageCode::kInternal, "sql_select() num. of columns over");
           return -22;
         }
         a.columns[static_cast<std::size_t>(index)] = SqlColumn{};
         ++a.column_fill;
       }
       const std::int32_t offset = put_fulltext(a, item);
-      if (offset < 0) return fail(g, 4000, "sql_select() put_fulltext()");
+      if (offset < 0) return fail(g, MessageCode::kInternal, "sql_select() put_fulltext()");
       a.columns[static_cast<std::size_t>(index)].text = offset;
       stmt(a, s).select_list.push_back(index);
     }
 
-    if (!equals_nocase(end_word, "FROM")) return fail(g, 4000, "sql_select() get table list");
+    if (!equals_nocase(end_word, "FROM")) return fail(g, MessageCode::kInternal, "sql_select() get table list");
     std::string tables;
     if (sql_part_lists(g, &stmt(a, s), text, pos, kPartTableList, tables, end_word, kStopFrom) != 0) {
-      return fail(g, 4000, "sql_select() get table list");
+      return fail(g, MessageCode::kInternal, "sql_select() get table list");
     }
     std::vector<ItemSpan> table_items;
     if (separate_comma(g, tables, table_items) != 0) {
-      return fail(g, 4000, "sql_select() get tables from tables list");
+      return fail(g, MessageCode::kInternal, "sql_select() get tables from tables list");
     }
     const int depth = a.nesting_depth - 1;
     for (const ItemSpan& span : table_items) {
       if (stmt(a, s).table_count >= g.maxp.sql_level_num) {
-        return fail(g, 4000, "sql_select() num. of tables over");
+        return fail(g, MessageCode::kInternal, "sql_select() num. of tables over");
       }
       if (analyze_table(g, config, a, s, span.of(tables), stmt(a, s).table_count, depth, 0) != 0) {
-        return fail(g, 4000, "sql_select() analyze_table()");
+        return fail(g, MessageCode::kInternal, "sql_select() analyze_table()");
       }
     }
 
@@ -873,12 +873,12 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
       std::size_t unread = 0;
       if (sql_part_lists(g, &stmt(a, s), text, pos, kPartWhere, where, end_word, kStopWhere) != 0 ||
           analyze_condition(g, kClauseWhere, where, a, s, &unread) != 0) {
-        return fail(g, 4000, "sql_select() get where condition");
+        return fail(g, MessageCode::kInternal, "sql_select() get where condition");
       }
       // Words after the last predicate would otherwise be dropped unseen,
       // and the rows selected by part of the condition.
       if (!trim_blanks_view(std::string_view(where).substr(std::min(unread, where.size()))).empty()) {
-        return fail(g, 4000, "sql_select() get where condition");
+        return fail(g, MessageCode::kInternal, "sql_select() get where condition");
       }
       check_condition(g, config, a, kClauseWhere, s);
     }
@@ -918,7 +918,7 @@ int sql_select(GlobalParams& g, const TefConfig& config, SqlAnalysis& analysis,
     position = pos;
     return 0;
   } catch (const std::bad_alloc&) {
-    return fail(g, 2, "");
+    return fail(g, MessageCode::kOutOfMemory, "");
   }
 }
 

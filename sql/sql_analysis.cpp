@@ -66,7 +66,7 @@ int malloc_sql_buffer(GlobalParams& g, const ConvOptions& /*options*/, SqlAnalys
   try {
     allocate_arrays(g, analysis);
   } catch (const std::bad_alloc&) {
-    return fail(g, 2, "");
+    return fail(g, MessageCode::kOutOfMemory, "");
   }
   return 0;
 }
@@ -90,7 +90,7 @@ int prepare_sql_analysis(GlobalParams& g, TefConfig& config, SqlAnalysis& analys
     std::fill_n(analysis.conditions.begin(), fresh, Condition{});
     reset_statement(g, analysis.statements.front());
   } catch (const std::bad_alloc&) {
-    return fail(g, 2, "");
+    return fail(g, MessageCode::kOutOfMemory, "");
   }
   return 0;
 }
@@ -129,17 +129,17 @@ int realloc_sql_buffer(GlobalParams& g, SqlAnalysis& analysis, int kind, std::st
                        int& index) {
   SqlAnalysis& a = analysis;
   if (a.statement_count >= a.limits.sql_limit) {
-    return fail(g, 4000, "realloc_sql_buffer() num. of SQL over");
+    return fail(g, MessageCode::kInternal, "realloc_sql_buffer() num. of SQL over");
   }
   if (a.nesting_depth >= kMaxSqlNesting) {
-    return fail(g, 4000, "realloc_sql_buffer() num. of SQL nest over");
+    return fail(g, MessageCode::kInternal, "realloc_sql_buffer() num. of SQL nest over");
   }
   try {
     // `text` may point into a statement that growth is about to move.
     const std::string text_copy(text);
     if (static_cast<std::int32_t>(a.statements.size()) <= a.statement_count) {
       if (static_cast<std::int32_t>(a.statements.size()) >= a.limits.sql_limit) {
-        return fail(g, 4000, "realloc_sql_buffer() num. of sql_limit over");
+        return fail(g, MessageCode::kInternal, "realloc_sql_buffer() num. of sql_limit over");
       }
       const std::size_t old_size = a.statements.size();
       a.statements.resize(old_size + kStatementGrowth);
@@ -165,7 +165,7 @@ int realloc_sql_buffer(GlobalParams& g, SqlAnalysis& analysis, int kind, std::st
     ++a.statement_count;
     index = idx;
   } catch (const std::bad_alloc&) {
-    return fail(g, 2, "");
+    return fail(g, MessageCode::kOutOfMemory, "");
   }
   return 0;
 }

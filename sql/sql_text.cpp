@@ -73,7 +73,7 @@ int reform_pass(GlobalParams& g, std::string_view in, std::string& buf) {
       std::size_t end = i;
       const int rc = c == '\'' ? skip_literal(g, in, end) : skip_quoted_name(g, in, end);
       if (rc != 0) {
-        return fail(g, 4000, c == '\'' ? "reform_sql_text() unmatch '"
+        return fail(g, MessageCode::kInternal, c == '\'' ? "reform_sql_text() unmatch '"
                                        : "reform_sql_text() unmatch \"");
       }
       buf.append(in.substr(i, end - i));
@@ -94,7 +94,7 @@ int reform_pass(GlobalParams& g, std::string_view in, std::string& buf) {
       i = lf == std::string_view::npos ? n : lf + 1;
     } else if (c == '/' && next == '*' && byte_at(in, i + 2) != '+') {
       const std::size_t close = in.find("*/", i + 2);
-      if (close == std::string_view::npos) return fail(g, 4000, "trim_comment() unmatch comment");
+      if (close == std::string_view::npos) return fail(g, MessageCode::kInternal, "trim_comment() unmatch comment");
       i = close + 2;
     } else if (const std::size_t fw = full_width_blank(cs, in, i); fw != 0) {
       buf.append("  ");
@@ -127,7 +127,7 @@ int reform_sql_text(GlobalParams& g, const TefConfig& /*config*/, SqlAnalysis& a
     trim_blanks(buf);
     out = std::move(buf);
   } catch (const std::bad_alloc&) {
-    return fail(g, 2, "");
+    return fail(g, MessageCode::kOutOfMemory, "");
   }
   return 0;
 }
@@ -188,30 +188,6 @@ int separate_comma(const GlobalParams& g, std::string_view text, std::vector<Ite
     items.push_back({start, text.size()});
   }
   return 0;
-}
-
-std::string_view trim_blanks_view(std::string_view text) noexcept {
-  std::size_t b = 0;
-  std::size_t e = text.size();
-  while (b < e && is_white(byte_at(text, b))) ++b;
-  while (e > b && is_white(byte_at(text, e - 1))) --e;
-  return text.substr(b, e - b);
-}
-
-void trim_blanks(std::string& text) {
-  const std::string_view kept = trim_blanks_view(text);
-  const std::size_t b = static_cast<std::size_t>(kept.data() - text.data());
-  const std::size_t len = kept.size();
-  text.erase(b + len);
-  text.erase(0, b);
-}
-
-void strip_name_quotes(std::string& text) {
-  if (text.size() >= 4097 || text.size() < 2) return;
-  if (text.front() == '"' && text.back() == '"') {
-    text.pop_back();
-    text.erase(0, 1);
-  }
 }
 
 bool contains_nocase(int charset, std::string_view text, std::string_view part) {

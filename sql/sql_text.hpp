@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/blanks.hpp"
 #include "core/global_params.hpp"
 
 namespace qln {
@@ -52,13 +53,6 @@ int separate_comma(const GlobalParams& g, std::string_view text, std::vector<Ite
 // Small text utilities. Those that take `charset` keep its multibyte
 // characters whole (callers pass g.os_charset).
 
-// Removes leading and trailing blanks, TABs and LFs.
-void trim_blanks(std::string& text);
-std::string_view trim_blanks_view(std::string_view text) noexcept;
-
-// "NAME" -> NAME when the text begins and ends with a double quote; texts of
-// 4,097 bytes or more are left alone.
-void strip_name_quotes(std::string& text);
 
 // Substring test without regard to the case of a-z.
 bool contains_nocase(int charset, std::string_view text, std::string_view part);

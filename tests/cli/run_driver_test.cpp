@@ -141,7 +141,7 @@ TEST_F(RunDriver, JobSelection) {
 
 TEST_F(RunDriver, FirstTableUnlessConditionsAreInForce) {
   ASSERT_EQ(run({"LIST=Y"}), kExitSuccess);
-  EXPECT_EQ(r.o.table_id, "DUAL");
+  EXPECT_EQ(r.o.table_id, "");
   EXPECT_TRUE(is_on(r.o.is_first));
   Records with_where;
   const std::vector<std::string> args = {"FILE=" + dump, "WHERE=[EMP]SAL > 1", "ERRLOG=" + log};

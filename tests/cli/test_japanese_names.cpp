@@ -14,7 +14,7 @@
 #include "cli_test_support.hpp"
 #include "core/platform.hpp"
 #include "dumpwriter/dump_writer.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 #include "support/run_command.hpp"
 
 // Japanese file names and a Japanese keyword on the command line. On Windows

@@ -8,7 +8,7 @@
 #include "support/read_capture.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 
 namespace qln {
 namespace {
@@ -18,7 +18,7 @@ const std::string kAlpha = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 struct ReaderRun {
   GlobalParams g;
   ConvOptions o;
-  ClassicReadResult result;
+  ReadResult result;
   std::string out;
 
   ReaderRun() {
@@ -49,7 +49,8 @@ const std::map<std::string, std::int64_t> kRowCounts = {
 TEST(ClassicAlphaoffice, ListsNineteenTablesWithTheirRowCounts) {
   ReaderRun run;
   run.o.read_step = 2;
-  run.o.table_id = "DUAL";
+  run.o.table_id.clear();
+  run.o.is_first = kYes;
   ASSERT_EQ(run.read(), 0);
   EXPECT_EQ(run.g.zulcode, 0);
   std::string expected = "TABLE_NAME\n------------------------------\n";

@@ -13,7 +13,7 @@
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 #include "dumpwriter/dump_writer.hpp"
 
 namespace qln {
@@ -63,7 +63,7 @@ class ClassicReaderTest : public ::testing::Test {
   fs::path dir_ = tmp_.path();
   GlobalParams g;
   ConvOptions o;
-  ClassicReadResult result;
+  ReadResult result;
   std::string out;
 };
 
@@ -166,7 +166,8 @@ TEST_F(ClassicReaderTest, StreamStartsAtTheModesMark) {
   std::ofstream(path("h.dmp"), std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
 
   o.read_step = 2;
-  o.table_id = "DUAL";
+  o.table_id.clear();
+  o.is_first = kYes;
   ASSERT_EQ(read({path("h.dmp")}), 0);
   EXPECT_EQ(out, "TABLE_NAME\n------------------------------\nT\n");
   o.read_step = 0;
@@ -203,7 +204,7 @@ TEST_F(ClassicReaderTest, PerTableEntriesChooseTablesAndMissingOnesAreReported) 
   EXPECT_NE(g.messages[0].find("GONE"), std::string::npos);
 }
 
-TEST_F(ClassicReaderTest, FirstTableIsTakenForDual) {
+TEST_F(ClassicReaderTest, FirstTableIsTakenWhenNoneIsNamed) {
   {
     dw::DumpWriter w(path("a.dmp"), options());
     w.begin_table(plain_table("FIRST_T"));
@@ -214,11 +215,11 @@ TEST_F(ClassicReaderTest, FirstTableIsTakenForDual) {
     w.end_table();
     w.finish();
   }
-  o.table_id = "DUAL";
+  o.table_id.clear();
+  o.is_first = kYes;
   ASSERT_EQ(read({path("a.dmp")}), 0);
   EXPECT_EQ(g.zulcode, 0);
   EXPECT_EQ(result.rows_written, 4);
-  EXPECT_EQ(o.table_id, "DUAL");
 }
 
 TEST_F(ClassicReaderTest, ChunkedLongColumnsAreCutToRawLength) {
@@ -398,7 +399,8 @@ TEST_F(ClassicReaderTest, PartitionsAreAllTheTablesRows) {
   o.table_id = "+P2";
 
   o.read_step = 2;
-  o.table_id = "DUAL";
+  o.table_id.clear();
+  o.is_first = kYes;
   ASSERT_EQ(read({path("p.dmp")}), 0);
   ASSERT_EQ(result.tables.size(), 4u);
   EXPECT_EQ(result.tables[0].name, "SALES");
@@ -422,7 +424,8 @@ TEST_F(ClassicReaderTest, LongNamesAreKept) {
     w.finish();
   }
   o.read_step = 2;
-  o.table_id = "DUAL";
+  o.table_id.clear();
+  o.is_first = kYes;
   ASSERT_EQ(read({path("n.dmp")}), 0);
   EXPECT_EQ(out, "TABLE_NAME\n------------------------------\n" + table + "\n");
 
@@ -457,7 +460,8 @@ TEST_F(ClassicReaderTest, FullExportListsOwnersAndSelectsByOwner) {
   }
   o.exp_mode = 2;
   o.read_step = 2;
-  o.table_id = "DUAL";
+  o.table_id.clear();
+  o.is_first = kYes;
   ASSERT_EQ(read({path("f.dmp")}), 0);
   EXPECT_EQ(out,
             "OWNER                          TABLE_NAME\n"
@@ -524,7 +528,8 @@ TEST_F(ClassicReaderTest, MaxRecordStopsAndCsvBatchWritesAFilePerTable) {
   o.output_mode = kOutCsvBatch;
   o.row_format = 1;
   o.is_header = kYes;
-  o.table_id = "DUAL";
+  o.table_id.clear();
+  o.is_first = kYes;
   auto cwd = fs::current_path();
   fs::current_path(dir_);
   int rc = read({path("b.dmp")});
@@ -589,7 +594,7 @@ TEST_F(ClassicReaderTest, WriteFailureIsReported) {
   o.exp_fname = {path("a.dmp")};
   o.table_id = "EMP";
   g.out_stream = ro;
-  EXPECT_EQ(read_dmp(g, o, result), -1);
+  EXPECT_EQ(run_records(g, o, result), -1);
   std::fclose(ro);
   EXPECT_GT(g.message_count, 0);
 }

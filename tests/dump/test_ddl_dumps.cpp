@@ -14,7 +14,7 @@
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 #include "dumpwriter/dump_writer.hpp"
 
 namespace qln {
@@ -61,7 +61,7 @@ class DumpOutputTest : public ::testing::Test {
   fs::path dir_ = tmp_.path();
   GlobalParams g;
   ConvOptions o;
-  ClassicReadResult result;
+  ReadResult result;
   std::string out;
 };
 

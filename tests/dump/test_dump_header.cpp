@@ -12,7 +12,7 @@
 #include "core/global_params.hpp"
 #include "dump/dump_file.hpp"
 #include "dump/dump_header.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {

@@ -7,7 +7,7 @@
 #include "core/global_params.hpp"
 #include "dump/dump_header.hpp"
 #include "dump/properties.hpp"
-#include "output/charset.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {

@@ -10,7 +10,7 @@
 #include "support/temp_dir.hpp"
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 #include "dumpwriter/dump_writer.hpp"
 
 // Tables long enough for many batches of rows between the reader and the
@@ -71,7 +71,7 @@ class RowPipelineTest : public ::testing::Test {
   test_support::TempDir tmp_;
   GlobalParams g;
   ConvOptions o;
-  ClassicReadResult result;
+  ReadResult result;
   std::string out;
 };
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "eval/grep_row.hpp"
-#include "eval/sql_value.hpp"
+#include "values/sql_value.hpp"
 
 namespace qln {
 namespace {

@@ -11,7 +11,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "output/lob_files.hpp"
-#include "output/value_format.hpp"
+#include "values/value_format.hpp"
 
 namespace qln {
 namespace {
@@ -235,7 +235,7 @@ class LobWriterTest : public ::testing::Test {
   ConvOptions o;
   TableDefinition table;
   RowValues values;
-  LobFileWriter w;
+  LobFileWriter w{[](const std::string& p) { return std::fopen(p.c_str(), "wb"); }};
 };
 
 TEST_F(LobWriterTest, ChunksOfTheTargetGoToTheRowsFile) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/global_params.hpp"
-#include "dump/classic_reader.hpp"
+#include "engine/record_run.hpp"
 #include "support/memory_stream.hpp"
 
 namespace qln::test_support {
@@ -23,10 +23,10 @@ inline void set_up_for_written_dump(GlobalParams& g, ConvOptions& o) {
 }
 
 // Runs the classic reader with its output stream caught in `out`.
-inline int read_dmp_into(GlobalParams& g, ConvOptions& o, ClassicReadResult& result, std::string& out) {
+inline int read_dmp_into(GlobalParams& g, ConvOptions& o, ReadResult& result, std::string& out) {
   MemoryStream mem;
   g.out_stream = mem.get();
-  const int rc = read_dmp(g, o, result);
+  const int rc = run_records(g, o, result);
   out = mem.text();
   g.out_stream = stdout;
   return rc;

@@ -1,0 +1,555 @@
+#include "engine/record_run.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <span>
+
+#include "core/ascii.hpp"
+#include "core/messages.hpp"
+#include "dump/dump_file.hpp"
+#include "engine/row_decoder.hpp"
+#include "engine/row_pipeline.hpp"
+#include "output/ddl_writer.hpp"
+#include "output/lob_files.hpp"
+#include "engine/output_file.hpp"
+#include "output/row_writer.hpp"
+#include "engine/table_output.hpp"
+#include "values/value_format.hpp"
+
+namespace qln {
+namespace {
+
+constexpr int kMaxListedTables = 999;
+constexpr std::size_t kMaxListedColumns = 30000;
+
+std::string_view trim_view(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// COLUMN=A,B or COLUMN=-C: the chosen columns, in the table's own order.
+void apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
+  const std::size_t n = table.columns.size();
+  std::vector<bool> chosen(n, true);
+  bool first_include = true;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t comma = list.find(',', start);
+    if (comma == std::string_view::npos) comma = list.size();
+    std::string_view item = trim_view(list.substr(start, comma - start));
+    start = comma + 1;
+    if (item.empty()) continue;
+    bool exclude = item.front() == '-';
+    if (exclude) item = trim_view(item.substr(1));
+    if (item.size() >= 2 && item.front() == '"' && item.back() == '"')
+      item = item.substr(1, item.size() - 2);
+    if (!exclude && first_include) {
+      std::fill(chosen.begin(), chosen.end(), false);
+      first_include = false;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+      if (equals_nocase(table.columns[i].name, item)) chosen[i] = !exclude;
+  }
+  order.index.clear();
+  for (std::size_t i = 0; i < n; ++i)
+    if (chosen[i]) order.index.push_back(static_cast<std::int32_t>(i));
+  order.width.assign(order.index.size(), 0);
+}
+
+// The column-file writer as the reader sees it.
+class LobTarget final : public LobSink {
+ public:
+  LobTarget(GlobalParams& g, LobFileWriter& lob) : g_(g), lob_(lob) {}
+  bool wants(int column) const noexcept override { return lob_.wants(column); }
+  Status chunk(int column, std::span<const std::uint8_t> bytes) override {
+    return lob_.write_chunk(g_, column, bytes) == 0 ? Status() : last_failure(g_);
+  }
+  Status end_row() override { return lob_.end_row(g_) == 0 ? Status() : last_failure(g_); }
+
+ private:
+  GlobalParams& g_;
+  LobFileWriter& lob_;
+};
+
+// Decides what of the dump is converted and where it goes; the format
+// reader only walks the dump.
+class RecordRun final : public DumpVisitor {
+ public:
+  RecordRun(GlobalParams& g, ConvOptions& o, ReadResult& r, const RunControl* control)
+      : g_(g), o_(o), r_(r), control_(control), writer_(g, o), lob_(&open_column_file),
+        lob_target_(g, lob_) {}
+
+  int run();
+
+  Walk on_table(const TableInfo& t) override;
+  Walk on_index(const IndexDef& index) override;
+  Walk on_rows_begin(const RowLayout& layout) override;
+  Walk on_rows(const RowBatch& rows) override;
+  void on_table_end(const TableEnd& end) override;
+  LobSink* lob_sink() override { return o_.output_mode == kOutLobFiles ? &lob_target_ : nullptr; }
+  bool wants_statements() const override { return ddl() && converting(); }
+  bool on_statement(std::string_view s) override { return ddl_statement(g_, o_, ddl_, s) == 1; }
+  TextWalk on_stored_text(std::span<const unsigned char> bytes, std::size_t& used) override;
+  void on_stored_text_end() override { ddl_text_end(g_, ddl_); }
+  void on_progress(const ReadProgress& p) override {
+    if (control_ != nullptr && control_->progress) control_->progress(p);
+  }
+  bool stop_requested() const override {
+    return control_ != nullptr && control_->stop != nullptr &&
+           control_->stop->load(std::memory_order_relaxed);
+  }
+
+ private:
+  Walk on_partition(const TableInfo& t);
+  Walk on_create_table(const TableInfo& t);
+  Walk hand_over_row(std::span<const unsigned char> row);
+  int hand_over_decoded(std::span<const unsigned char> row);
+  int finish(int rc);
+  bool names_selected_table(std::string_view name, std::string_view owner) const;
+  bool named_by_condition(std::string_view name) const;
+  int prepare_table_output(bool write_heading);
+  int select_table(const TableDefinition& def);
+  void put_bom();
+  Walk failed(int rc) {
+    if (rc_ == 0) rc_ = rc;
+    return Walk::kStop;
+  }
+  void add_list_entry(std::string_view owner, std::string name);
+
+  bool converting() const { return o_.read_step == 0; }
+  bool ddl() const { return o_.output_mode == kOutDdl; }
+
+  GlobalParams& g_;
+  ConvOptions& o_;
+  ReadResult& r_;
+  const RunControl* control_;
+  RowValues values_;
+  DataColumns data_columns_;
+  RowWriter writer_;
+  ColumnOrder order_;
+  DdlState ddl_;
+  LobFileWriter lob_;
+  LobTarget lob_target_;
+  std::unique_ptr<RowPipeline> pipe_;  // rows written on a second thread
+
+  int rc_ = 0;  // the first failure met during the read
+  std::string sel_name_;
+  std::string sel_owner_;
+  std::string sel_partition_;
+  bool sel_first_ = false;      // no table named: the first one
+  bool found_ = false;          // the selected table (or partition) was met
+  bool selected_read_ = false;  // read_step 1: its definition is complete
+  bool table_selected_ = false; // rows of the current table are wanted
+  bool listed_header_ = false;
+  bool bom_pending_ = false;  // the single output's UTF-8 signature
+  std::size_t listed_columns_ = 0;
+  std::int64_t table_rows_ = 0;
+  std::int64_t table_written_ = 0;
+  std::size_t list_entry_ = static_cast<std::size_t>(-1);
+  bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
+  std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
+};
+
+bool RecordRun::named_by_condition(std::string_view name) const {
+  if (!is_on(o_.is_condition)) return false;
+  for (const TableCondition& w : o_.where_statement)
+    if (w.is_selected && equals_nocase(w.table_name, name)) return true;
+  return false;
+}
+
+bool RecordRun::names_selected_table(std::string_view name, std::string_view owner) const {
+  return !sel_name_.empty() && equals_nocase(sel_name_, name) &&
+         (sel_owner_.empty() || equals_nocase(sel_owner_, owner));
+}
+
+void RecordRun::add_list_entry(std::string_view owner, std::string name) {
+  list_entry_ = static_cast<std::size_t>(-1);
+  if (r_.tables.size() >= static_cast<std::size_t>(kMaxListedTables)) return;
+  TableListEntry e;
+  e.owner = std::string(owner);
+  e.name = std::move(name);
+  r_.tables.push_back(std::move(e));
+  list_entry_ = r_.tables.size() - 1;
+}
+
+// The single output starts with the UTF-8 signature once something is
+// written to it, so a run that finds nothing leaves its output empty.
+void RecordRun::put_bom() {
+  if (!bom_pending_) return;
+  bom_pending_ = false;
+  std::fwrite("\xEF\xBB\xBF", 1, 3, g_.out_stream);
+}
+
+// Opens the table's own file (when the run has one per table) and writes the
+// header line.
+int RecordRun::prepare_table_output(bool write_heading) {
+  // The opener decides whether the table gets a file of its own.
+  if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
+  if (o_.table_out == nullptr) put_bom();
+  if (!write_heading) return 0;
+  if ((o_.output_mode == kOutInsert || ddl()) && !is_on(o_.is_grep)) return 0;
+  return write_header(writer_, o_.table, order_);
+}
+
+// The table whose rows are converted next: its definition, column order and
+// column-file set-up.
+int RecordRun::select_table(const TableDefinition& def) {
+  o_.table = def;
+  order_.set_identity(static_cast<int>(o_.table.columns.size()));
+  if (is_on(o_.is_select_list) && !o_.select_list.empty())
+    apply_select_list(o_.select_list, o_.table, order_);
+  return lob_.begin_table(g_, o_, o_.table);
+}
+
+Walk RecordRun::on_table(const TableInfo& t) {
+  if (stop_requested()) return Walk::kStop;
+  return t.partition.empty() ? on_create_table(t) : on_partition(t);
+}
+
+Walk RecordRun::on_partition(const TableInfo& t) {
+  if (pipe_ && pipe_->drain() != 0) return failed(-1);
+  add_list_entry(t.owner, "+" + std::string(t.partition));
+  if (sel_partition_.empty()) return Walk::kSkipRows;
+  // A table chosen by one of its partitions: only that partition's rows.
+  const bool match = equals_nocase(sel_partition_, t.partition);
+  table_selected_ = match;
+  if (!match) return Walk::kSkipRows;
+  found_ = true;
+  if (t.definition == nullptr) return Walk::kSkipRows;
+  if (select_table(*t.definition) != 0) return failed(-1);
+  if (converting()) {
+    if (int rc = prepare_table_output(true); rc != 0) return failed(rc);
+    return Walk::kContinue;
+  }
+  selected_read_ = true;
+  return Walk::kContinue;
+}
+
+Walk RecordRun::on_create_table(const TableInfo& t) {
+  // What follows may change the output: the rows before must be out.
+  if (pipe_ && pipe_->drain() != 0) return failed(-1);
+  if (o_.read_step == 1 && selected_read_) return Walk::kStop;
+
+  const TableDefinition* def = t.definition;
+  const std::string name(t.name);
+  const std::string_view owner = t.owner;
+  if (sel_first_) {
+    sel_first_ = false;
+    sel_name_ = name;
+  }
+  table_rows_ = 0;
+  table_written_ = 0;
+  table_selected_ = false;
+  lob_.clear_table();
+
+  add_list_entry(owner, name);
+  if (o_.read_step == 3 && def != nullptr && list_entry_ < r_.tables.size()) {
+    listed_columns_ += def->columns.size();
+    if (listed_columns_ > kMaxListedColumns) return failed(fail(g_, MessageCode::kTooManyColumns, "30000"));
+    r_.tables[list_entry_].columns = def->columns;
+  }
+
+  if (o_.read_step == 2) {
+    std::FILE* out = g_.out_stream;
+    if (!listed_header_) {
+      listed_header_ = true;
+      if (o_.exp_mode == 2)
+        std::fputs("OWNER                          TABLE_NAME\n"
+                   "------------------------------ ------------------------------\n", out);
+      else
+        std::fputs("TABLE_NAME\n------------------------------\n", out);
+    }
+    if (o_.exp_mode == 2) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
+    else std::fprintf(out, "%s\n", name.c_str());
+    return Walk::kSkipRows;
+  }
+  if (o_.read_step == 3) return Walk::kSkipRows;
+
+  if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
+                                              o_.output_mode != kOutCsvBatch && !ddl()))) {
+    put_bom();
+    if (o_.exp_mode == 2)
+      std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", std::string(owner).c_str(), name.c_str());
+    else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
+  }
+
+  const bool chosen = names_selected_table(name, owner) || (is_on(o_.is_preview) && converting());
+  if (chosen) {
+    if (def == nullptr) {
+      // The reader tells why the definition cannot be read.
+      rc_ = -1;
+      return Walk::kContinue;
+    }
+    if (def->columns.empty()) {
+      if (!is_on(o_.is_preview)) return failed(fail(g_, MessageCode::kTableWithoutColumns, name));
+      return Walk::kSkipRows;  // a preview shows what it can read
+    }
+    found_ = true;
+    table_selected_ = true;
+    if (select_table(*def) != 0) return failed(-1);
+    if (!converting()) {
+      selected_read_ = true;
+      return Walk::kContinue;
+    }
+    if (int rc = prepare_table_output(true); rc != 0) return failed(rc);
+    return Walk::kContinue;
+  }
+
+  if (def == nullptr || def->columns.empty()) return Walk::kSkipRows;
+  if (!converting()) return Walk::kSkipRows;
+  if (is_on(o_.is_condition)) {
+    for (TableCondition& w : o_.where_statement)
+      if (equals_nocase(w.table_name, name)) w.not_found = 0;
+  }
+  table_selected_ = o_.output_mode == kOutCsvBatch || named_by_condition(name);
+  if (table_selected_ || is_on(o_.is_grep)) {
+    if (select_table(*def) != 0) return failed(-1);
+    if (int rc = prepare_table_output(!ddl()); rc != 0) return failed(rc);
+  }
+  return Walk::kSkipRows;
+}
+
+Walk RecordRun::on_index(const IndexDef& index) {
+  if (o_.read_step != 1 || !selected_read_) return Walk::kContinue;
+  if (static_cast<int>(o_.table.indexes.size()) >= kMaxIndexes) return failed(-1);
+  o_.table.indexes.push_back(index);
+  return Walk::kContinue;
+}
+
+Walk RecordRun::on_rows_begin(const RowLayout& layout) {
+  const bool keep = converting() && !ddl() &&
+                    (table_selected_ || is_on(o_.is_preview) || is_on(o_.is_grep));
+  if (!keep) return Walk::kSkipRows;
+  data_columns_.clear();
+  if (!layout.table_column.empty()) {
+    data_columns_.table_col.assign(layout.table_column.begin(), layout.table_column.end());
+    data_columns_.data_pos.assign(o_.table.columns.size(), -1);
+    for (std::size_t i = 0; i < data_columns_.table_col.size(); ++i) {
+      const auto col = static_cast<std::size_t>(data_columns_.table_col[i]);
+      if (col < data_columns_.data_pos.size()) data_columns_.data_pos[col] = static_cast<int>(i);
+    }
+  }
+  // Rows of a selected table that nothing here needs decoded: the same
+  // decisions as hand_over_row, taken once per block.
+  straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
+              data_columns_.table_col.empty() && lob_.target_column() < 0 &&
+              !is_on(o_.is_condition) && o_.query.empty();
+  limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
+  if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
+  return Walk::kContinue;
+}
+
+void RecordRun::on_table_end(const TableEnd& end) {
+  table_rows_ += end.rows;
+  if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
+  if (table_selected_) r_.last_row_count = table_rows_;
+}
+
+Walk RecordRun::on_rows(const RowBatch& rows) {
+  const std::size_t n = rows.size();
+  if (straight_) {
+    // The common case: every row goes to the writer thread as it is.
+    for (std::size_t i = 0; i < n; ++i) {
+      if (pipe_->put_gathered(rows.row(i), order_) != 0) {
+        r_.rows_written += static_cast<std::int64_t>(i);
+        return failed(-1);
+      }
+      ++table_written_;
+      if (table_written_ == limit_) {
+        r_.rows_written += static_cast<std::int64_t>(i + 1);
+        return Walk::kStop;
+      }
+    }
+    r_.rows_written += static_cast<std::int64_t>(n);
+    return Walk::kContinue;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const Walk w = hand_over_row(rows.row(i));
+    if (w != Walk::kContinue) return w;
+  }
+  return Walk::kContinue;
+}
+
+Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
+  const bool preview = is_on(o_.is_preview);
+  const bool grep = is_on(o_.is_grep);
+  const bool decode = (table_selected_ && !preview) ||
+                      (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep;
+  if (!decode) return Walk::kContinue;
+  // Rows nobody here needs decoded go to the writer thread as they are.
+  if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
+      !is_on(o_.is_condition) && o_.query.empty()) {
+    if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
+    ++table_written_;
+    ++r_.rows_written;
+  } else if (int rc = hand_over_decoded(row); rc != 0) {
+    return failed(rc);
+  }
+  if (found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
+      table_written_ >= o_.max_record)
+    return Walk::kStop;
+  return Walk::kContinue;
+}
+
+int RecordRun::hand_over_decoded(std::span<const unsigned char> row) {
+  bool rejected = false;
+  if (decode_row(g_, o_, row, values_, rejected, &data_columns_) != 0) return -1;
+  if (!rejected) {
+    if (pipe_) {
+      if (pipe_->put(values_, o_.table, order_) != 0) return -1;
+    } else if (write_row(writer_, o_.table, order_, values_) != 0) {
+      return -1;
+    }
+    ++table_written_;
+    ++r_.rows_written;
+  }
+  // The row's large objects come next; the target's chunks go to its file.
+  if (lob_.target_column() >= 0 && lob_.begin_row(g_, o_, values_, !rejected) != 0) return -1;
+  return 0;
+}
+
+TextWalk RecordRun::on_stored_text(std::span<const unsigned char> bytes, std::size_t& used) {
+  const int rc = ddl_text(g_, o_, ddl_, bytes, used);
+  if (rc < 0) {
+    failed(-1);
+    return TextWalk::kStop;
+  }
+  return rc == 1 ? TextWalk::kEnded : TextWalk::kMore;
+}
+
+int RecordRun::finish(int rc) {
+  if (pipe_) {
+    if (pipe_->drain() != 0 && rc >= 0) rc = -1;
+    pipe_.reset();
+  }
+  if (rc >= 0) {
+    if (o_.output_mode == kOutInsert && r_.rows_written > 0) std::fputs("COMMIT;\n", g_.out_stream);
+    if (converting() && is_on(o_.is_condition)) {
+      for (const TableCondition& w : o_.where_statement)
+        if (w.is_selected && w.not_found == -1) {
+          fail(g_, MessageCode::kTableNotFound, w.table_name);
+          rc = -1;
+        }
+    } else if (!found_ && o_.read_step != 2 && o_.read_step != 3 &&
+               o_.output_mode != kOutCsvBatch && !ddl()) {
+      g_.zulcode = code_number(MessageCode::kTableNotFound);
+    }
+  }
+  if (o_.output_mode == kOutLobFiles && converting()) {
+    if (rc >= 0 && lob_.finish(g_, o_) != 0) rc = -1;
+    if (rc < 0) lob_.end_row(g_);
+  }
+  // The last table's own file is complete now.
+  if (close_table_output(g_, o_) != 0 && rc >= 0) rc = -1;
+  if (debug_on(g_)) {
+    char line[64];
+    std::snprintf(line, sizeof line, "rc = %d", rc);
+    debug_log(g_, std::string("out_path = |") + (o_.out_fname.empty() ? "" : o_.out_fname[0]) +
+                      "| " + line);
+    debug_log(g_, "read_dmp() return ----------------------------------------------------------");
+  }
+  return rc;
+}
+
+int RecordRun::run() {
+  g_.zulcode = 0;
+  r_ = ReadResult{};
+
+  sel_name_ = o_.table_id;
+  if (sel_name_.starts_with("+")) {
+    sel_partition_ = sel_name_.substr(1);
+    sel_name_.clear();
+  } else if (std::size_t dot = sel_name_.find('.'); dot != std::string::npos) {
+    sel_owner_ = sel_name_.substr(0, dot);
+    sel_name_ = sel_name_.substr(dot + 1);
+  }
+  // No table named: the first one, where a table is converted.
+  sel_first_ = sel_name_.empty() && sel_partition_.empty() && is_on(o_.is_first) && !ddl();
+  if (is_on(o_.is_condition)) {
+    for (auto& w : o_.where_statement) {
+      w.not_found = -1;
+      if (w.is_selected) {
+        sel_name_.clear();
+        sel_first_ = false;
+      }
+    }
+  }
+
+  // The volumes' sizes, for progress and the debug log.
+  if (o_.exp_fname.empty()) return finish(fail(g_, MessageCode::kDumpOpen, ""));
+  if (o_.dump_sizes.size() != o_.exp_fname.size()) {
+    o_.dump_sizes.clear();
+    for (const auto& f : o_.exp_fname) {
+      DumpFile file;
+      if (file.open(f) != 0) return finish(fail(g_, MessageCode::kDumpOpen, f));
+      o_.dump_sizes.push_back(file.size());
+    }
+  }
+  const DumpInfo info = dump_info_of(g_, o_);
+  std::unique_ptr<FormatReader> reader =
+      make_format_reader(g_, info, ReadSettings{o_.raw_length});
+  if (!reader) return finish(fail(g_, MessageCode::kDumpFormat, ""));
+  if (RowPipeline::suits(o_)) pipe_ = std::make_unique<RowPipeline>(g_, o_);
+  if (debug_on(g_)) {
+    debug_log(g_, "read_dmp() start -----------------------------------------------------------");
+    char line[64];
+    std::snprintf(line, sizeof line, "| size = %lld", static_cast<long long>(info.total_size));
+    debug_log(g_, "path = |" + o_.exp_fname[0] + line);
+  }
+  if (converting() && !ddl()) {
+    if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);
+    g_.zulcode = 0;
+    bom_pending_ = o_.output_mode != kOutCsvBatch && is_on(o_.is_output_bom) &&
+                   output_charset(o_) == kCharsetUtf8;
+  }
+
+  const Status s = reader->read(*this);
+  o_.dump_sizes = reader->info().volume_sizes;
+  o_.dump_total_size = reader->info().total_size;
+  if (s.code() == MessageCode::kStopped) {
+    r_.stopped = true;
+    if (pipe_) {
+      (void)pipe_->drain();
+      pipe_.reset();
+    }
+    close_table_output(g_, o_);
+    lob_.end_row(g_);
+    remove_output_files(o_);
+    fail(g_, MessageCode::kStopped);
+    return -1;
+  }
+  if (!s.ok()) return finish(-1);
+  return finish(rc_);
+}
+
+}  // namespace
+
+DumpInfo dump_info_of(const GlobalParams& g, const ConvOptions& o) {
+  DumpInfo info;
+  info.kind = static_cast<DumpKind>(o.dump_type);
+  info.mode = static_cast<ExportMode>(o.exp_mode);
+  info.version = o.exp_version;
+  info.version_text = o.exp_version_str;
+  info.user = o.exp_user;
+  info.date = o.exp_date;
+  info.db_charset = g.db_charset;
+  info.nls_charset = g.nls_charset;
+  info.volumes = o.exp_fname;
+  info.volume_sizes = o.dump_sizes;
+  for (auto s : info.volume_sizes) info.total_size += s;
+  return info;
+}
+
+int run_records(GlobalParams& g, ConvOptions& o, ReadResult& result, const RunControl* control) {
+  RecordRun run(g, o, result, control);
+  return run.run();
+}
+
+int run_records(GlobalParams& g, ConvOptions& o) {
+  ReadResult result;
+  return run_records(g, o, result);
+}
+
+}  // namespace qln

@@ -1,0 +1,226 @@
+#include "engine/row_pipeline.hpp"
+
+#include <chrono>
+#include <utility>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+#include "engine/row_decoder.hpp"
+
+namespace qln {
+
+RowPipeline::RowPipeline(GlobalParams& g, ConvOptions& o)
+    : g_(g), o_(o), wg_(g), writer_(wg_, o), reader_writer_(g, o), batches_(kBatches) {
+  for (Batch& b : batches_) free_.push_back(&b);
+  current_ = free_.front();
+  free_.pop_front();
+  values_.dates_without_text = true;
+  reader_values_.dates_without_text = true;
+  wg_.message_count = 0;
+  wg_.zulcode = 0;
+  thread_ = std::thread([this] { run(); });
+}
+
+RowPipeline::~RowPipeline() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    stop_ = true;
+    changes_.fetch_add(1, std::memory_order_release);
+  }
+  cv_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+bool RowPipeline::suits(const ConvOptions& o) {
+  if (o.read_step != 0) return false;
+  if (o.output_mode != kOutCsv && o.output_mode != kOutCsvBatch && o.output_mode != kOutInsert)
+    return false;
+  return std::thread::hardware_concurrency() >= 2;
+}
+
+// A batch takes a fraction of a millisecond, not much more than putting a
+// thread to sleep and waking it costs on a virtual machine; so a thread that
+// has to wait first watches for a change for a while, and only then sleeps.
+template <typename Ready>
+void RowPipeline::wait_for(std::unique_lock<std::mutex>& lock, Ready ready) {
+  if (ready()) return;
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + std::chrono::microseconds(200);
+  bool changed = true;
+  while (changed && !ready()) {
+    const unsigned seen = changes_.load(std::memory_order_acquire);
+    lock.unlock();
+    changed = false;
+    while (!changed) {
+      for (int i = 0; i < 64 && !changed; ++i) {
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+        changed = changes_.load(std::memory_order_acquire) != seen;
+      }
+      if (!changed && Clock::now() > until) break;
+    }
+    // The other thread announces a change while it still holds the lock:
+    // sleeping on the lock would cost a wake-up on its side.
+    while (!lock.try_lock()) {
+#if defined(__SSE2__)
+      _mm_pause();
+#endif
+    }
+  }
+  if (ready()) return;
+  ++sleeping_;
+  cv_.wait(lock, ready);
+  --sleeping_;
+}
+
+void RowPipeline::run() {
+  std::unique_lock<std::mutex> lock(mu_);
+  for (;;) {
+    wait_for(lock, [this] { return stop_ || !full_.empty(); });
+    if (full_.empty()) return;
+    Batch* b = full_.front();
+    full_.pop_front();
+    busy_ = true;
+    changes_.fetch_add(1, std::memory_order_release);
+    const bool skip = failed_;
+    const bool formatting = !b->formatted;
+    lock.unlock();
+    const bool ok = skip || write_batch(*b);
+    b->reset();
+    lock.lock();
+    busy_ = false;
+    if (formatting) --writer_work_;
+    if (!ok) failed_ = true;
+    free_.push_back(b);
+    changes_.fetch_add(1, std::memory_order_release);
+    if (sleeping_ > 0) cv_.notify_all();
+  }
+}
+
+// Decodes and formats the gathered rows of `b` into b.text.
+int RowPipeline::format_gathered(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b) {
+  // The lines are built where they stay: the batch lends its buffer to the
+  // writer.
+  std::swap(w.line, b.text);
+  w.line.start = 0;
+  w.line.clear();
+  w.keep_lines = true;
+  std::size_t start = 0;
+  int rc = 0;
+  for (std::size_t end : b.ends) {
+    bool rejected = false;
+    const std::span<const unsigned char> row(b.bytes.data() + start, end - start);
+    if (decode_row(g, o_, row, values, rejected) != 0 ||
+        (!rejected && write_row(w, *b.table, *b.order, values) != 0)) {
+      rc = -1;
+      break;
+    }
+    start = end;
+  }
+  w.keep_lines = false;
+  w.line.size = w.line.start;
+  w.line.start = 0;
+  std::swap(w.line, b.text);
+  w.line.clear();
+  b.formatted = rc == 0;
+  return rc;
+}
+
+bool RowPipeline::write_batch(Batch& b) {
+  // The reader does not touch the output while rows are on their way, so the
+  // stream may be taken as it is now.
+  wg_.out_stream = g_.out_stream;
+  if (b.gathered && !b.formatted && format_gathered(wg_, writer_, values_, b) != 0) return false;
+  if (b.formatted) return write_text(writer_, b.text.view()) == 0;
+  for (int i = 0; i < b.count; ++i)
+    if (write_row(writer_, *b.table, *b.order, b.rows[static_cast<std::size_t>(i)]) != 0)
+      return false;
+  return true;
+}
+
+int RowPipeline::collect_failure() {
+  for (int i = 0; i < wg_.message_count && g_.message_count < kMaxMessages; ++i)
+    g_.messages[static_cast<std::size_t>(g_.message_count++)] = wg_.messages[static_cast<std::size_t>(i)];
+  wg_.message_count = 0;
+  if (wg_.rtncode != 0) g_.rtncode = wg_.rtncode;
+  return -1;
+}
+
+int RowPipeline::send_current() {
+  std::unique_lock<std::mutex> lock(mu_);
+  if (current_->count == 0) return failed_ ? -1 : 0;
+  if (current_->gathered && !failed_ && writer_work_ >= 2) {
+    // The writer has enough to do for a while: this batch is formatted here.
+    lock.unlock();
+    if (format_gathered(g_, reader_writer_, reader_values_, *current_) != 0) {
+      current_->reset();
+      return -1;
+    }
+    lock.lock();
+  }
+  full_.push_back(current_);
+  if (!current_->formatted) ++writer_work_;
+  changes_.fetch_add(1, std::memory_order_release);
+  if (sleeping_ > 0) cv_.notify_all();
+  wait_for(lock, [this] { return !free_.empty(); });
+  current_ = free_.front();
+  free_.pop_front();
+  return failed_ ? -1 : 0;
+}
+
+// Makes the current batch one for rows of this kind, table and order.
+int RowPipeline::start_batch(bool gathered, const TableDefinition& table,
+                             const ColumnOrder& order) {
+  if (current_->count > 0 && (current_->gathered != gathered || current_->table != &table ||
+                              current_->order != &order)) {
+    if (send_current() != 0) return failed();
+  }
+  current_->gathered = gathered;
+  current_->table = &table;
+  current_->order = &order;
+  return 0;
+}
+
+int RowPipeline::put(RowValues& values, const TableDefinition& table, const ColumnOrder& order) {
+  if (start_batch(false, table, order) != 0) return -1;
+  if (current_->rows.size() < static_cast<std::size_t>(kBatchRows))
+    current_->rows.resize(kBatchRows);
+  RowValues& slot = current_->rows[static_cast<std::size_t>(current_->count++)];
+  std::swap(slot.values, values.values);
+  slot.count = values.count;
+  values.count = 0;
+  if (current_->count == kBatchRows && send_current() != 0) return failed();
+  return 0;
+}
+
+int RowPipeline::put_gathered(std::span<const unsigned char> row, const ColumnOrder& order) {
+  if (start_batch(true, o_.table, order) != 0) return -1;
+  std::vector<unsigned char>& bytes = current_->bytes;
+  bytes.insert(bytes.end(), row.begin(), row.end());
+  current_->ends.push_back(bytes.size());
+  ++current_->count;
+  if ((current_->count == kBatchRows || bytes.size() >= kBatchBytes) && send_current() != 0)
+    return failed();
+  return 0;
+}
+
+// After a failure here or on the writer thread: once the writer is done, its
+// messages join those of this thread.
+int RowPipeline::failed() {
+  drain();
+  return -1;
+}
+
+int RowPipeline::drain() {
+  // A batch this thread failed to format has its messages in g already.
+  const bool sent = send_current() == 0;
+  std::unique_lock<std::mutex> lock(mu_);
+  wait_for(lock, [this] { return full_.empty() && !busy_; });
+  if (!failed_) return sent ? 0 : -1;
+  lock.unlock();
+  return collect_failure();
+}
+
+}  // namespace qln

@@ -1,0 +1,363 @@
+#include "values/charset.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <utility>
+
+namespace qln {
+namespace {
+
+struct NameId {
+  std::string_view name;
+  int id;
+};
+
+constexpr NameId kCharsetNames[] = {
+    {"JA16SJIS", 1}, {"JA16SJISTILDE", 1},
+    {"JA16EUC", 2}, {"JA16EUCTILDE", 2}, {"EUC", 2},
+    {"AL32UTF8", 3}, {"UTF8", 3},
+    {"AL16UTF16", 4},
+    {"US7ASCII", 10},
+    {"US8PC437", 11},
+    {"KO16KSC5601", 20}, {"KO16MSWIN949", 20},
+    {"TH8TISASCII", 30},
+    {"VN8MSWIN1258", 40},
+    {"ZHS16CGB231280", 50}, {"ZHS16GBK", 50}, {"ZHS32GB18030", 50}, {"ZHT16BIG5", 50},
+    {"ZHT16HKSCS", 50}, {"ZHT16MSWIN950", 50}, {"ZHT32EUC", 50},
+    {"BLT8CP921", 100}, {"BLT8ISO8859P13", 100}, {"BLT8MSWIN1257", 100}, {"BLT8PC775", 100},
+    {"CEL8ISO8859P14", 100}, {"CL8ISO8859P5", 100}, {"CL8KOI8R", 100}, {"CL8KOI8U", 100},
+    {"CL8MSWIN1251", 100}, {"EE8ISO8859P2", 100}, {"EL8ISO8859P7", 100}, {"ET8MSWIN923", 100},
+    {"EE8MSWIN1250", 100}, {"EL8MSWIN1253", 100}, {"EL8PC737", 100}, {"EE8PC852", 100},
+    {"LT8MSWIN921", 100}, {"NE8ISO8859P10", 100}, {"NEE8ISO8859P4", 100}, {"RU8PC866", 100},
+    {"SE8ISO8859P3", 100}, {"WE8ISO8859P1", 100}, {"WE8ISO8859P15", 100},
+    {"WE8MSWIN1252", 100}, {"WE8PC850", 100}, {"WE8PC858", 100},
+    {"AR8ADOS720", 200}, {"AR8ASMO8X", 200}, {"AR8ISO8859P6", 200}, {"AR8MSWIN1256", 200},
+    {"AZ8ISO8859P9E", 200}, {"IW8ISO8859P8", 200}, {"IW8MSWIN1255", 200},
+    {"TR8MSWIN1254", 200}, {"TR8PC857", 200}, {"WE8ISO8859P9", 200},
+};
+
+// Platform names of ids 1-4. EUC-JP-MS agrees with code page 932 on the
+// NEC and IBM extensions, so both Japanese sets map alike.
+constexpr const char* kPlatformNames[] = {"CP932", "EUC-JP-MS", "UTF-8", "UTF-16BE"};
+
+struct SingleByteSet {
+  int id;
+  unsigned oracle_id;
+  std::string_view oracle_name;
+  const char* platform_name;
+};
+
+// In id order: entry i has id kCharsetSingleByteFirst + i.
+constexpr SingleByteSet kSingleByteSets[] = {
+    {101, 178, "WE8MSWIN1252", "CP1252"},
+    {102, 31, "WE8ISO8859P1", "ISO-8859-1"},
+    {103, 46, "WE8ISO8859P15", "ISO-8859-15"},
+    {104, 170, "EE8MSWIN1250", "CP1250"},
+    {105, 171, "CL8MSWIN1251", "CP1251"},
+    {106, 32, "EE8ISO8859P2", "ISO-8859-2"},
+    {107, 35, "CL8ISO8859P5", "ISO-8859-5"},
+    {108, 37, "EL8ISO8859P7", "ISO-8859-7"},
+    {109, 174, "EL8MSWIN1253", "CP1253"},
+    {110, 179, "BLT8MSWIN1257", "CP1257"},
+    {111, 177, "TR8MSWIN1254", "CP1254"},
+    {112, 39, "WE8ISO8859P9", "ISO-8859-9"},
+};
+
+static_assert(std::size(kSingleByteSets) ==
+              static_cast<std::size_t>(kCharsetSingleByteLast - kCharsetSingleByteFirst + 1));
+
+constexpr bool single_byte_ids_in_order() {
+  int expected = kCharsetSingleByteFirst;
+  for (const auto& set : kSingleByteSets) {
+    if (set.id != expected++) return false;
+  }
+  return true;
+}
+static_assert(single_byte_ids_in_order());
+
+// Descriptor slot of an id with conversions: 0-3 for ids 1-4, then the
+// single-byte sets.
+constexpr std::size_t slot_of(int id) noexcept {
+  return id <= kCharsetUtf16 ? static_cast<std::size_t>(id - 1)
+                             : static_cast<std::size_t>(4 + (id - kCharsetSingleByteFirst));
+}
+
+const char* platform_name(int id) noexcept {
+  return id <= kCharsetUtf16 ? kPlatformNames[id - 1]
+                             : kSingleByteSets[id - kCharsetSingleByteFirst].platform_name;
+}
+
+constexpr bool in_range(unsigned char b, unsigned char lo, unsigned char hi) noexcept {
+  return b >= lo && b <= hi;
+}
+
+constexpr bool is_sjis_lead(unsigned char b) noexcept {
+  return in_range(b, 0x81, 0x9F) || in_range(b, 0xE0, 0xFC);
+}
+constexpr bool is_sjis_trail(unsigned char b) noexcept {
+  return in_range(b, 0x40, 0x7E) || in_range(b, 0x80, 0xFC);
+}
+constexpr bool is_euc_byte(unsigned char b) noexcept { return in_range(b, 0xA1, 0xFE); }
+
+// How many bytes an unconvertible sequence spans, per source set. A valid
+// but unmappable character is skipped whole; a broken one as far as it goes.
+std::size_t skip_sjis(const unsigned char* p, std::size_t n) noexcept {
+  return (n >= 2 && is_sjis_lead(p[0]) && is_sjis_trail(p[1])) ? 2 : 1;
+}
+
+std::size_t skip_euc(const unsigned char* p, std::size_t n) noexcept {
+  if (p[0] == 0x8F) return (n >= 3 && is_euc_byte(p[1]) && is_euc_byte(p[2])) ? 3 : 1;
+  if (p[0] == 0x8E) return (n >= 2 && in_range(p[1], 0xA1, 0xDF)) ? 2 : 1;
+  return (n >= 2 && is_euc_byte(p[0]) && is_euc_byte(p[1])) ? 2 : 1;
+}
+
+std::size_t skip_utf8(const unsigned char* p, std::size_t n) noexcept {
+  unsigned char b = p[0];
+  std::size_t need = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (in_range(b, 0xC2, 0xDF)) {
+    need = 1;
+  } else if (in_range(b, 0xE0, 0xEF)) {
+    need = 2;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;
+  } else if (in_range(b, 0xF0, 0xF4)) {
+    need = 3;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return 1;
+  }
+  // Maximal valid prefix: one replacement per broken sequence.
+  std::size_t len = 1;
+  while (len <= need && len < n) {
+    unsigned char c = p[len];
+    bool ok = (len == 1) ? in_range(c, lo, hi) : in_range(c, 0x80, 0xBF);
+    if (!ok) break;
+    ++len;
+  }
+  return len;
+}
+
+std::size_t skip_utf16(const unsigned char* p, std::size_t n) noexcept {
+  if (n < 2) return n;
+  bool high = in_range(p[0], 0xD8, 0xDB);
+  bool low_next = n >= 4 && in_range(p[2], 0xDC, 0xDF);
+  return (high && low_next) ? 4 : 2;
+}
+
+std::size_t skip_single_byte(const unsigned char*, std::size_t) noexcept { return 1; }
+
+SkipLengthFn skip_fn(int id) noexcept {
+  switch (id) {
+    case kCharsetSjis: return skip_sjis;
+    case kCharsetEucJp: return skip_euc;
+    case kCharsetUtf8: return skip_utf8;
+    case kCharsetUtf16: return skip_utf16;
+    default: return skip_single_byte;
+  }
+}
+
+// Converts one character through the platform into `out` (replacing on
+// failure); the Japanese arithmetic uses it for what JIS X 0208 lacks.
+void convert_one(CharsetConverter& cv, int from, int to, std::string_view ch, std::string& out) {
+  std::size_t before = out.size();
+  if (cv.platform_convert(from, to, ch, out) != 0) {
+    out.resize(before);
+    out.append(replacement_char(to));
+  }
+}
+
+}  // namespace
+
+int charset_id_from_name(std::string_view name) noexcept {
+  for (const auto& entry : kCharsetNames) {
+    if (entry.name == name) return entry.id;
+  }
+  return kCharsetUnknown;
+}
+
+int single_byte_set_from_oracle_id(unsigned oracle_id) noexcept {
+  for (const auto& set : kSingleByteSets) {
+    if (set.oracle_id == oracle_id) return set.id;
+  }
+  return kCharsetUnknown;
+}
+
+int single_byte_set_from_name(std::string_view name) noexcept {
+  for (const auto& set : kSingleByteSets) {
+    if (set.oracle_name == name) return set.id;
+  }
+  return kCharsetUnknown;
+}
+
+std::string_view charset_display_name(int id) noexcept {
+  switch (id) {
+    case kCharsetSjis: return "Shift_JIS";
+    case kCharsetEucJp: return "EUC";
+    case kCharsetUtf8: return "UTF8";
+    case kCharsetUtf16: return "UTF16";
+    default: return "UNKNOWN";
+  }
+}
+
+std::string_view replacement_char(int id) noexcept {
+  switch (id) {
+    case kCharsetUtf8: return "\xEF\xBF\xBD";
+    case kCharsetUtf16: return std::string_view("\xFF\xFD", 2);
+    default: return "?";
+  }
+}
+
+int output_charset(const ConvOptions& o) noexcept {
+  return is_on(o.is_to_sjis) ? static_cast<int>(kCharsetSjis) : o.out_charset;
+}
+
+PlatformConverter& CharsetConverter::descriptor(int from, int to) {
+  const std::size_t index = slot_of(from) * kSets + slot_of(to);
+  if (!tried_[index]) {
+    tried_[index] = true;
+    descriptors_[index] = PlatformConverter(platform_name(to), platform_name(from));
+  }
+  return descriptors_[index];
+}
+
+int CharsetConverter::platform_convert(int from, int to, std::string_view in, std::string& out) {
+  if (!has_conversion(from) || !has_conversion(to) || from == to) return -1;
+  return descriptor(from, to).convert(in, out, replacement_char(to), skip_fn(from));
+}
+
+void euc_to_sjis(CharsetConverter& cv, std::string& text) {
+  // The result is never longer than the source, so it is written in place.
+  auto* buf = reinterpret_cast<unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::string& one = cv.scratch();
+  std::size_t w = 0;
+  std::size_t r = 0;
+  while (r < n) {
+    unsigned char e1 = buf[r];
+    if (e1 < 0x80) {
+      buf[w++] = e1;
+      ++r;
+    } else if (e1 == 0x8E && r + 1 < n && in_range(buf[r + 1], 0xA1, 0xDF)) {
+      buf[w++] = buf[r + 1];
+      r += 2;
+    } else if (e1 == 0x8F && r + 2 < n && is_euc_byte(buf[r + 1]) && is_euc_byte(buf[r + 2])) {
+      one.clear();
+      convert_one(cv, kCharsetEucJp, kCharsetSjis,
+                  std::string_view(text.data() + r, 3), one);
+      for (char c : one) buf[w++] = static_cast<unsigned char>(c);
+      r += 3;
+    } else if (is_euc_byte(e1) && r + 1 < n && is_euc_byte(buf[r + 1])) {
+      unsigned char e2 = buf[r + 1];
+      unsigned lead = ((e1 + 1u) / 2u + 0x30u) & 0xFFu;
+      if (lead >= 0xA0) lead += 0x40;
+      unsigned trail = (e1 & 1u) ? e2 - 0x61u : e2 - 3u;
+      if (trail > 0x7E) trail += 1;
+      buf[w++] = static_cast<unsigned char>(lead);
+      buf[w++] = static_cast<unsigned char>(trail);
+      r += 2;
+    } else {
+      buf[w++] = '?';
+      ++r;
+    }
+  }
+  text.resize(w);
+}
+
+void sjis_to_euc(CharsetConverter& cv, std::string& text) {
+  const auto* buf = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::string& out = cv.scratch();
+  out.clear();
+  out.reserve(n + n / 2 + 1);
+  std::size_t r = 0;
+  while (r < n) {
+    unsigned char lead = buf[r];
+    if (lead < 0x80) {
+      out.push_back(static_cast<char>(lead));
+      ++r;
+    } else if (in_range(lead, 0xA1, 0xDF)) {
+      // Half-width katakana needs its single-shift prefix in EUC-JP.
+      out.push_back('\x8E');
+      out.push_back(static_cast<char>(lead));
+      ++r;
+    } else if (is_sjis_lead(lead) && r + 1 < n && is_sjis_trail(buf[r + 1])) {
+      if (lead >= 0xF0) {
+        // User-defined and IBM extension rows lie outside the arithmetic.
+        convert_one(cv, kCharsetSjis, kCharsetEucJp, std::string_view(text.data() + r, 2), out);
+      } else {
+        unsigned t = buf[r + 1];
+        if (t >= 0x80) t -= 1;
+        unsigned trail = (t < 158) ? t + 94 + 3 : t + 3;
+        unsigned l = (lead < 0xE0) ? 2u * lead - 128u : 2u * lead;
+        if (t > 157) l += 1;
+        l += 31;
+        out.push_back(static_cast<char>(l & 0xFFu));
+        out.push_back(static_cast<char>(trail & 0xFFu));
+      }
+      r += 2;
+    } else {
+      out.push_back('?');
+      ++r;
+    }
+  }
+  text.swap(out);
+}
+
+namespace {
+
+int platform_in_place(CharsetConverter& cv, int from, int to, std::string& text) {
+  std::string& out = cv.scratch();
+  out.clear();
+  if (cv.platform_convert(from, to, text, out) != 0) return -1;
+  text.swap(out);
+  return 0;
+}
+
+}  // namespace
+
+int convert_charset(CharsetConverter& cv, int from, int to, std::string& text) {
+  if (from == to || !has_conversion(from) || !has_conversion(to)) return 0;
+  if (from == kCharsetEucJp && to == kCharsetSjis) {
+    euc_to_sjis(cv, text);
+    return 0;
+  }
+  if (from == kCharsetSjis && to == kCharsetEucJp) {
+    sjis_to_euc(cv, text);
+    return 0;
+  }
+  return platform_in_place(cv, from, to, text);
+}
+
+int sjis_to_utf8(CharsetConverter& cv, std::string& text) {
+  return platform_in_place(cv, kCharsetSjis, kCharsetUtf8, text);
+}
+
+int utf8_to_sjis(CharsetConverter& cv, std::string& text) {
+  return platform_in_place(cv, kCharsetUtf8, kCharsetSjis, text);
+}
+
+int utf16_to_sjis(CharsetConverter& cv, std::string& text) {
+  return platform_in_place(cv, kCharsetUtf16, kCharsetSjis, text);
+}
+
+int write_utf8_bom(std::FILE* file) noexcept {
+  static constexpr unsigned char kBom[] = {0xEF, 0xBB, 0xBF};
+  if (file == nullptr) return -1;
+  return std::fwrite(kBom, 1, sizeof kBom, file) == sizeof kBom ? 0 : -1;
+}
+
+std::string utf8_to_os_charset(CharsetConverter& cv, int os_charset, std::string_view utf8) {
+  std::string text(utf8);
+  if (convert_charset(cv, kCharsetUtf8, os_charset, text) != 0) return std::string(utf8);
+  return text;
+}
+
+std::string utf8_to_os_charset(int os_charset, std::string_view utf8) {
+  CharsetConverter cv;
+  return utf8_to_os_charset(cv, os_charset, utf8);
+}
+
+}  // namespace qln

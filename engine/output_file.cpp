@@ -36,11 +36,20 @@ void record_output_file(ConvOptions& o, const std::string& path) {
 }
 
 void remove_output_files(ConvOptions& o) {
-  for (const std::string& path : o.out_fname) {
-    if (is_regular_file(path)) remove_file(path);
+  // A file that is still open cannot be removed on Windows: it stays listed
+  // for the clean-up after it is closed.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < o.out_fname.size(); ++i) {
+    const std::string& path = o.out_fname[i];
+    if (is_regular_file(path) && remove_file(path) != 0) {
+      o.out_fname[kept] = path;
+      if (i < o.out_fname_flags.size() && kept < o.out_fname_flags.size())
+        o.out_fname_flags[kept] = o.out_fname_flags[i];
+      ++kept;
+    }
   }
-  o.out_fname.clear();
-  o.out_fname_flags.clear();
+  o.out_fname.resize(kept);
+  o.out_fname_flags.resize(std::min(kept, o.out_fname_flags.size()));
 }
 
 }  // namespace qln

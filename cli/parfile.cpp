@@ -105,7 +105,7 @@ int add_table_condition(GlobalParams& g, ConvOptions& o, std::string name, bool 
 
 int read_parameter_file(GlobalParams& g, ConvOptions& o, const std::string& path, int depth) {
   std::ifstream in;
-  if (path_kind(path) != PathKind::kDirectory) in.open(path);
+  if (path_kind(path) != PathKind::kDirectory) in.open(native_path(path));
   if (!in.is_open()) return fail(g, kMsgParfileOpen, path);
   std::string options;
   std::string line;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,9 @@ void write_user_text(std::FILE* stream, std::string_view text);
 
 // Files by name. Text modes ("w", "a") end lines with CR LF on Windows.
 std::FILE* open_named_file(const std::string& path, const char* mode);
+
+// A name as the standard library's file streams take it (wide on Windows).
+std::filesystem::path native_path(const std::string& path);
 
 // What a name refers to; a symbolic link is never taken for its target.
 enum class PathKind { kNone, kRegular, kDirectory, kOther };

@@ -67,6 +67,8 @@ std::FILE* open_named_file(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 }
 
+std::filesystem::path native_path(const std::string& path) { return std::filesystem::path(path); }
+
 PathKind path_kind(const std::string& path) {
   struct stat st{};
   if (::lstat(path.c_str(), &st) != 0) return PathKind::kNone;

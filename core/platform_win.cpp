@@ -99,6 +99,8 @@ std::FILE* open_named_file(const std::string& path, const char* mode) {
   return _wfopen(widen(path).c_str(), wmode.c_str());
 }
 
+std::filesystem::path native_path(const std::string& path) { return std::filesystem::path(widen(path)); }
+
 PathKind path_kind(const std::string& path) {
   // Opened without access rights, so that devices such as NUL and CON show
   // what they are and a link is looked at itself.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,9 @@
 
 // Japanese file names and a Japanese keyword on the command line. On Windows
 // the suite runs this twice more: under code page 932, where the program
-// works in Shift_JIS, and under code page 65001.
+// works in Shift_JIS, and under code page 65001. WHERE is refused by this
+// build (message 2009), so the keyword of GREP stands for every literal
+// typed on the command line: when WHERE is evaluated, a case belongs here.
 namespace qln {
 namespace {
 
@@ -96,6 +99,12 @@ TEST_F(JapaneseNames, FileNamesAndKeywordArriveWhole) {
   const std::string sjis = testing_cli::read_file(dir.path() / utf8_path("結果.csv"));
   EXPECT_TRUE(sjis.ends_with(rows)) << sjis;
   EXPECT_EQ(std::count(sjis.begin(), sjis.end(), '\n'), 3);
+
+  // The same through a parameter file of a Japanese name, written in the user's set.
+  std::ofstream(dir.path() / utf8_path("条件.par"), std::ios::binary)
+      << in_user_set("TABLE=SHOPS GREP=東京 OUT_CHARSET=UTF8 BOM=N OUT_FILE=結果2.csv\n");
+  ASSERT_EQ(run("FILE=日本語データ.dmp PARFILE=条件.par", err), 0) << err;
+  EXPECT_EQ(testing_cli::read_file(dir.path() / utf8_path("結果2.csv")), "【SHOPS】\n1,東京本店\n3,東京駅前\n");
 
   // A name that is not there comes back in the message as it was given.
   EXPECT_EQ(run("FILE=無い.dmp TABLE=SHOPS", err), 255);

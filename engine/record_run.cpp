@@ -7,7 +7,9 @@
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
+#include "core/options_init.hpp"
 #include "dump/dump_file.hpp"
+#include "dump/dump_header.hpp"
 #include "engine/row_decoder.hpp"
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
@@ -118,6 +120,13 @@ class RecordRun final : public DumpVisitor {
   }
   void add_list_entry(std::string_view owner, std::string name);
 
+  // MAX_RECORD limits each table: it ends the read only when no other
+  // table's rows can follow (a batch, a keyword search over every table and
+  // per-table conditions write several).
+  Walk limit_reached() const {
+    const bool several = o_.output_mode == kOutCsvBatch || is_on(o_.is_grep) || is_on(o_.is_condition);
+    return several ? Walk::kSkipRows : Walk::kStop;
+  }
   bool converting() const { return o_.read_step == 0; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
 
@@ -174,8 +183,8 @@ void RecordRun::add_list_entry(std::string_view owner, std::string name) {
   list_entry_ = r_.tables.size() - 1;
 }
 
-// The single output starts with the UTF-8 signature once something is
-// written to it, so a run that finds nothing leaves its output empty.
+// The single output starts with the UTF-8 signature when the first table
+// (or heading) goes to it, so a run that converts no table leaves it empty.
 void RecordRun::put_bom() {
   if (!bom_pending_) return;
   bom_pending_ = false;
@@ -267,8 +276,9 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
   }
   if (o_.read_step == 3) return Walk::kSkipRows;
 
-  if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
-                                              o_.output_mode != kOutCsvBatch && !ddl()))) {
+  // A heading names the table in the one output; a batch file is its table.
+  if (converting() && o_.output_mode != kOutCsvBatch &&
+      (is_on(o_.is_grep) || (is_on(o_.is_preview) && !ddl()))) {
     put_bom();
     if (o_.exp_mode == 2)
       std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", std::string(owner).c_str(), name.c_str());
@@ -359,7 +369,7 @@ Walk RecordRun::on_rows(const RowBatch& rows) {
       ++table_written_;
       if (table_written_ == limit_) {
         r_.rows_written += static_cast<std::int64_t>(i + 1);
-        return Walk::kStop;
+        return limit_reached();
       }
     }
     r_.rows_written += static_cast<std::int64_t>(n);
@@ -389,7 +399,7 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   }
   if (found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
       table_written_ >= o_.max_record)
-    return Walk::kStop;
+    return limit_reached();
   return Walk::kContinue;
 }
 
@@ -497,6 +507,8 @@ int RecordRun::run() {
     char line[64];
     std::snprintf(line, sizeof line, "| size = %lld", static_cast<long long>(info.total_size));
     debug_log(g_, "path = |" + o_.exp_fname[0] + line);
+    dump_options(g_, o_);
+    debug_header_block(g_, o_.exp_fname[0]);
   }
   if (converting() && !ddl()) {
     if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);

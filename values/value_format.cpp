@@ -265,12 +265,16 @@ void decode_raw(RowValues& row, SqlValue& v, const GlobalParams& g, const ConvOp
     s.clear();
     std::size_t i = 0;
     bool multibyte = false;
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), n);
     while (i < n) {
       std::uint8_t b = bytes[i];
-      std::size_t more = static_cast<std::size_t>(mb_char_length(g.db_charset, b));
-      if (more > 0 && i + more < n) {
-        s.append(reinterpret_cast<const char*>(bytes.data() + i), more + 1);
-        i += more + 1;
+      // Only a whole, valid character of the dump's set is text (half-width
+      // katakana are single bytes of Shift_JIS); any other byte would put
+      // control codes or broken characters into the file.
+      std::size_t len = b >= 0x80 ? valid_char_length(g.db_charset, raw.substr(i)) : 1;
+      if (len > 1 || (len == 1 && b >= 0xA1 && b <= 0xDF && g.db_charset == kCharsetSjis)) {
+        s.append(raw.substr(i, len));
+        i += len;
         multibyte = true;
       } else if (b >= 0xA0 && is_single_byte_set(g.db_charset)) {
         // A letter of a single-byte set is printable as well; it is
@@ -590,6 +594,11 @@ int compile_date_format(GlobalParams& g, ConvOptions& o) {
       }
     }
     if (matched < 0) {
+      // Any other element (DAY, MON, FF, ...) is TO_CHAR's to print.
+      if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+        ok = false;
+        break;
+      }
       if (c == '%') printf_text.push_back('%');
       char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
       printf_text.push_back(u);

@@ -1,4 +1,7 @@
 #pragma once
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -6,6 +9,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
+#include "support/run_command.hpp"
 #include "support/temp_dir.hpp"
 
 namespace qln::testing_cli {
@@ -27,6 +31,37 @@ struct Records {
     return g.message_count > 0 ? g.messages[static_cast<std::size_t>(g.message_count - 1)] : std::string();
   }
 };
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// The variable that names the folder of the debug log.
+#ifdef _WIN32
+inline constexpr const char* kTempDirVariable = "TEMP";
+#else
+inline constexpr const char* kTempDirVariable = "TMPDIR";
+#endif
+
+// Runs the built program through the shell in `dir`, as a user would, with
+// the debug log there too; a run that does not end in `seconds` counts as hung.
+inline Outcome run_cli(const TempDir& dir, const std::string& args, int seconds = 240) {
+  const std::string here = dir.path().string();
+  const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+  const std::string command = "cd '" + here + "' && " + kTempDirVariable + "='" + here + "' timeout " +
+                              std::to_string(seconds) + " '" + QLN_CLI_PATH + "' " + args + " >'" + out + "' 2>'" +
+                              err + "'";
+  const int status = test_support::run_command(command);
+  Outcome o;
+  o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.out = read_file(out);
+  o.err = read_file(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return o;
+}
 
 inline std::string msg3(std::string_view keyword) {
   return "ZUL-00003: 引数が不正です(\"" + std::string(keyword) + "\")。処理を中断します。";

@@ -247,8 +247,9 @@ TEST_F(ParseOptions, LobFilePattern) {
   EXPECT_EQ(r.o.lob_name_col, "ID");
   EXPECT_EQ(r.o.lob_fname2, ".jpg");
   ASSERT_EQ(parse("LOB_FILE=plain.bin"), 0);
-  EXPECT_EQ(r.o.lob_fname1, "plain.bin");
+  EXPECT_EQ(r.o.lob_fname1, "");  // files are named by the first column alone
   EXPECT_EQ(r.o.lob_name_col, "");
+  EXPECT_EQ(r.o.lob_fname2, "");
   EXPECT_EQ(parse("LOB_FILE=a%" + std::string(129, 'C') + "%b"), -1);
   EXPECT_EQ(r.last_message(), msg3("LOB_FILE"));
 }

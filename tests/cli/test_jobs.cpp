@@ -10,7 +10,6 @@
 
 #include "cli/jobs.hpp"
 #include "cli_test_support.hpp"
-#include "support/run_command.hpp"
 #include "dumpwriter/dump_writer.hpp"
 
 namespace qln {
@@ -19,14 +18,10 @@ namespace {
 namespace dw = qln::dumpwriter;
 namespace fs = std::filesystem;
 using dw::Cell;
+using testing_cli::Outcome;
 using testing_cli::read_file;
+using testing_cli::run_cli;
 using testing_cli::TempDir;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 std::size_t count_lines(const std::string& s) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')); }
 
@@ -48,19 +43,7 @@ class JobsProcess : public ::testing::Test {
   TempDir dir;
   const std::string real = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 
-  Outcome run(const std::string& args) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args +
-                                " >'" + out + "' 2>'" + err + "'";
-    const int status = test_support::run_command(command);
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = read_file(out);
-    o.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-  }
+  Outcome run(const std::string& args) { return run_cli(dir, args); }
 
   bool have_real_dump() const { return fs::exists(real); }
 

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <vector>
 #endif
 
@@ -70,9 +71,10 @@ inline HANDLE open_redirect(const std::string& path) {
 }  // namespace detail
 
 // Runs a command of the form the tests write for a POSIX shell,
-//   [cd 'DIR' &&] 'PROGRAM' ARGS... [>'OUT'] [2>'ERR']
+//   [cd 'DIR' &&] [NAME='VALUE'...] [timeout SECONDS] 'PROGRAM' ARGS... [>'OUT'] [2>'ERR']
 // with the shell's quoting, directly through CreateProcessW. Returns the
-// program's exit code, -1 when it could not be started.
+// program's exit code, 124 when it ran out of time (as timeout does), -1
+// when it could not be started.
 inline int run_command(const std::string& command) {
   std::vector<std::string> words;
   std::string word;
@@ -110,10 +112,18 @@ inline int run_command(const std::string& command) {
   std::string dir, out, err;
   std::wstring line;
   std::wstring program;
+  std::vector<std::pair<std::wstring, std::wstring>> env;  // name, value
+  DWORD limit = INFINITE;
   for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::size_t eq = words[i].find('=');
     if (words[i] == "cd" && i + 2 < words.size() && words[i + 2] == "&&") {
       dir = words[i + 1];
       i += 2;
+    } else if (program.empty() && eq != std::string::npos && eq > 0 &&
+               words[i].find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ_") == eq) {
+      env.emplace_back(detail::wide(words[i].substr(0, eq)), detail::wide(words[i].substr(eq + 1)));
+    } else if (program.empty() && words[i] == "timeout" && i + 1 < words.size()) {
+      limit = static_cast<DWORD>(std::stoul(words[++i])) * 1000;
     } else if (words[i] == ">" && i + 1 < words.size()) {
       out = words[++i];
     } else if (words[i] == "2>" && i + 1 < words.size()) {
@@ -132,11 +142,25 @@ inline int run_command(const std::string& command) {
   si.hStdError = err.empty() ? GetStdHandle(STD_ERROR_HANDLE) : detail::open_redirect(err);
   PROCESS_INFORMATION pi{};
   const std::wstring cwd = detail::wide(dir);
+  // The child takes the environment as it is when it starts; ours is put back.
+  std::vector<std::pair<std::wstring, std::wstring>> saved;
+  for (const auto& [name, value] : env) {
+    wchar_t old[32768];
+    const DWORD n = GetEnvironmentVariableW(name.c_str(), old, 32768);
+    saved.emplace_back(name, n > 0 && n < 32768 ? std::wstring(old, n) : std::wstring(1, L'\0'));
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
+  }
   const BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+  for (const auto& [name, value] : saved) {
+    SetEnvironmentVariableW(name.c_str(), value == std::wstring(1, L'\0') ? nullptr : value.c_str());
+  }
   DWORD code = static_cast<DWORD>(-1);
   if (started) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
+    if (WaitForSingleObject(pi.hProcess, limit) == WAIT_TIMEOUT) {
+      TerminateProcess(pi.hProcess, 124);
+      WaitForSingleObject(pi.hProcess, INFINITE);
+    }
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);

@@ -389,8 +389,9 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
     case ValueForm::nclob:
     case ValueForm::blob: {
       if (cell.kind != Cell::Kind::text && cell.kind != Cell::Kind::bytes) throw wrong();
-      const std::string content =
-          (l.form == ValueForm::nclob && cell.kind == Cell::Kind::text) ? national(cell.data) : cell.data;
+      std::string content = cell.data;
+      if (cell.kind == Cell::Kind::text && l.form == ValueForm::nclob) content = national(cell.data);
+      if (cell.kind == Cell::Kind::text && l.form == ValueForm::clob) content = clob_bytes(options_.db_charset_id, cell.data);
       if (content.size() > 0xFFFFFFFFu) throw DumpWriteError("column " + name + ": large object over 4 GB");
       // In-row locator: a fixed frame with a serial number.
       std::string locator(kLocatorSize, '\0');

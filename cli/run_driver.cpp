@@ -1,7 +1,5 @@
 #include "cli/run_driver.hpp"
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "cli/help.hpp"
@@ -17,8 +15,7 @@ namespace {
 
 // Only regular files are ever removed: OUT_FILE=/dev/null must survive.
 void remove_regular_file(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+  if (path_kind(path) == PathKind::kRegular) remove_file(path);
 }
 
 class WorkAreas {
@@ -74,8 +71,13 @@ int claim_error_log(RunContext& ctx, const std::string& named) {
     ctx.err_log.reset();
     return fail(ctx.g, MessageCode::kSameFile, ctx.err_log_path);
   }
-  std::fflush(ctx.err_log.get());
-  if (::ftruncate(::fileno(ctx.err_log.get()), 0) != 0) return 0;
+  // Opened again, now emptied.
+  const bool current = ctx.g.err_stream == ctx.err_log.get();
+  if (current) ctx.g.err_stream = stderr;
+  ctx.err_log.reset();
+  ctx.err_log = open_file(ctx.err_log_path, "w");
+  ctx.g.err_stream = current && ctx.err_log ? ctx.err_log.get() : stderr;
+  if (!ctx.err_log) fail(ctx.g, MessageCode::kErrlogOpen, ctx.err_log_path);
   return 0;
 }
 

@@ -40,6 +40,7 @@ enum class MessageCode : std::int32_t {
   kTableNotFound = 3103,
   kColumnNotFound = 3104,
   kDumpBuffer = 3109,
+  kDumpRead = 3112,
   kLobColumnNotFound = 3113,
   kDumpEndsEarly = 3114,    // a warning: the rest of the run goes on
   kSameFile = 3115,

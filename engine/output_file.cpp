@@ -1,12 +1,10 @@
 #include "engine/output_file.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
+#include <random>
+
+#include "core/platform.hpp"
 
 namespace qln {
 
@@ -14,16 +12,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// lstat: a symbolic link is never taken for the file it points to, so the
-// clean-up cannot remove a link the user made.
-bool is_regular_file(const std::string& path) {
-  struct stat st{};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+// A symbolic link is never taken for the file it points to, so the clean-up
+// cannot remove a link the user made.
+bool is_regular_file(const std::string& path) { return path_kind(path) == PathKind::kRegular; }
+
+// What this run wrote of a recorded file: 0 when it is gone (or was never
+// there), -1 while it cannot be removed (still open on Windows).
+int remove_recorded(const std::string& path, std::int32_t flag) {
+  const std::string written = flag == kOutputPending ? temporary_name_of(path) : path;
+  if (!is_regular_file(written)) return 0;
+  return remove_file(written);
 }
 
-void remove_recorded(const std::string& path, std::int32_t flag) {
-  const std::string written = flag == kOutputPending ? temporary_name_of(path) : path;
-  if (is_regular_file(written)) std::remove(written.c_str());
+// Tells this process's temporary files from another's writing the same
+// target at the same time.
+const std::string& process_tag() {
+  static const std::string tag = std::to_string(std::random_device{}() % 1000000000u);
+  return tag;
 }
 
 }  // namespace
@@ -31,16 +36,17 @@ void remove_recorded(const std::string& path, std::int32_t flag) {
 std::string temporary_name_of(const std::string& path) {
   const std::size_t cut = path.find_last_of("/\\");
   const std::size_t base = cut == std::string::npos ? 0 : cut + 1;
-  return path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(::getpid()) + ".part";
+  return path.substr(0, base) + "." + path.substr(base) + "." + process_tag() + ".part";
 }
 
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code ec;
-  if (fs::equivalent(a, b, ec) && !ec) return true;
-  if (fs::exists(a, ec) && fs::exists(b, ec)) return false;
-  const fs::path ca = fs::weakly_canonical(a, ec);
+  const fs::path pa = native_path(a), pb = native_path(b);
+  if (fs::equivalent(pa, pb, ec) && !ec) return true;
+  if (fs::exists(pa, ec) && fs::exists(pb, ec)) return false;
+  const fs::path ca = fs::weakly_canonical(pa, ec);
   if (ec) return false;
-  const fs::path cb = fs::weakly_canonical(b, ec);
+  const fs::path cb = fs::weakly_canonical(pb, ec);
   return !ec && ca == cb;
 }
 
@@ -51,36 +57,37 @@ bool is_dump_volume(const ConvOptions& o, const std::string& path) {
 
 std::FILE* open_output_file(ConvOptions& o, const std::string& path, bool binary) {
   const char* mode = binary ? "wb" : "w";
+  std::error_code ec;
   std::string target = path;
-  struct stat st{};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+  if (fs::is_symlink(native_path(path), ec)) {
     // A link is kept: its file is the one replaced.
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
+    const fs::path real = fs::canonical(native_path(path), ec);
+    if (!ec) target = real.string();
   }
-  const bool exists = ::stat(target.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return nullptr;
+  const PathKind kind = path_kind(target);
+  if (kind == PathKind::kDirectory) return nullptr;
   // A device or pipe is written as it is, and never removed.
-  if (exists && !S_ISREG(st.st_mode)) return std::fopen(path.c_str(), mode);
-  if (std::FILE* f = std::fopen(temporary_name_of(target).c_str(), mode)) {
-    if (exists) ::fchmod(::fileno(f), st.st_mode & 07777);
-    for (std::size_t i = 0; i < o.out_fname.size(); ++i) {
-      if (o.out_fname[i] == target) {
-        o.out_fname_flags[i] = kOutputPending;
-        return f;
-      }
+  if (kind == PathKind::kOther) return open_named_file(path, mode);
+  const std::string temp = temporary_name_of(target);
+  if (std::FILE* f = open_named_file(temp, mode)) {
+    if (kind == PathKind::kRegular) {
+      const fs::file_status st = fs::status(native_path(target), ec);
+      if (!ec) fs::permissions(native_path(temp), st.permissions(), ec);
     }
-    o.out_fname.push_back(target);
-    o.out_fname_flags.push_back(kOutputPending);
+    const auto at = std::find(o.out_fname.begin(), o.out_fname.end(), target);
+    if (at != o.out_fname.end()) {
+      o.out_fname_flags[static_cast<std::size_t>(at - o.out_fname.begin())] = kOutputPending;
+    } else {
+      o.out_fname.push_back(target);
+      o.out_fname_flags.push_back(kOutputPending);
+    }
     return f;
   }
   // A folder the run may not create files in: the file itself, when it can
   // be written, is written directly (and removed on failure only when the
   // run created it).
-  std::FILE* f = std::fopen(path.c_str(), mode);
-  if (f != nullptr && !exists) record_output_file(o, target);
+  std::FILE* f = open_named_file(path, mode);
+  if (f != nullptr && kind == PathKind::kNone) record_output_file(o, target);
   return f;
 }
 
@@ -95,10 +102,11 @@ int commit_output_files(ConvOptions& o, std::string& failed, std::size_t from) {
   // with those after it, for the clean-up.
   std::size_t keep = from;
   for (std::size_t i = from; i < o.out_fname.size(); ++i) {
-    if (o.out_fname_flags[i] == kOutputPending &&
-        std::rename(temporary_name_of(o.out_fname[i]).c_str(), o.out_fname[i].c_str()) != 0 &&
-        failed.empty())
-      failed = o.out_fname[i];
+    if (failed.empty() && o.out_fname_flags[i] == kOutputPending) {
+      std::error_code ec;
+      fs::rename(native_path(temporary_name_of(o.out_fname[i])), native_path(o.out_fname[i]), ec);
+      if (ec) failed = o.out_fname[i];
+    }
     if (!failed.empty()) {
       o.out_fname[keep] = o.out_fname[i];
       o.out_fname_flags[keep] = o.out_fname_flags[i];
@@ -111,10 +119,19 @@ int commit_output_files(ConvOptions& o, std::string& failed, std::size_t from) {
 }
 
 void remove_output_files(ConvOptions& o) {
-  for (std::size_t i = 0; i < o.out_fname.size(); ++i)
-    remove_recorded(o.out_fname[i], i < o.out_fname_flags.size() ? o.out_fname_flags[i] : kOutputDirect);
-  o.out_fname.clear();
-  o.out_fname_flags.clear();
+  // A file that is still open cannot be removed on Windows: it stays listed
+  // for the clean-up after it is closed.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < o.out_fname.size(); ++i) {
+    const std::int32_t flag = i < o.out_fname_flags.size() ? o.out_fname_flags[i] : kOutputDirect;
+    if (remove_recorded(o.out_fname[i], flag) != 0) {
+      o.out_fname[kept] = o.out_fname[i];
+      if (kept < o.out_fname_flags.size()) o.out_fname_flags[kept] = flag;
+      ++kept;
+    }
+  }
+  o.out_fname.resize(kept);
+  o.out_fname_flags.resize(std::min(kept, o.out_fname_flags.size()));
 }
 
 void remove_last_output_file(ConvOptions& o, const std::string& path) {

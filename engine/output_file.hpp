@@ -42,7 +42,9 @@ int commit_output_files(ConvOptions& o, std::string& failed, std::size_t from = 
 
 // Deletes what this run wrote of the recorded files (the temporary files,
 // and files it created under their own name) and forgets them; the targets
-// of temporary files stay untouched. The caller closes its streams first.
+// of temporary files stay untouched. The caller closes its streams first; a
+// file still open (Windows refuses to delete it) stays recorded for the
+// clean-up after it is closed.
 void remove_output_files(ConvOptions& o);
 
 // The same for the file recorded last, when it is `path` (a table output

@@ -108,6 +108,7 @@ class RecordRun final : public DumpVisitor {
 
  private:
   Walk on_partition(const TableInfo& t);
+  void discard_table_output();
   Walk on_create_table(const TableInfo& t);
   Walk hand_over_row(std::span<const unsigned char> row);
   int hand_over_decoded(std::span<const unsigned char> row);
@@ -134,6 +135,8 @@ class RecordRun final : public DumpVisitor {
     return several ? Walk::kSkipRows : Walk::kStop;
   }
   bool converting() const { return o_.read_step == 0; }
+  // Tables of several owners share a full export, and any Data Pump dump.
+  bool owners_shown() const { return o_.exp_mode == 2 || o_.dump_type == kDumpDataPump; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
 
   GlobalParams& g_;
@@ -290,13 +293,13 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     std::FILE* out = g_.out_stream;
     if (!listed_header_) {
       listed_header_ = true;
-      if (o_.exp_mode == 2)
+      if (owners_shown())
         std::fputs("OWNER                          TABLE_NAME\n"
                    "------------------------------ ------------------------------\n", out);
       else
         std::fputs("TABLE_NAME\n------------------------------\n", out);
     }
-    if (o_.exp_mode == 2) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
+    if (owners_shown()) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
     else std::fprintf(out, "%s\n", name.c_str());
     return Walk::kSkipRows;
   }
@@ -306,7 +309,7 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
   if (converting() && o_.output_mode != kOutCsvBatch &&
       (is_on(o_.is_grep) || (is_on(o_.is_preview) && !ddl()))) {
     put_bom();
-    if (o_.exp_mode == 2)
+    if (owners_shown())
       std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", std::string(owner).c_str(), name.c_str());
     else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
   }
@@ -419,6 +422,29 @@ void RecordRun::on_table_end(const TableEnd& end) {
   table_rows_ += end.rows;
   if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
   if (table_selected_) r_.last_row_count = table_rows_;
+  if (!end.complete && table_selected_ && converting()) discard_table_output();
+}
+
+// A selected table whose rows the reader could not give (it said why): its
+// own file of a batch run goes, and the other tables go on; any other
+// output would be incomplete, so the run fails.
+void RecordRun::discard_table_output() {
+  if (o_.output_mode != kOutCsvBatch || o_.table_out == nullptr || o_.out_fname.empty()) {
+    failed(-1);
+    return;
+  }
+  if (pipe_ && pipe_->drain() != 0) {
+    failed(-1);
+    return;
+  }
+  const std::string path = o_.out_fname.back();
+  if (close_table_output(g_, o_) != 0) {
+    failed(-1);
+    return;
+  }
+  std::remove(path.c_str());
+  o_.out_fname.pop_back();
+  if (!o_.out_fname_flags.empty()) o_.out_fname_flags.pop_back();
 }
 
 Walk RecordRun::on_rows(const RowBatch& rows) {

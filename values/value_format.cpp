@@ -1,5 +1,7 @@
 #include "values/value_format.hpp"
 
+#include "values/extended_types.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -463,6 +465,40 @@ void shift_minutes(OracleDateTime& t, int minutes) noexcept {
   return true;
 }
 
+// The types whose values are written as text of their own form.
+int decode_extended_value(GlobalParams& g, const ConvOptions& o, const ColumnDef& column,
+                          std::span<const std::uint8_t> bytes, RowValues& row) {
+  if (bytes.empty()) {
+    row.add_null();
+    return 0;
+  }
+  std::string& text = row.work;
+  bool ok = false;
+  switch (column.type) {
+    case kColTimestampTz: {
+      static const std::string kDefault = "%04d/%02d/%02d %02d:%02d:%02d";
+      ok = format_timestamp_tz(bytes, timestamp_precision(column),
+                               o.date_format_kind == 3 ? o.date_printf : kDefault, text);
+      break;
+    }
+    case kColIntervalYm:
+      ok = format_interval_ym(bytes, column.precision, text);
+      break;
+    case kColIntervalDs:
+      ok = format_interval_ds(bytes, column.precision, column.scale, text);
+      break;
+    case kColBinaryFloat:
+      ok = format_binary_float(bytes, text);
+      break;
+    default:
+      ok = format_binary_double(bytes, text);
+      break;
+  }
+  if (!ok) return bad_value(g);
+  row.add_text(text);
+  return 0;
+}
+
 }  // namespace
 
 bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out) {
@@ -522,6 +558,13 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       }
       return 0;
     }
+    case kColTimestampTz:
+    case kColIntervalYm:
+    case kColIntervalDs:
+    case kColBinaryFloat:
+    case kColBinaryDouble:
+      return decode_extended_value(g, o, column, bytes, row);
+    case kColTimestampLtz:
     case kColDate:
     case kColTimestamp: {
       OracleDateTime t;

@@ -87,9 +87,12 @@ std::size_t char_count(std::string_view bytes, bool utf8) {
   return n;
 }
 
+
+}  // namespace
+
 // Extended ROWID text (18 characters of Oracle's base-64) to its 10 bytes:
 // data object number, file and block, row.
-std::string rowid_bytes(std::string_view text) {
+std::string encode_rowid(std::string_view text) {
   static constexpr std::string_view kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   if (text.size() != 18) throw DumpWriteError("ROWID text must have 18 characters: " + std::string(text));
   auto field = [&](std::size_t from, std::size_t len) {
@@ -112,8 +115,6 @@ std::string rowid_bytes(std::string_view text) {
   out.push_back(static_cast<char>(row & 0xFF));
   return out;
 }
-
-}  // namespace
 
 struct DumpWriter::TableState {
   TableSpec table_spec;
@@ -461,7 +462,7 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
       }
       case ValueForm::rowid:
         if (cell.kind != Cell::Kind::text) throw wrong();
-        scratch_ = rowid_bytes(cell.data);
+        scratch_ = encode_rowid(cell.data);
         break;
       default:  // RAW, object images, other types: the bytes as given
         if (cell.kind != Cell::Kind::text) throw wrong();

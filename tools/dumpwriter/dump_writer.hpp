@@ -125,6 +125,10 @@ struct WriteStats {
 
 class VolumeSink;
 
+// Extended ROWID text (18 characters of Oracle's base-64) to its 10 stored
+// bytes; throws DumpWriteError for any other text.
+std::string encode_rowid(std::string_view text);
+
 class DumpWriter {
  public:
   // With options.volume_size set, further volumes take the next paths; when

@@ -148,7 +148,7 @@ def main():
     if TARGET == "pg":
         RESERVED.update(sql("COPY (SELECT word FROM pg_get_keywords() WHERE catcode IN ('R','T')) TO STDOUT").decode().split())
     else:
-        sql_text = "CREATE DATABASE IF NOT EXISTS test CHARACTER SET utf8mb4;"
+        sql_text = "DROP DATABASE IF EXISTS test; CREATE DATABASE test CHARACTER SET utf8mb4;"
         run(["mariadb", f"--socket={SOCK}", "-uroot"], sql_text.encode())
     total = bad = 0
     for t in tables():

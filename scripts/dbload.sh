@@ -72,7 +72,7 @@ else
   mkdir -p "$work/my"; owner=$(id -un); [ "$(id -u)" = 0 ] && owner=mysql && chown mysql "$work/my"
   if mariadb-install-db --no-defaults --user="$owner" --datadir="$work/my/data" --auth-root-authentication-method=normal \
        >"$work/my.log" 2>&1; then
-    mariadbd --no-defaults --user="$owner" --datadir="$work/my/data" --socket="$work/my/sock" --skip-networking \
+    mariadbd --no-defaults --user="$owner" --datadir="$work/my/data" --socket="$work/my/sock" --skip-networking --character-set-server=utf8mb4 \
       --pid-file="$work/my/mariadb.pid" --innodb-flush-log-at-trx-commit=0 --max-allowed-packet=256M \
       >>"$work/my.log" 2>&1 &
     pids+=($!)

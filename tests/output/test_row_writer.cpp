@@ -10,6 +10,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "output/row_writer.hpp"
+#include "output/sql_identifiers.hpp"
 #include "values/value_format.hpp"
 
 namespace qln {
@@ -379,6 +380,53 @@ TEST_F(RowWriterTest, ColumnFileOutputWritesNoRows) {
   table({column("A", kColVarchar2, 10)});
   o.output_mode = kOutLobFiles;
   EXPECT_EQ(csv({text("x")}), "");
+}
+
+// Every dialect: names quoted where it needs them, zones, intervals and
+// binary values in its own literals; a column that cannot be written is
+// NULL with a warning, or fails the table when it is NOT NULL.
+TEST_F(RowWriterTest, InsertCarriesEveryKindInEachDialect) {
+  table({column("SELECT", kColTimestampTz, 0, 6, "TIMESTAMP(6) WITH TIME ZONE"),
+         column("Mixed", kColIntervalYm), column("A$B", kColIntervalDs, 0, 6), column("R", kColRaw, 4),
+         column("ID", kColNumber)});
+  o.table.table_name = "T";
+  o.table.columns[1].precision = 2;
+  o.table.columns[2].precision = 2;
+  const std::vector<Bytes> v = {{120, 124, 1, 1, 2, 1, 1, 0, 0, 0, 0, 20, 60},
+                                {0x80, 0, 0, 1, 66},
+                                {0x80, 0, 0, 2, 63, 64, 65, 0x80, 0, 0, 0},
+                                {0x00, 0xFF},
+                                {0xC1, 0x02}};
+  EXPECT_EQ(insert(kDbmsOracle, v),
+            "INSERT INTO T (\"SELECT\",\"Mixed\",A$B,R,ID) VALUES (TO_TIMESTAMP_TZ('2024/01/01 01:00:00.000000 "
+            "+00:00','YYYY/MM/DD HH24:MI:SS.FF TZR'),INTERVAL '+01-06' YEAR(2) TO MONTH,INTERVAL "
+            "'+02 03:04:05.000000' DAY(2) TO SECOND(6),HEXTORAW('00ff'),1);\n");
+  EXPECT_EQ(insert(kDbmsPostgres, v),
+            "INSERT INTO T (\"SELECT\",\"Mixed\",\"A$B\",R,ID) VALUES (TIMESTAMPTZ '2024-01-01 01:00:00.000000 "
+            "+00:00',INTERVAL '+01 years +06 months',INTERVAL '+02 days +03:04:05.000000','\\x00ff'::bytea,1);\n");
+  EXPECT_EQ(insert(kDbmsMysql, v),
+            "INSERT INTO T (`SELECT`,`Mixed`,`A$B`,R,ID) VALUES ('2024-01-01 01:00:00.000000 +00:00',"
+            "'+01-06','+02 03:04:05.000000',X'00ff',1);\n");
+  EXPECT_NE(insert(kDbmsSqlServer, v).find("([SELECT],[Mixed],[A$B],R,ID) VALUES ("), std::string::npos);
+  EXPECT_NE(insert(kDbmsDb2, v).find("BLOB(X'00ff')"), std::string::npos);
+  EXPECT_FALSE(needs_identifier_quotes(kDbmsPostgres, "ORDER_ID"));
+  EXPECT_TRUE(needs_identifier_quotes(kDbmsMysql, "INTERVAL"));
+  EXPECT_FALSE(needs_identifier_quotes(kDbmsOracle, "INTERVAL"));
+
+  // Object columns: NULL, said once in the file and in a message.
+  table({column("ID", kColNumber), column("GEOM", kColOther),
+         column(std::string(70, 'N'), kColNumber)});
+  o.row_format = 2;
+  o.dbms_type = kDbmsPostgres;
+  RowWriter w(g, o);
+  ASSERT_EQ(begin_insert_table(w, o.table, order), 0);
+  EXPECT_EQ(take(), "BEGIN;\n-- GEOM: values of this type cannot be written; NULL is written instead\n");
+  EXPECT_NE(g.messages[0].find("ZUL-03127"), std::string::npos) << g.messages[0];
+  EXPECT_NE(last_message().find("ZUL-03128"), std::string::npos);
+  o.table.columns[1].nullable = false;
+  EXPECT_EQ(begin_insert_table(w, o.table, order), -1);
+  EXPECT_NE(last_message().find("ZUL-03137"), std::string::npos);
+  EXPECT_EQ(take(), "");
 }
 
 }  // namespace

@@ -855,7 +855,9 @@ const std::string& insert_head(RowWriter& w, const TableDefinition& table,
 void append_insert_value(std::string& values, const ColumnDef& c, const SqlValue* v,
                          std::int32_t dbms, int charset) {
   const int kind = v == nullptr ? VT_NULL : v->type;
-  if (kind == VT_NULL || unwritable_column_type(c.type)) {
+  // A large object the reader never handed keeps its placeholder text.
+  const bool lob_missing = is_large_object_type(c.type) && kind == VT_TEXT;
+  if (kind == VT_NULL || lob_missing || unwritable_column_type(c.type)) {
     values.append("NULL");
     return;
   }

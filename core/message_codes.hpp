@@ -48,10 +48,13 @@ enum class MessageCode : std::int32_t {
   kLobPattern = 3117,
   kErrlogOpen = 3118,       // a warning
   kStdoutWrite = 3119,
-  kTablesLost = 3128,       // CSV batch: tables left out, the others kept
+  kTablesLost = 3123,       // CSV batch: tables left out, the others kept
+  kNameTooLong = 3127,
+  kColumnWrittenAsNull = 3128,
   kLineTooLong = 3129,
   kFileOpen = 3131,
   kFileWrite = 3133,
+  kNotNullUnwritable = 3137,
   kConditionFailed = 3200,
   kProcessing = 3900,
   kStopped = 3901,

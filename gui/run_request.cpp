@@ -45,7 +45,7 @@ Request csv_request(const Settings& s, const CommandLine& cmd) {
   } else {
     r.max_record = s.unlimited || s.max_record <= 0 ? -1 : s.max_record;
   }
-  if (!s.grep.empty() && !s.where_condition) r.grep = s.grep;
+  if (s.grep_on && !s.where_condition) r.grep = s.grep;
   if (s.select_list_on) r.columns = s.select_list;
   if (!cmd.table.empty()) {
     r.table = TableSelector::named(cmd.table);

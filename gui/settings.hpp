@@ -56,6 +56,7 @@ struct Settings {
   std::string select_list;
   bool select_list_on = false;
   bool debug = false;  // read only, never written
+  bool grep_on = false;  // chosen in the main window, not kept in the file
   std::string query;   // a WHERE line outside any section
   std::vector<TableCondition> conditions;  // sorted by table, then condition
 

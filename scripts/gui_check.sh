@@ -25,13 +25,15 @@ export QLN_PREVIEW_PROGRAM='cmd.exe /c echo>Z:'"$(sed 's#/#\\#g' <<<"$work")"'\v
 export QLN_INIFILE_PATH="Z:$(sed 's#/#\\#g' <<<"$work")\\Quillon.ini"
 printf 'VIEW_PROGRAM=USER\r\nHEADER=Y\r\n' >"$work/Quillon.ini"
 
+# Windows programs get Windows paths (Z: is the Linux root under wine).
+windump="Z:$(sed 's#/#\\#g' <<<"$work")\\alpha.dmp"
 cat >"$work/run.sh" <<RUN
 #!/usr/bin/env bash
-"$wine" "$exe" "$work/alpha.dmp" & first=\$!
+"$wine" "$exe" '$windump' & first=\$!
 shot=0
 for i in \$(seq 1 100); do
   if [ \$shot = 0 ] && xwininfo -root -tree 2>/dev/null | grep -q '"Quillon"'; then
-    "$wine" "$exe" "$work/alpha.dmp"; echo "second=\$?" >"$work/second.txt"
+    "$wine" "$exe" '$windump'; echo "second=\$?" >"$work/second.txt"
     import -window root "$build/quillon-progress.png" 2>/dev/null; shot=1
   fi
   kill -0 \$first 2>/dev/null || break

@@ -27,8 +27,13 @@ namespace qln {
 // reader waits for it.
 class RowPipeline {
  public:
+  // Decoded rows keep their values per slot, so their batches stay short.
   static constexpr int kBatchRows = 1024;
-  static constexpr std::size_t kBatchBytes = 262144;
+  // Gathered rows cost only their bytes: a batch of about 1 MB of them
+  // makes its lines go out in writes of that order, and the threads meet
+  // once per batch.
+  static constexpr int kGatheredRows = 32768;
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
   static constexpr int kBatches = 6;
 
   RowPipeline(GlobalParams& g, ConvOptions& o);
@@ -38,6 +43,8 @@ class RowPipeline {
 
   // Whether a conversion with these options should use it.
   static bool suits(const ConvOptions& o);
+  // Threads rows are decoded and formatted on: the cores, capped by THREADS.
+  static int thread_count(const ConvOptions& o);
 
   // Takes the row in `values` (its entries are swapped with a free slot's)
   // to be written for `table` in `order`; both must stay unchanged until the

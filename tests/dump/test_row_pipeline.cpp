@@ -117,7 +117,6 @@ TEST_F(RowPipelineTest, BadValueFarIntoTheTableFailsTheRun) {
   for (int bad : {1, 30000, 60000}) {
     write_dump(60000, bad);
     g = GlobalParams{};
-    o = ConvOptions{};
     g.db_charset = kCharsetUtf8;
     EXPECT_EQ(read(), -1) << bad;
     EXPECT_TRUE(has_message(3102)) << bad;

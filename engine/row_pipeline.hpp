@@ -29,12 +29,12 @@ class RowPipeline {
  public:
   // Decoded rows keep their values per slot, so their batches stay short.
   static constexpr int kBatchRows = 1024;
-  // Gathered rows cost only their bytes: a batch of about 1 MB of them
-  // makes its lines go out in writes of that order, and the threads meet
-  // once per batch.
-  static constexpr int kGatheredRows = 32768;
-  static constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
-  static constexpr int kBatches = 6;
+  // Gathered rows cost only their bytes: a batch of about 512 KB of them
+  // makes lines for writes of about 1 MB, and the threads meet once per
+  // batch. Four batches keep both threads busy and memory small.
+  static constexpr int kGatheredRows = 16384;
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 19;
+  static constexpr int kBatches = 4;
 
   RowPipeline(GlobalParams& g, ConvOptions& o);
   ~RowPipeline();

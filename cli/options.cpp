@@ -231,6 +231,13 @@ int opt_raw_length(Parser& p) {
   return 0;
 }
 
+int opt_threads(Parser& p) {
+  const long long n = p.number_value();
+  if (n < 0 || n > 1024) return p.bad();
+  p.o.threads = static_cast<std::int32_t>(n);
+  return 0;
+}
+
 int opt_date_format(Parser& p) {
   // Double quotes stay: in a date format they enclose literal text.
   std::string format = strip_quotes(trim_blanks_view(p.option_word()), '\'');
@@ -462,7 +469,7 @@ struct Option {
   int (*handle)(Parser&);
 };
 
-constexpr std::array<Option, 34> kOptions = {{
+constexpr std::array<Option, 35> kOptions = {{
     {"FILE", true, opt_file},
     {"OUT_FILE", true, opt_out_file},
     {"OUT_CHARSET", true, opt_out_charset},
@@ -480,6 +487,7 @@ constexpr std::array<Option, 34> kOptions = {{
     {"DDL", true, opt_ddl},
     {"RAW_FORMAT", true, opt_raw_format},
     {"RAW_LENGTH", true, opt_raw_length},
+    {"THREADS", true, opt_threads},
     {"LOB_FILE", true, opt_lob_file},
     {"LOB_DIR", true, opt_lob_dir},
     {"LOB_TARGET", true, opt_lob_target},

@@ -108,6 +108,8 @@ struct ConvOptions {
   std::int32_t preview_saved_max_record = 0;
   std::int32_t raw_format = kRawHex;
   std::int32_t raw_length = 20;
+  // Threads that decode and format rows at most (THREADS); 0: one per core.
+  std::int32_t threads = 0;
   std::string lob_table_name;
   std::string lob_target_col_name;
   std::int32_t lob_target_col_idx = -1;

@@ -210,6 +210,7 @@ void fill_options(const Request& r, GlobalParams& g, ConvOptions& o) {
   o.out_charset = r.out_charset;
   o.raw_format = r.raw_format;
   o.raw_length = r.raw_length;
+  o.threads = r.threads;
   if (r.output == OutputKind::kLobFiles) {
     o.lob_table_name = r.lob.table;
     o.lob_target_col_name = r.lob.column;

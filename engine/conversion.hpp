@@ -76,6 +76,7 @@ struct Request {
   int user_charset = kCharsetUtf8;  // messages and file names
   RawFormat raw_format = kRawHex;
   int raw_length = 20;
+  int threads = 0;  // rows decoded and formatted on at most this many threads; 0 = all cores
   LobRequest lob;
 };
 

@@ -1,5 +1,6 @@
 #include "engine/row_pipeline.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 #if defined(__SSE2__)
@@ -36,7 +37,13 @@ bool RowPipeline::suits(const ConvOptions& o) {
   if (o.read_step != 0) return false;
   if (o.output_mode != kOutCsv && o.output_mode != kOutCsvBatch && o.output_mode != kOutInsert)
     return false;
-  return std::thread::hardware_concurrency() >= 2;
+  return thread_count(o) >= 2;
+}
+
+int RowPipeline::thread_count(const ConvOptions& o) {
+  // hardware_concurrency() may not know (0): one thread is always right.
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return o.threads > 0 ? std::min(cores, static_cast<int>(o.threads)) : cores;
 }
 
 // A batch takes a fraction of a millisecond, not much more than putting a
@@ -201,7 +208,7 @@ int RowPipeline::put_gathered(std::span<const unsigned char> row, const ColumnOr
   bytes.insert(bytes.end(), row.begin(), row.end());
   current_->ends.push_back(bytes.size());
   ++current_->count;
-  if ((current_->count == kBatchRows || bytes.size() >= kBatchBytes) && send_current() != 0)
+  if ((current_->count == kGatheredRows || bytes.size() >= kBatchBytes) && send_current() != 0)
     return failed();
   return 0;
 }

@@ -27,9 +27,14 @@ namespace qln {
 // reader waits for it.
 class RowPipeline {
  public:
+  // Decoded rows keep their values per slot, so their batches stay short.
   static constexpr int kBatchRows = 1024;
-  static constexpr std::size_t kBatchBytes = 262144;
-  static constexpr int kBatches = 6;
+  // Gathered rows cost only their bytes: a batch of about 512 KB of them
+  // makes lines for writes of about 1 MB, and the threads meet once per
+  // batch. Four batches keep both threads busy and memory small.
+  static constexpr int kGatheredRows = 16384;
+  static constexpr std::size_t kBatchBytes = std::size_t{1} << 19;
+  static constexpr int kBatches = 4;
 
   RowPipeline(GlobalParams& g, ConvOptions& o);
   ~RowPipeline();
@@ -38,6 +43,8 @@ class RowPipeline {
 
   // Whether a conversion with these options should use it.
   static bool suits(const ConvOptions& o);
+  // Threads rows are decoded and formatted on: the cores, capped by THREADS.
+  static int thread_count(const ConvOptions& o);
 
   // Takes the row in `values` (its entries are swapped with a free slot's)
   // to be written for `table` in `order`; both must stay unchanged until the

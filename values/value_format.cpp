@@ -203,6 +203,59 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
   set_text(v, buf, static_cast<std::size_t>(p - buf));
 }
 
+// The canonical text of the usual NUMBER, an integer or a decimal of at
+// least 1 with up to 21 digit pairs, written pair by pair straight from the
+// bytes. False for anything else (set_number_text's to do).
+bool set_plain_number_text(SqlValue& v, std::span<const std::uint8_t> bytes) noexcept {
+  const std::size_t size = bytes.size();
+  if (size < 2) return false;
+  const unsigned head = bytes[0];
+  const bool negative = head < 0x80;
+  std::size_t end = size;
+  if (negative && bytes[end - 1] == 102) --end;
+  const std::size_t pairs = end - 1;
+  const int exponent100 = negative ? 0x3E - static_cast<int>(head) : static_cast<int>(head) - 0xC1;
+  if (pairs == 0 || pairs > 21 || exponent100 < 0 || exponent100 > 20) return false;
+  // Pair i is 101 - b for a negative number, b - 1 otherwise.
+  const unsigned base = negative ? 101u : 1u;
+  auto pair_at = [&](std::size_t i) noexcept {
+    const unsigned b = bytes[i + 1];
+    return negative ? base - b : b - base;
+  };
+  const unsigned lead = pair_at(0);
+  if (lead == 0 || lead > 99) return false;
+  char buf[96];
+  char* p = buf;
+  if (negative) *p++ = '-';
+  if (lead < 10) {
+    *p++ = static_cast<char>('0' + lead);
+  } else {
+    std::memcpy(p, &kTwoDigits[2 * lead], 2);
+    p += 2;
+  }
+  const std::size_t int_pairs = static_cast<std::size_t>(exponent100) + 1;
+  for (std::size_t i = 1; i < int_pairs; ++i) {
+    const unsigned pair = i < pairs ? pair_at(i) : 0u;
+    if (pair > 99) return false;
+    std::memcpy(p, &kTwoDigits[2 * pair], 2);
+    p += 2;
+  }
+  if (pairs > int_pairs) {
+    char* const point = p;
+    *p++ = '.';
+    for (std::size_t i = int_pairs; i < pairs; ++i) {
+      const unsigned pair = pair_at(i);
+      if (pair > 99) return false;
+      std::memcpy(p, &kTwoDigits[2 * pair], 2);
+      p += 2;
+    }
+    while (p[-1] == '0') --p;
+    if (p - 1 == point) p = point;
+  }
+  set_text(v, buf, static_cast<std::size_t>(p - buf));
+  return true;
+}
+
 void set_date_text(SqlValue& v, bool with_fraction) {
   char buf[48];
   char* p = buf;
@@ -568,6 +621,15 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       if (bytes.empty()) {
         row.add_null();
         return 0;
+      }
+      if (!exact_numbers_needed(o)) {
+        SqlValue& v = row.next();
+        if (set_plain_number_text(v, bytes)) {
+          v.type = VT_NUMBER;
+          if (!v.number.is_zero()) v.number = Decimal{};
+          return 0;
+        }
+        --row.count;
       }
       NumberDigits n;
       if (!split_oracle_number(bytes, n)) return bad_value(g);

@@ -238,6 +238,12 @@ TEST_F(ParseOptions, RawFormatAndLength) {
   EXPECT_EQ(r.o.raw_length, 0);
   ASSERT_EQ(parse("RAW_LENGTH=x RAW_LENGTH=-3"), 0);
   EXPECT_EQ(r.o.raw_length, 0);
+
+  EXPECT_EQ(r.o.threads, 0);
+  ASSERT_EQ(parse("THREADS=1"), 0);
+  EXPECT_EQ(r.o.threads, 1);
+  EXPECT_EQ(parse("THREADS=-2"), -1);
+  EXPECT_EQ(r.last_message(), msg3("THREADS"));
 }
 
 TEST_F(ParseOptions, LobFilePattern) {

@@ -29,9 +29,9 @@ int column_named(const TableDefinition& table, std::string_view name) {
 }
 
 // Character sets whose CLOB values the database keeps as UTF-16.
-constexpr bool varying_width(int charset) noexcept {
+bool varying_width(int charset) noexcept {
   return charset == kCharsetSjis || charset == kCharsetEucJp || charset == kCharsetUtf8 ||
-         charset == 20 || charset == 50;
+         is_multibyte_set(charset);
 }
 
 // The value text as a file-name part that cannot leave the folder: path

@@ -265,6 +265,10 @@ int charset_from_oracle_id(unsigned oracle_id) noexcept {
   return set != nullptr ? set->id : kCharsetUnknown;
 }
 
+bool is_multibyte_set(int id) noexcept {
+  return is_oracle_set(id) && kOracleSets[id - kCharsetOracleFirst].width != CharWidth::kSingle;
+}
+
 std::span<const OracleCharset> oracle_charsets() noexcept { return kOracleSets; }
 
 bool is_single_byte_set(int id) noexcept {

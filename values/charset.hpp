@@ -46,6 +46,8 @@ struct OracleCharset {
 std::span<const OracleCharset> oracle_charsets() noexcept;
 
 bool is_single_byte_set(int id) noexcept;
+// The Chinese and Korean sets of the table (the Japanese ones are ids 1, 2).
+bool is_multibyte_set(int id) noexcept;
 
 // Our id of a 16-bit Oracle character-set id (any set we convert, US7ASCII
 // included); -1 when it is none of them.

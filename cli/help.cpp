@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/messages.hpp"
+#include "core/platform.hpp"
 
 namespace qln {
 
@@ -58,7 +59,7 @@ int print_help(GlobalParams& g, const ConvOptions& o) {
   std::fputs("\n", out);
   std::fputs(banner_text(g, o).c_str(), out);
   std::fputs("\n\n\n", out);
-  for (const char* line : kHelpLines) std::fputs(message_text_in_os_charset(g, line).c_str(), out);
+  for (const char* line : kHelpLines) write_user_text(out, message_text_in_os_charset(g, line));
   std::fflush(out);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli_test_support.hpp"
+#include "support/run_command.hpp"
 
 namespace qln {
 namespace {
@@ -69,7 +70,7 @@ class WindowsLatinDump : public ::testing::Test {
   int run(const std::string& args) {
     const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " +
                                 args + " >/dev/null 2>'" + dir.file("stderr.txt") + "'";
-    const int status = std::system(command.c_str());
+    const int status = test_support::run_command(command);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 };

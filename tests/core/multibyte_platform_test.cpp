@@ -75,6 +75,26 @@ TEST(Platform, DetectingTheCharsetLeavesTheProcessLocaleAlone) {
   EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
 }
 
+#ifdef _WIN32
+TEST(Platform, TempDirFromTheEnvironment) {
+  {
+    testing_core::ScopedEnv env("TEMP", "D:\\work\\tmp\\");
+    EXPECT_EQ(temp_dir(), "D:\\work\\tmp");
+  }
+  {
+    testing_core::ScopedEnv env("TEMP", "D:/tmp/");
+    EXPECT_EQ(temp_dir(), "D:/tmp");
+  }
+  {
+    testing_core::ScopedEnv env("TEMP", nullptr);
+    const std::string fallback = temp_dir();
+    EXPECT_FALSE(fallback.empty());
+    EXPECT_FALSE(is_path_separator(fallback.back())) << fallback;
+  }
+  EXPECT_EQ(path_separator(), '\\');
+  EXPECT_TRUE(is_path_separator('/'));
+}
+#else
 TEST(Platform, TempDirFromTheEnvironment) {
   {
     testing_core::ScopedEnv env("TMPDIR", "/var/tmp/q/");
@@ -89,7 +109,9 @@ TEST(Platform, TempDirFromTheEnvironment) {
     EXPECT_EQ(temp_dir(), "/tmp");
   }
   EXPECT_EQ(path_separator(), '/');
+  EXPECT_FALSE(is_path_separator('\\'));
 }
+#endif
 
 TEST(Platform, LocalNowIsAPlausibleDate) {
   const LocalTime t = local_now();

@@ -57,7 +57,7 @@ int classify_db_charset(unsigned char high, unsigned char low) noexcept {
   if (low >= 0x30 && low <= 0x3F) return kCharsetEucJp;
   if (low >= 0x40 && low <= 0x4F) return kCharsetSjis;
   if (low >= 0x60 && low <= 0x6F) return kCharsetUtf8;
-  return kCharsetUnknown;
+  return kCharsetUsAscii;
 }
 
 int classify_nls_charset(unsigned char high, unsigned char low) noexcept {

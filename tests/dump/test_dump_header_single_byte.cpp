@@ -78,8 +78,8 @@ TEST_F(SingleByteHeaders, ClassicSetsAreToldByTheirWholeId) {
       {171, 871, kCp1251, kCharsetUtf8},    // CL8MSWIN1251 / UTF8
       {1, 2000, kCharsetUsAscii, kCharsetUtf16},
       // An id outside the table is told by its low byte alone, as before.
-      {0x03B2, 2000, kCharsetUnknown, kCharsetUtf16},
-      {0x011F, 2000, kCharsetUnknown, kCharsetUtf16},
+      {0x03B2, 2000, kCharsetUsAscii, kCharsetUtf16},
+      {0x011F, 2000, kCharsetUsAscii, kCharsetUtf16},
       {0x0333, 2000, kCharsetEucJp, kCharsetUtf16},
       {852, 871, 127, kCharsetUtf8},    // ZHS16GBK / UTF8
       {846, 2000, 135, kCharsetUtf16},  // KO16MSWIN949

@@ -206,6 +206,40 @@ std::string display_type(const ColumnDef& c, const std::string& raw) {
   }
 }
 
+// The number in the parentheses after `word` ("DAY(3)"), `fallback` without.
+int number_after(std::string_view up, std::string_view word, int fallback) {
+  const std::size_t at = up.find(word);
+  if (at == std::string_view::npos) return fallback;
+  std::size_t i = at + word.size();
+  while (i < up.size() && up[i] == ' ') ++i;
+  if (i >= up.size() || up[i] != '(') return fallback;
+  int n = 0;
+  for (++i; i < up.size() && up[i] >= '0' && up[i] <= '9' && n < 100; ++i) n = n * 10 + (up[i] - '0');
+  return n;
+}
+
+// The types whose values carry a zone, an interval or a binary float: their
+// bytes are decoded in their own form. False for any other type.
+bool refine_type(const std::string& type_text, ColumnDef& c) {
+  const std::string up = upper(type_text);
+  if (c.type == kColTimestamp && up.find("TIME ZONE") != std::string::npos) {
+    c.type = up.find("LOCAL") != std::string::npos ? kColTimestampLtz : kColTimestampTz;
+    c.precision = c.scale = number_after(up, "TIMESTAMP", 6);
+  } else if (c.type == kColInterval && up.find("YEAR") != std::string::npos) {
+    c.type = kColIntervalYm;
+    c.precision = number_after(up, "YEAR", 2);
+  } else if (c.type == kColInterval && up.find("DAY") != std::string::npos) {
+    c.type = kColIntervalDs;
+    c.precision = number_after(up, "DAY", 2);
+    c.scale = number_after(up, "SECOND", 6);
+  } else if (up == "BINARY_FLOAT" || up == "BINARY_DOUBLE") {
+    c.type = up == "BINARY_FLOAT" ? kColBinaryFloat : kColBinaryDouble;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int parse_create_table(GlobalParams& g, std::string_view statement, TableDefinition& table) {
@@ -246,6 +280,12 @@ int parse_create_table(GlobalParams& g, std::string_view statement, TableDefinit
     if (type_text.empty() || type_text.size() > 80) return fail(g, MessageCode::kTableWithoutColumns, name);
     TypeText t = parse_type_text(type_text);
     c.type = t.type < 0 ? kColOther : t.type;
+    if (refine_type(type_text, c)) {
+      c.type_text = type_text;
+      c.nullable = upper(c.rest).find("NOT NULL") == std::string::npos;
+      table.columns.push_back(std::move(c));
+      continue;
+    }
     switch (c.type) {
       case kColChar: case kColNchar: case kColVarchar2: case kColNvarchar2: case kColNumber:
       case kColTimestamp: case kColRaw: case kColFloat:

@@ -14,6 +14,7 @@
 #include "eval/row_conditions.hpp"
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
+#include "output/insert_lobs.hpp"
 #include "output/lob_files.hpp"
 #include "engine/output_file.hpp"
 #include "output/row_writer.hpp"
@@ -76,13 +77,28 @@ class LobTarget final : public LobSink {
   LobFileWriter& lob_;
 };
 
+class RecordRun;
+
+// INSERT output of a table with large objects: a row is written once its
+// large objects have come.
+class InsertLobTarget final : public LobSink {
+ public:
+  explicit InsertLobTarget(RecordRun& run) : run_(run) {}
+  bool wants(int column) const noexcept override;
+  Status chunk(int column, std::span<const std::uint8_t> bytes) override;
+  Status end_row() override;
+
+ private:
+  RecordRun& run_;
+};
+
 // Decides what of the dump is converted and where it goes; the format
 // reader only walks the dump.
 class RecordRun final : public DumpVisitor {
  public:
   RecordRun(GlobalParams& g, ConvOptions& o, ReadResult& r, const RunControl* control)
       : g_(g), o_(o), r_(r), control_(control), writer_(g, o), lob_(&open_column_file),
-        lob_target_(g, lob_) {}
+        lob_target_(g, lob_), insert_lob_target_(*this) {}
 
   int run();
 
@@ -91,7 +107,13 @@ class RecordRun final : public DumpVisitor {
   Walk on_rows_begin(const RowLayout& layout) override;
   Walk on_rows(const RowBatch& rows) override;
   void on_table_end(const TableEnd& end) override;
-  LobSink* lob_sink() override { return o_.output_mode == kOutLobFiles ? &lob_target_ : nullptr; }
+  LobSink* lob_sink() override {
+    if (o_.output_mode == kOutLobFiles) return &lob_target_;
+    // Asked once per read: the target answers for the table at hand.
+    return o_.output_mode == kOutInsert && converting() ? &insert_lob_target_ : nullptr;
+  }
+  // The row held for its large objects, written (or dropped) now.
+  int write_lob_row();
   bool wants_statements() const override { return ddl() && converting(); }
   bool on_statement(std::string_view s) override { return ddl_statement(g_, o_, ddl_, s) == 1; }
   TextWalk on_stored_text(std::span<const unsigned char> bytes, std::size_t& used) override;
@@ -145,6 +167,10 @@ class RecordRun final : public DumpVisitor {
   DdlState ddl_;
   LobFileWriter lob_;
   LobTarget lob_target_;
+  InsertLobs insert_lobs_;
+  InsertLobTarget insert_lob_target_;
+  bool lob_row_pending_ = false;
+  friend class InsertLobTarget;
   RowConditions conditions_;  // the query's or the tables' WHERE
   std::unique_ptr<RowPipeline> pipe_;  // rows written on a second thread
 
@@ -207,7 +233,9 @@ int RecordRun::prepare_table_output(bool write_heading) {
   if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
   if (o_.table_out == nullptr) put_bom();
   if (!write_heading) return 0;
-  if ((o_.output_mode == kOutInsert || ddl()) && !is_on(o_.is_grep)) return 0;
+  if (o_.output_mode == kOutInsert && !is_on(o_.is_grep))
+    return begin_insert_table(writer_, o_.table, order_);
+  if (ddl() && !is_on(o_.is_grep)) return 0;
   return write_header(writer_, o_.table, order_);
 }
 
@@ -228,7 +256,34 @@ int RecordRun::select_table(const TableDefinition& def) {
       order_.width.assign(positions.size(), 0);
     }
   }
+  if (o_.output_mode == kOutInsert && converting())
+    insert_lobs_.begin_table(g_, o_, o_.table);
+  else
+    insert_lobs_ = InsertLobs();
+  lob_row_pending_ = false;
   return lob_.begin_table(g_, o_, o_.table);
+}
+
+int RecordRun::write_lob_row() {
+  if (!lob_row_pending_) {
+    insert_lobs_.skip_row();
+    return 0;
+  }
+  lob_row_pending_ = false;
+  insert_lobs_.fill(g_, o_.table, values_);
+  if (pipe_) return pipe_->put(values_, o_.table, order_);
+  return write_row(writer_, o_.table, order_, values_);
+}
+
+bool InsertLobTarget::wants(int column) const noexcept { return run_.insert_lobs_.wants(column); }
+
+Status InsertLobTarget::chunk(int column, std::span<const std::uint8_t> bytes) {
+  run_.insert_lobs_.chunk(column, bytes);
+  return Status();
+}
+
+Status InsertLobTarget::end_row() {
+  return run_.write_lob_row() == 0 ? Status() : last_failure(run_.g_);
 }
 
 Walk RecordRun::on_table(const TableInfo& t) {
@@ -365,11 +420,12 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
   // decisions as hand_over_row, taken once per block.
   straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
               data_columns_.table_col.empty() && lob_.target_column() < 0 &&
-              !is_on(o_.is_condition) && o_.query.empty();
+              !insert_lobs_.active() && !is_on(o_.is_condition) && o_.query.empty();
   limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
   if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
   filter_straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
-                     data_columns_.table_col.empty() && lob_.target_column() < 0 && conditions_.active();
+                     data_columns_.table_col.empty() && lob_.target_column() < 0 &&
+                     !insert_lobs_.active() && conditions_.active();
   if (filter_straight_) {
     filter_columns_.assign(o_.table.columns.size(), 0);
     for (const std::int32_t col : conditions_.bound_columns())
@@ -452,7 +508,7 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   }
   // Rows nobody here needs decoded go to the writer thread as they are.
   if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
-      !is_on(o_.is_condition) && o_.query.empty()) {
+      !insert_lobs_.active() && !is_on(o_.is_condition) && o_.query.empty()) {
     if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
     ++table_written_;
     ++r_.rows_written;
@@ -476,7 +532,9 @@ int RecordRun::hand_over_decoded(std::span<const unsigned char> row) {
     rejected = !keep;
   }
   if (!rejected) {
-    if (pipe_) {
+    if (insert_lobs_.active()) {
+      lob_row_pending_ = true;
+    } else if (pipe_) {
       if (pipe_->put(values_, o_.table, order_) != 0) return -1;
     } else if (write_row(writer_, o_.table, order_, values_) != 0) {
       return -1;
@@ -504,7 +562,8 @@ int RecordRun::finish(int rc) {
     pipe_.reset();
   }
   if (rc >= 0) {
-    if (o_.output_mode == kOutInsert && r_.rows_written > 0) std::fputs("COMMIT;\n", g_.out_stream);
+    if (o_.output_mode == kOutInsert && (r_.rows_written > 0 || writer_.transaction_open))
+      std::fputs("COMMIT;\n", g_.out_stream);
     if (converting() && is_on(o_.is_condition)) {
       for (const TableCondition& w : o_.where_statement)
         if (w.is_selected && w.not_found == -1) {

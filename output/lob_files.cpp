@@ -28,12 +28,6 @@ int column_named(const TableDefinition& table, std::string_view name) {
   return -1;
 }
 
-// Character sets whose CLOB values the database keeps as UTF-16.
-bool varying_width(int charset) noexcept {
-  return charset == kCharsetSjis || charset == kCharsetEucJp || charset == kCharsetUtf8 ||
-         is_multibyte_set(charset);
-}
-
 // The value text as a file-name part that cannot leave the folder: path
 // separators, the drive colon and ".." become "_".
 void append_safe_name(std::string& out, std::string_view text, int charset) {

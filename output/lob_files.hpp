@@ -31,6 +31,12 @@ constexpr bool is_lob_section_type(std::int32_t t) noexcept {
   return t == kColBlob || t == kColClob || t == kColNclob;
 }
 
+// Character sets whose CLOB values the database keeps as UTF-16.
+inline bool varying_width(int charset) noexcept {
+  return charset == kCharsetSjis || charset == kCharsetEucJp || charset == kCharsetUtf8 ||
+         is_multibyte_set(charset);
+}
+
 // Finds the target column o.lob_target_col_name and the naming column
 // o.lob_name_col in `table` (named `table_name`) when the run writes column
 // files and the table is o.lob_table_name (or that is empty).

@@ -11,19 +11,12 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
+#include "output/sql_identifiers.hpp"
 #include "values/date_text.hpp"
 
 namespace qln {
 
 namespace {
-
-enum Dbms : std::int32_t {
-  kDbmsOracle = 0,
-  kDbmsDb2 = 3,
-  kDbmsPostgres = 4,
-  kDbmsMysql = 5,
-  kDbmsSqlServer = 6,
-};
 
 bool ascii_only(std::string_view s) noexcept {
   unsigned char any = 0;
@@ -386,19 +379,11 @@ const SqlValue* value_at(const RowValues& row, int index) noexcept {
 
 // ----- INSERT -----
 
-bool plain_identifier(std::string_view s) noexcept {
-  if (s.empty() || !(s[0] >= 'A' && s[0] <= 'Z')) return false;
-  for (char c : s) {
-    bool ok = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#';
-    if (!ok) return false;
-  }
-  return true;
-}
-
-// Names Oracle needed quotes for (lower case, blanks, ...) keep them.
+// Names are quoted where the dialect needs it (reserved words, lower case,
+// other characters).
 template <typename Out>
 void append_identifier(Out& out, std::string_view name, std::int32_t dbms, int charset) {
-  if (plain_identifier(name)) {
+  if (!needs_identifier_quotes(dbms, name)) {
     out.append(name);
     return;
   }
@@ -413,19 +398,148 @@ void append_identifier(Out& out, std::string_view name, std::int32_t dbms, int c
   out.push_back(close);
 }
 
-bool insert_column_type(std::int32_t t) noexcept {
+// Column types whose values an INSERT statement cannot carry: they are
+// written as NULL, said once per column.
+bool unwritable_column_type(std::int32_t t) noexcept {
   switch (t) {
-    case kColChar:
-    case kColNchar:
-    case kColVarchar2:
-    case kColNvarchar2:
-    case kColNumber:
-    case kColFloat:
-    case kColDate:
-    case kColTimestamp:
+    case kColInterval:
+    case kColOther:
+    case kColUnset:
       return true;
     default:
       return false;
+  }
+}
+
+// Oracle takes at most 4000 bytes in one literal: longer text is joined
+// from pieces.
+constexpr std::size_t kOracleLiteralLimit = 4000;
+
+void append_quoted_text(std::string& out, std::string_view text, bool national,
+                        std::int32_t dbms, int charset) {
+  if (dbms == kDbmsOracle && text.size() > kOracleLiteralLimit) {
+    bool first = true;
+    while (!text.empty()) {
+      std::size_t n = cut_at_char_boundary(charset, text, kOracleLiteralLimit / 2);
+      if (n == 0) n = std::min(text.size(), kOracleLiteralLimit / 2);
+      if (!first) out.append("||");
+      first = false;
+      out.append(national ? "TO_NCLOB('" : "TO_CLOB('");
+      append_doubled(out, text.substr(0, n), '\'', false, charset);
+      out.append("')");
+      text.remove_prefix(n);
+    }
+    return;
+  }
+  if (national && dbms == kDbmsSqlServer) out.push_back('N');
+  out.push_back('\'');
+  append_doubled(out, text, '\'', dbms == kDbmsMysql, charset);
+  out.push_back('\'');
+}
+
+// "0x0a1b" (as the reader gives RAW) in the dialect's binary literal.
+void append_binary(std::string& out, std::string_view hex, std::int32_t dbms) {
+  if (hex.starts_with("0x")) hex.remove_prefix(2);
+  switch (dbms) {
+    case kDbmsPostgres:
+      out.append("'\\x").append(hex).append("'::bytea");
+      return;
+    case kDbmsMysql:
+      if (hex.empty()) {
+        out.append("''");
+        return;
+      }
+      out.append("X'").append(hex).append("'");
+      return;
+    case kDbmsSqlServer:
+      out.append("0x").append(hex);
+      return;
+    case kDbmsDb2:
+      out.append("BLOB(X'").append(hex).append("')");
+      return;
+    default:
+      out.append("HEXTORAW('").append(hex).append("')");
+      return;
+  }
+}
+
+// "2024/01/01 01:00:00.000000 +09:00" or "... Europe/Paris" as each dialect
+// reads a time with its zone.
+void append_timestamp_tz(std::string& out, std::string_view text, std::int32_t dbms) {
+  std::string iso(text);
+  for (std::size_t i = 0; i < iso.size() && i < 10; ++i)
+    if (iso[i] == '/') iso[i] = '-';
+  switch (dbms) {
+    case kDbmsOracle:
+      out.append("TO_TIMESTAMP_TZ('").append(text).append("','YYYY/MM/DD HH24:MI:SS.FF TZR')");
+      return;
+    case kDbmsPostgres:
+      out.append("TIMESTAMPTZ '").append(iso).append("'");
+      return;
+    default:
+      out.push_back('\'');
+      out.append(iso);
+      out.push_back('\'');
+      return;
+  }
+}
+
+// "+01-06" and "+02 03:04:05.000000" as each dialect's interval.
+void append_interval(std::string& out, std::string_view text, std::int32_t type,
+                     const ColumnDef& c, std::int32_t dbms) {
+  const bool ym = type == kColIntervalYm;
+  if (dbms == kDbmsOracle) {
+    out.append("INTERVAL '").append(text).append("' ");
+    if (ym) {
+      out.append("YEAR(").append(std::to_string(std::max(c.precision, 1))).append(") TO MONTH");
+    } else {
+      out.append("DAY(").append(std::to_string(std::max(c.precision, 1)));
+      out.append(") TO SECOND(").append(std::to_string(std::clamp(c.scale, 0, 9))).append(")");
+    }
+    return;
+  }
+  if (dbms != kDbmsPostgres) {
+    out.push_back('\'');
+    out.append(text);
+    out.push_back('\'');
+    return;
+  }
+  // PostgreSQL: every part carries the sign.
+  const char sign = !text.empty() && text[0] == '-' ? '-' : '+';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+  const std::size_t cut = text.find(ym ? '-' : ' ');
+  out.append("INTERVAL '");
+  if (cut == std::string_view::npos) {
+    out.push_back(sign);
+    out.append(text);
+  } else {
+    out.push_back(sign);
+    out.append(text.substr(0, cut));
+    out.append(ym ? " years " : " days ");
+    out.push_back(sign);
+    out.append(text.substr(cut + 1));
+    if (ym) out.append(" months");
+  }
+  out.push_back('\'');
+}
+
+// BINARY_FLOAT and BINARY_DOUBLE: a number, or the dialect's infinity and
+// NaN where it has them (NULL elsewhere).
+void append_binary_number(std::string& out, std::string_view text, std::int32_t type,
+                          std::int32_t dbms) {
+  const bool special = text == "Inf" || text == "-Inf" || text == "Nan";
+  if (!special) {
+    out.append(text);
+    return;
+  }
+  if (dbms == kDbmsOracle) {
+    const char* kind = type == kColBinaryFloat ? "BINARY_FLOAT_" : "BINARY_DOUBLE_";
+    if (text == "-Inf") out.push_back('-');
+    out.append(kind).append(text == "Nan" ? "NAN" : "INFINITY");
+  } else if (dbms == kDbmsPostgres) {
+    out.append(text == "Nan" ? "'NaN'" : (text == "Inf" ? "'Infinity'" : "'-Infinity'"));
+  } else {
+    out.append("NULL");
   }
 }
 
@@ -706,59 +820,155 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   return flush_line(w);
 }
 
+namespace {
+
+// "INSERT INTO T (A,B) VALUES (": the same for every row of a table, built
+// once per table and column order.
+const std::string& insert_head(RowWriter& w, const TableDefinition& table,
+                               const ColumnOrder& order) {
+  std::string& key = w.insert_key_scratch;
+  key.assign(table.table_name);
+  key.push_back('\0');
+  key.append(reinterpret_cast<const char*>(order.index.data()),
+             order.index.size() * sizeof(std::int32_t));
+  key.append(std::to_string(w.o.dbms_type));
+  if (key == w.insert_key && !w.insert_head.empty()) return w.insert_head;
+  w.insert_key = key;
+  const int charset = output_charset(w.o);
+  const std::int32_t dbms = w.o.dbms_type;
+  std::string& head = w.insert_head;
+  head.assign("INSERT INTO ");
+  append_identifier(head, output_name(w, table.table_name), dbms, charset);
+  head.append(" (");
+  bool any = false;
+  for (std::int32_t idx : order.index) {
+    const ColumnDef* c = column_at(table, idx);
+    if (c == nullptr) continue;
+    if (any) head.push_back(',');
+    any = true;
+    append_identifier(head, output_name(w, c->name), dbms, charset);
+  }
+  head.append(") VALUES (");
+  return head;
+}
+
+void append_insert_value(std::string& values, const ColumnDef& c, const SqlValue* v,
+                         std::int32_t dbms, int charset) {
+  const int kind = v == nullptr ? VT_NULL : v->type;
+  // A large object the reader never handed keeps its placeholder text.
+  const bool lob_missing = is_large_object_type(c.type) && kind == VT_TEXT;
+  if (kind == VT_NULL || lob_missing || unwritable_column_type(c.type)) {
+    values.append("NULL");
+    return;
+  }
+  switch (c.type) {
+    case kColRaw:
+    case kColLongRaw:
+    case kColBlob:
+      append_binary(values, v->view(), dbms);
+      return;
+    case kColTimestampTz:
+      append_timestamp_tz(values, v->view(), dbms);
+      return;
+    case kColIntervalYm:
+    case kColIntervalDs:
+      append_interval(values, v->view(), c.type, c, dbms);
+      return;
+    case kColBinaryFloat:
+    case kColBinaryDouble:
+      append_binary_number(values, v->view(), c.type, dbms);
+      return;
+    default:
+      break;
+  }
+  switch (kind) {
+    case VT_TEXT:
+    case VT_BYTES:
+      append_quoted_text(values, v->view(),
+                         c.type == kColNchar || c.type == kColNvarchar2 || c.type == kColNclob,
+                         dbms, charset);
+      break;
+    case VT_NUMBER:
+      if (!v->text.empty() && v->text[0] == '-') values.push_back('-');
+      append_number_text(values, *v, c.scale, true);
+      break;
+    case VT_SYSDATE:
+    case VT_DATE:
+    case VT_TIMESTAMP:
+      append_insert_date(values, *v, v->type == VT_TIMESTAMP ? timestamp_precision(c) : 0, dbms);
+      break;
+    default:
+      values.append("NULL");
+      break;
+  }
+}
+
+}  // namespace
+
 int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,
                      const RowValues& row) {
-  const ConvOptions& o = w.o;
-  int charset = output_charset(o);
-  std::int32_t dbms = o.dbms_type;
+  const int charset = output_charset(w.o);
+  const std::int32_t dbms = w.o.dbms_type;
   LineBuffer& line = w.line;
   std::string& values = w.work;
   line.clear();
   values.clear();
-  line.append("INSERT INTO ");
-  append_identifier(line, output_name(w, table.table_name), dbms, charset);
-  line.append(" (");
   bool any = false;
   for (std::int32_t idx : order.index) {
     const ColumnDef* c = column_at(table, idx);
-    if (c == nullptr || !insert_column_type(c->type)) continue;
-    if (any) {
-      line.push_back(',');
-      values.push_back(',');
-    }
+    if (c == nullptr) continue;
+    if (any) values.push_back(',');
     any = true;
-    append_identifier(line, output_name(w, c->name), dbms, charset);
-    const SqlValue* v = value_at(row, idx);
-    switch (v == nullptr ? VT_NULL : v->type) {
-      case VT_TEXT:
-      case VT_BYTES: {
-        bool national = c->type == kColNchar || c->type == kColNvarchar2;
-        if (national && dbms == kDbmsSqlServer) values.push_back('N');
-        values.push_back('\'');
-        append_doubled(values, v->view(), '\'', dbms == kDbmsMysql, charset);
-        values.push_back('\'');
-        break;
-      }
-      case VT_NUMBER:
-        if (!v->text.empty() && v->text[0] == '-') values.push_back('-');
-        append_number_text(values, *v, c->scale, true);
-        break;
-      case VT_SYSDATE:
-      case VT_DATE:
-      case VT_TIMESTAMP:
-        append_insert_date(values, *v, v->type == VT_TIMESTAMP ? timestamp_precision(*c) : 0, dbms);
-        break;
-      default:
-        values.append("NULL");
-        break;
-    }
+    append_insert_value(values, *c, value_at(row, idx), dbms, charset);
   }
-  // A table of large objects only has nothing an INSERT could carry.
   if (!any) return 0;
-  line.append(") VALUES (");
+  line.append(insert_head(w, table, order));
   line.append(values);
   line.append(");\n");
   return flush_line(w);
+}
+
+namespace {
+
+// MySQL counts a name's length in characters.
+std::size_t name_length(std::string_view name, std::int32_t dbms, int charset) {
+  if (dbms != kDbmsMysql || charset != kCharsetUtf8) return name.size();
+  std::size_t n = 0;
+  for (char c : name) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+}  // namespace
+
+int begin_insert_table(RowWriter& w, const TableDefinition& table, const ColumnOrder& order) {
+  const std::int32_t dbms = w.o.dbms_type;
+  const int charset = output_charset(w.o);
+  const std::size_t limit = identifier_limit(dbms);
+  std::string comments;
+  auto check_length = [&](std::string_view name) {
+    std::string_view shown = output_name(w, name);
+    if (name_length(shown, dbms, charset) <= limit) return;
+    w.g.zulcode = code_number(MessageCode::kNameTooLong);
+    report_error(w.g, std::string(shown));
+  };
+  check_length(table.table_name);
+  for (std::int32_t idx : order.index) {
+    const ColumnDef* c = column_at(table, idx);
+    if (c == nullptr) continue;
+    check_length(c->name);
+    if (!unwritable_column_type(c->type)) continue;
+    const std::string name = table.table_name + "." + c->name;
+    if (!c->nullable) return fail(w.g, MessageCode::kNotNullUnwritable, name);
+    w.g.zulcode = code_number(MessageCode::kColumnWrittenAsNull);
+    report_error(w.g, name);
+    comments.append("-- ").append(output_name(w, c->name));
+    comments.append(": values of this type cannot be written; NULL is written instead\n");
+  }
+  if (!w.transaction_open) {
+    w.transaction_open = true;
+    comments.insert(0, begin_transaction(dbms));
+  }
+  return write_text(w, comments);
 }
 
 int write_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,

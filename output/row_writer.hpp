@@ -89,6 +89,13 @@ struct RowWriter {
   // When set, finished lines stay in `line`, one after the other, instead of
   // being written (rows formatted on one thread and written on another).
   bool keep_lines = false;
+  // INSERT: the statement head of the table being written, and what it was
+  // built for.
+  std::string insert_head;
+  std::string insert_key;
+  std::string insert_key_scratch;
+  // The dialect's transaction is open (written before the first table).
+  bool transaction_open = false;
 };
 
 
@@ -104,6 +111,13 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
                   const RowValues& row);
 int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,
                      const RowValues& row);
+
+// Before a table's INSERT statements: the transaction's opening statement
+// (first table only), a warning and a comment per column whose values
+// cannot be written (NULL instead), a warning per name over the dialect's
+// length limit. -1 (3137) when such a column is NOT NULL: rows that could
+// never load are not written.
+int begin_insert_table(RowWriter& w, const TableDefinition& table, const ColumnOrder& order);
 
 // Writes the built line (w.line) to g.out_stream in one call (or keeps it
 // when w.keep_lines is set); 3133 on failure.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Set-up, build, and the whole test suite in three stages: natively, under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build
-# under wine. A failure names its stage.
+# Set-up, build, and the whole test suite in stages: natively, INSERT output
+# loaded into real databases, under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the Windows build under wine. A failure names its stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stage="set-up"
@@ -13,6 +13,9 @@ stage="native"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQLN_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+
+stage="database load (INSERT output into PostgreSQL and MariaDB)"
+bash scripts/dbload.sh build
 
 stage="sanitizer"
 cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DQLN_SANITIZE=ON -DQLN_TESTS=ON >/dev/null

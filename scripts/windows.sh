@@ -79,5 +79,8 @@ if [ ! -x "$linux" ]; then
   cmake --build build -j"$jobs" --target quillon-cli >/dev/null
 fi
 bash scripts/windows_cli_check.sh "$out/x86_64/quillon-cli.exe" "$wine" "$linux" || status=1
+# The windowed program on a virtual display (skipped without xvfb-run).
+gui=0; bash scripts/gui_check.sh "$out/x86_64" || gui=$?
+[ $gui = 0 ] || [ $gui = 77 ] || status=1
 echo "windows: suite under wine in $((SECONDS - built)) s (whole stage $((SECONDS - start)) s)"
 exit $status

@@ -24,6 +24,8 @@ constexpr const char* kUsage =
     "  --direct          direct-path export\n"
     "  --datapump        a Data Pump dump (expdp 12.1 form)\n"
     "  --datapump23      a Data Pump dump in the 23.6 form (row lengths not given)\n"
+    "  --every-kind      also a table with every column kind (time zones, intervals,\n"
+    "                    binary floats, large objects, reserved and mixed-case names)\n"
     "  --volume-mb N     split into volumes of at most N MB\n"
     "  --volume-size N   split into volumes of at most N bytes\n"
     "  --mode M          table, user (default) or full\n"
@@ -40,6 +42,7 @@ struct Args {
   bool bench_only = false;
   bool datapump = false;
   bool datapump23 = false;
+  bool every_kind = false;
   std::uint64_t seed = 1;
   DumpOptions options;
 };
@@ -85,6 +88,8 @@ bool parse_args(int argc, char** argv, Args& a) {
     } else if (arg == "--datapump" || arg == "--datapump23") {
       a.datapump = true;
       a.datapump23 = arg == "--datapump23";
+    } else if (arg == "--every-kind") {
+      a.every_kind = true;
     } else if (arg == "--direct") {
       a.options.direct_path = true;
     } else if (arg == "--volume-mb") {
@@ -268,6 +273,56 @@ void write_samples(Writer& w, Random& rnd) {
   w.end_table();
 }
 
+// Every column kind an INSERT or CSV must carry, with names a target
+// database needs quoted.
+template <typename Writer>
+void write_every_kind(Writer& w) {
+  auto at = [](int y, int mo, int d, int h, int mi, int s, long ns) {
+    DateTime t;
+    t.year = y, t.month = mo, t.day = d, t.hour = h, t.minute = mi, t.second = s;
+    t.nanos = static_cast<std::uint32_t>(ns);
+    return t;
+  };
+  TableSpec t;
+  t.name = "MixedCase_Kinds";
+  t.columns = {{"ID", "NUMBER(6, 0)", true},
+               {"CamelCase_Col", "VARCHAR2(20)"},
+               {"SELECT", "VARCHAR2(10)"},
+               {"ORDER", "NUMBER"},
+               {"TSTZ", "TIMESTAMP(6) WITH TIME ZONE"},
+               {"TSLTZ", "TIMESTAMP(6) WITH LOCAL TIME ZONE"},
+               {"IYM", "INTERVAL YEAR(2) TO MONTH"},
+               {"IDS", "INTERVAL DAY(2) TO SECOND(6)"},
+               {"BF", "BINARY_FLOAT"},
+               {"BD", "BINARY_DOUBLE"},
+               {"R", "RAW(8)"},
+               {"RID", "ROWID"},
+               {"BODY", "LONG"},
+               {"C", "CLOB"},
+               {"NC", "NCLOB"},
+               {"B", "BLOB"}};
+  w.begin_table(t);
+  w.add_row({Cell::number("1"), Cell::text("Mixed 'quote' \\ back"), Cell::text("sel"), Cell::number("-1e37"),
+             Cell::bytes(encode_timestamp_tz(at(2024, 1, 1, 1, 0, 0, 0), 0)), Cell::text("2024-03-01 12:00:00.25"),
+             Cell::bytes(encode_interval_ym(1, 6)), Cell::bytes(encode_interval_ds(2, 3, 4, 5, 0)),
+             Cell::bytes(encode_binary_float(1.5f)), Cell::bytes(encode_binary_double(0.1)),
+             Cell::bytes(std::string("\x00\xff\x10", 3)), Cell::text("AAAR3sAAEAAAACXAAA"),
+             Cell::text("long text, 'quoted'"), Cell::text("clob \"text\" 日本"), Cell::text("ñ national"),
+             Cell::bytes(std::string("\x89PNG\0", 5))});
+  w.add_row({Cell::number("2"), Cell::text("x"), Cell::null(), Cell::number("1234567890123456789012345678901234567890"),
+             Cell::bytes(encode_timestamp_tz(at(2024, 7, 1, 15, 30, 0, 123456000), 9 * 60)),
+             Cell::null(), Cell::bytes(encode_interval_ym(-1, -6)),
+             Cell::bytes(encode_interval_ds(-3, -4, -5, -6, -500000000)),
+             Cell::bytes(encode_binary_float(-2.25f)), Cell::bytes(encode_binary_double(-1e300)),
+             Cell::bytes(std::string("\x01", 1)), Cell::null(), Cell::text(std::string(3000, 'L')),
+             Cell::text(std::string(9000, 'c')), Cell::null(), Cell::bytes(std::string(3000, '\x7f'))});
+  w.add_row({Cell::number("3"), Cell::null(), Cell::null(), Cell::null(),
+             Cell::bytes(encode_timestamp_tz_region(at(2024, 1, 1, 0, 30, 0, 0), 5121)), Cell::null(),
+             Cell::null(), Cell::null(), Cell::null(), Cell::null(), Cell::null(), Cell::null(), Cell::null(),
+             Cell::null(), Cell::null(), Cell::null()});
+  w.end_table();
+}
+
 void write_objects(DumpWriter& w) {
   w.add_view({"BIG_ORDERS", {"ORDER_ID", "AMOUNT"}, "SELECT ORDER_ID, AMOUNT FROM ORDERS WHERE AMOUNT > 1000"});
   w.add_source({"PROCEDURE", "TOUCH_ORDER",
@@ -296,6 +351,7 @@ int main(int argc, char** argv) {
       DataPumpWriter w(a.paths, o);
       write_orders(w, a, rnd);
       if (!a.bench_only) write_samples(w, rnd);
+      if (a.every_kind) write_every_kind(w);
       const DataPumpStats s = w.finish();
       stats.bytes = s.bytes;
       stats.rows = s.rows;
@@ -305,7 +361,10 @@ int main(int argc, char** argv) {
       write_orders(w, a, rnd);
       if (!a.bench_only) {
         write_samples(w, rnd);
+        if (a.every_kind) write_every_kind(w);
         write_objects(w);
+      } else if (a.every_kind) {
+        write_every_kind(w);
       }
       stats = w.finish();
     }

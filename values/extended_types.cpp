@@ -149,4 +149,22 @@ bool format_binary_double(std::span<const std::uint8_t> bytes, std::string& out)
   return format_binary<double, std::uint64_t>(bytes, out);
 }
 
+bool format_rowid(std::span<const std::uint8_t> bytes, std::string& out) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  if (bytes.size() != 10) return false;
+  const std::uint32_t object = be32(bytes.data());
+  const std::uint32_t file_block = be32(bytes.data() + 4);
+  const std::uint32_t row = (std::uint32_t{bytes[8]} << 8) | bytes[9];
+  auto put = [&](std::uint64_t v, int digits) {
+    for (int i = digits - 1; i >= 0; --i) out.push_back(kDigits[(v >> (6 * i)) & 63]);
+  };
+  out.clear();
+  put(object, 6);
+  put(file_block >> 22, 3);
+  put(file_block & 0x3FFFFF, 6);
+  put(row, 3);
+  return true;
+}
+
 }  // namespace qln

@@ -36,4 +36,8 @@ bool format_interval_ds(std::span<const std::uint8_t> bytes, int day_precision,
 bool format_binary_float(std::span<const std::uint8_t> bytes, std::string& out);
 bool format_binary_double(std::span<const std::uint8_t> bytes, std::string& out);
 
+// 10 bytes (object, file and block, row): Oracle's 18-character text
+// ("AAAR3sAAEAAAACXAAA").
+bool format_rowid(std::span<const std::uint8_t> bytes, std::string& out);
+
 }  // namespace qln

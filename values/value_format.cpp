@@ -310,6 +310,36 @@ void decode_raw(RowValues& row, SqlValue& v, const GlobalParams& g, const ConvOp
 
 int bad_value(GlobalParams& g) { return fail(g, MessageCode::kDumpFormat); }
 
+// An INSERT statement carries the whole value whatever RAW_FORMAT and
+// RAW_LENGTH say: LONG as text, RAW as "0x" and hex digits, ROWID as text.
+int decode_for_insert(GlobalParams& g, const ConvOptions& o, const ColumnDef& column,
+                      std::span<const std::uint8_t> bytes, RowValues& row) {
+  if (bytes.empty()) {
+    row.add_null();
+    return 0;
+  }
+  SqlValue& v = row.next();
+  if (column.type == kColLong) {
+    store_converted(row, v, g.db_charset, output_charset(o), bytes);
+    v.type = VT_BYTES;
+    return 0;
+  }
+  v.type = VT_BYTES;
+  if (column.type == kColRowid && format_rowid(bytes, v.text)) {
+    v.length = static_cast<std::int32_t>(v.text.size());
+    return 0;
+  }
+  v.text.clear();
+  v.text.reserve(2 + 2 * bytes.size());
+  v.text.append("0x");
+  for (std::uint8_t b : bytes) {
+    v.text.push_back(kHexDigits[b >> 4]);
+    v.text.push_back(kHexDigits[b & 0x0F]);
+  }
+  v.length = static_cast<std::int32_t>(v.text.size());
+  return 0;
+}
+
 }  // namespace
 
 void RowValues::grow() { values.emplace_back(); }
@@ -478,8 +508,10 @@ int decode_extended_value(GlobalParams& g, const ConvOptions& o, const ColumnDef
   switch (column.type) {
     case kColTimestampTz: {
       static const std::string kDefault = "%04d/%02d/%02d %02d:%02d:%02d";
+      // INSERT statements read the value back in one fixed form.
+      const bool own_format = o.date_format_kind == 3 && o.row_format != 2;
       ok = format_timestamp_tz(bytes, timestamp_precision(column),
-                               o.date_format_kind == 3 ? o.date_printf : kDefault, text);
+                               own_format ? o.date_printf : kDefault, text);
       break;
     }
     case kColIntervalYm:
@@ -586,6 +618,7 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
     case kColRaw:
     case kColLongRaw:
     case kColRowid:
+      if (o.row_format == 2) return decode_for_insert(g, o, column, bytes, row);
       decode_raw(row, row.next(), g, o, bytes);
       return 0;
     default:

@@ -55,7 +55,7 @@ TEST(MessageTable, EveryTextHasAtMostOnePlaceForTheCallersText) {
       EXPECT_EQ(text.find("%s", first + 1), std::string::npos) << code;
     }
   }
-  EXPECT_EQ(found, 169);
+  EXPECT_EQ(found, 172);
 }
 
 TEST(ReportError, FillsTheCallersTextBetweenPrefixAndSuffix) {

@@ -32,14 +32,14 @@ TEST(CreateTableParser, ReadsTypesLengthsAndTheRest) {
   EXPECT_FALSE(c[0].nullable);
   EXPECT_EQ(c[1].type_text, "VARCHAR2(40)");
   EXPECT_TRUE(c[1].nullable);
-  EXPECT_EQ(c[2].type, kColTimestamp);
+  EXPECT_EQ(c[2].type, kColTimestampTz);
   EXPECT_EQ(c[2].precision, 6);
   EXPECT_EQ(c[2].rest, "");
   EXPECT_EQ(c[3].type_text, "CHAR(2)");
   EXPECT_EQ(c[3].rest, "DEFAULT 'x,y' NOT NULL ENABLE");
   EXPECT_EQ(c[4].type_text, "NUMBER");
   EXPECT_EQ(c[5].type, kColLongRaw);
-  EXPECT_EQ(c[6].type, kColInterval);
+  EXPECT_EQ(c[6].type, kColIntervalDs);
   EXPECT_EQ(c[6].rest, "");
   EXPECT_EQ(c[7].name, "H");
   EXPECT_EQ(c[7].type, kColOther);

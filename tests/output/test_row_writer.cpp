@@ -10,6 +10,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "output/row_writer.hpp"
+#include "output/sql_identifiers.hpp"
 #include "values/value_format.hpp"
 
 namespace qln {
@@ -305,7 +306,7 @@ class InsertTest : public RowWriterTest {
               {0xC0, 0x33}, {1}, text("long"), {0xAB}};
   }
   static constexpr const char* kColumns =
-      "INSERT INTO EMP (NAME,SAL,HIRED,TS,COMM,NC,NV,F) VALUES (";
+      "INSERT INTO EMP (NAME,SAL,HIRED,TS,COMM,NC,NV,F,PIC,NOTE,R) VALUES (";
   std::vector<Bytes> values;
 };
 
@@ -314,7 +315,7 @@ TEST_F(InsertTest, Oracle) {
             std::string(kColumns) +
                 "'O''Neil',5.0,TO_DATE('2011/12/31 23:59:59','YYYY/MM/DD HH24:MI:SS'),"
                 "TO_TIMESTAMP('2011/12/31 23:59:59.123456','YYYY/MM/DD HH24:MI:SS.FF6'),"
-                "NULL,'A ','B',.5);\n");
+                "NULL,'A ','B',.5,NULL,'long',HEXTORAW('ab'));\n");
   // Before Christ the year carries its sign.
   values[2] = {53, 88, 1, 1, 1, 1, 1};
   EXPECT_NE(insert(0, values).find("TO_DATE('-4712/01/01 00:00:00','SYYYY/MM/DD HH24:MI:SS')"),
@@ -324,13 +325,15 @@ TEST_F(InsertTest, Oracle) {
 TEST_F(InsertTest, Db2) {
   EXPECT_EQ(insert(3, values), std::string(kColumns) +
                                    "'O''Neil',5.0,TIMESTAMP('2011-12-31 23:59:59'),"
-                                   "TIMESTAMP('2011-12-31 23:59:59.123456'),NULL,'A ','B',.5);\n");
+                                   "TIMESTAMP('2011-12-31 23:59:59.123456'),NULL,'A ','B',.5,NULL,'long',"
+                                   "BLOB(X'ab'));\n");
 }
 
 TEST_F(InsertTest, PostgreSql) {
   EXPECT_EQ(insert(4, values), std::string(kColumns) +
                                    "'O''Neil',5.0,TIMESTAMP '2011-12-31 23:59:59',"
-                                   "TIMESTAMP '2011-12-31 23:59:59.123456',NULL,'A ','B',.5);\n");
+                                   "TIMESTAMP '2011-12-31 23:59:59.123456',NULL,'A ','B',.5,NULL,'long',"
+                                   "'\\xab'::bytea);\n");
   values[2] = {53, 88, 1, 1, 1, 1, 1};
   EXPECT_NE(insert(4, values).find("TIMESTAMP '4712-01-01 00:00:00 BC'"), std::string::npos);
 }
@@ -341,14 +344,14 @@ TEST_F(InsertTest, MySql) {
             std::string(kColumns) +
                 "'C:\\\\tmp ''x''',5.0,STR_TO_DATE('2011-12-31 23:59:59','%Y-%m-%d %H:%i:%s'),"
                 "STR_TO_DATE('2011-12-31 23:59:59.123456','%Y-%m-%d %H:%i:%s.%f'),NULL,'A ','B',"
-                ".5);\n");
+                ".5,NULL,'long',X'ab');\n");
 }
 
 TEST_F(InsertTest, SqlServer) {
   EXPECT_EQ(insert(6, values), std::string(kColumns) +
                                    "'O''Neil',5.0,CONVERT(DATETIME2,'2011-12-31 23:59:59',120),"
                                    "CONVERT(DATETIME2,'2011-12-31 23:59:59.123456',121),NULL,"
-                                   "N'A ',N'B',.5);\n");
+                                   "N'A ',N'B',.5,NULL,'long',0xab);\n");
 }
 
 TEST_F(InsertTest, NamesOracleQuotedAreQuoted) {
@@ -362,9 +365,10 @@ TEST_F(InsertTest, NamesOracleQuotedAreQuoted) {
             "INSERT INTO [My\"Tab] ([lower],[A B]) VALUES (1,0);\n");
 }
 
-TEST_F(InsertTest, NothingToInsertWritesNothing) {
+// A large object the reader did not hand over is NULL, never its placeholder.
+TEST_F(InsertTest, LargeObjectNotHandedIsNull) {
   table({column("PIC", kColBlob)});
-  EXPECT_EQ(insert(0, {{1}}), "");
+  EXPECT_EQ(insert(0, {{1}}), "INSERT INTO EMP (PIC) VALUES (NULL);\n");
 }
 
 TEST_F(RowWriterTest, ShiftJisTrailBytesAreNotEscaped) {
@@ -379,6 +383,53 @@ TEST_F(RowWriterTest, ColumnFileOutputWritesNoRows) {
   table({column("A", kColVarchar2, 10)});
   o.output_mode = kOutLobFiles;
   EXPECT_EQ(csv({text("x")}), "");
+}
+
+// Every dialect: names quoted where it needs them, zones, intervals and
+// binary values in its own literals; a column that cannot be written is
+// NULL with a warning, or fails the table when it is NOT NULL.
+TEST_F(RowWriterTest, InsertCarriesEveryKindInEachDialect) {
+  table({column("SELECT", kColTimestampTz, 0, 6, "TIMESTAMP(6) WITH TIME ZONE"),
+         column("Mixed", kColIntervalYm), column("A$B", kColIntervalDs, 0, 6), column("R", kColRaw, 4),
+         column("ID", kColNumber)});
+  o.table.table_name = "T";
+  o.table.columns[1].precision = 2;
+  o.table.columns[2].precision = 2;
+  const std::vector<Bytes> v = {{120, 124, 1, 1, 2, 1, 1, 0, 0, 0, 0, 20, 60},
+                                {0x80, 0, 0, 1, 66},
+                                {0x80, 0, 0, 2, 63, 64, 65, 0x80, 0, 0, 0},
+                                {0x00, 0xFF},
+                                {0xC1, 0x02}};
+  EXPECT_EQ(insert(kDbmsOracle, v),
+            "INSERT INTO T (\"SELECT\",\"Mixed\",A$B,R,ID) VALUES (TO_TIMESTAMP_TZ('2024/01/01 01:00:00.000000 "
+            "+00:00','YYYY/MM/DD HH24:MI:SS.FF TZR'),INTERVAL '+01-06' YEAR(2) TO MONTH,INTERVAL "
+            "'+02 03:04:05.000000' DAY(2) TO SECOND(6),HEXTORAW('00ff'),1);\n");
+  EXPECT_EQ(insert(kDbmsPostgres, v),
+            "INSERT INTO T (\"SELECT\",\"Mixed\",\"A$B\",R,ID) VALUES (TIMESTAMPTZ '2024-01-01 01:00:00.000000 "
+            "+00:00',INTERVAL '+01 years +06 months',INTERVAL '+02 days +03:04:05.000000','\\x00ff'::bytea,1);\n");
+  EXPECT_EQ(insert(kDbmsMysql, v),
+            "INSERT INTO T (`SELECT`,`Mixed`,`A$B`,R,ID) VALUES ('2024-01-01 01:00:00.000000 +00:00',"
+            "'+01-06','+02 03:04:05.000000',X'00ff',1);\n");
+  EXPECT_NE(insert(kDbmsSqlServer, v).find("([SELECT],[Mixed],[A$B],R,ID) VALUES ("), std::string::npos);
+  EXPECT_NE(insert(kDbmsDb2, v).find("BLOB(X'00ff')"), std::string::npos);
+  EXPECT_FALSE(needs_identifier_quotes(kDbmsPostgres, "ORDER_ID"));
+  EXPECT_TRUE(needs_identifier_quotes(kDbmsMysql, "INTERVAL"));
+  EXPECT_FALSE(needs_identifier_quotes(kDbmsOracle, "INTERVAL"));
+
+  // Object columns: NULL, said once in the file and in a message.
+  table({column("ID", kColNumber), column("GEOM", kColOther),
+         column(std::string(70, 'N'), kColNumber)});
+  o.row_format = 2;
+  o.dbms_type = kDbmsPostgres;
+  RowWriter w(g, o);
+  ASSERT_EQ(begin_insert_table(w, o.table, order), 0);
+  EXPECT_EQ(take(), "BEGIN;\n-- GEOM: values of this type cannot be written; NULL is written instead\n");
+  EXPECT_NE(g.messages[0].find("ZUL-03128"), std::string::npos) << g.messages[0];
+  EXPECT_NE(last_message().find("ZUL-03127"), std::string::npos) << last_message();
+  o.table.columns[1].nullable = false;
+  EXPECT_EQ(begin_insert_table(w, o.table, order), -1);
+  EXPECT_NE(last_message().find("ZUL-03137"), std::string::npos);
+  EXPECT_EQ(take(), "");
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/conv_options.hpp"
+#include "core/global_params.hpp"
+#include "core/table_definition.hpp"
+#include "values/charset.hpp"
+#include "values/value_format.hpp"
+
+namespace qln {
+
+// The most bytes one large-object value may take in an INSERT statement;
+// a larger value is written as NULL with a warning (3128) naming its column.
+inline constexpr std::size_t kMaxInsertLob = 16u << 20;
+
+// The large objects of the row being written as INSERT: the reader hands
+// their chunks after the row, they are gathered here (each bounded by
+// kMaxInsertLob) and put into the row's values before it is written.
+class InsertLobs {
+ public:
+  // Set-up for a table; active() says whether it has large-object columns.
+  void begin_table(const GlobalParams& g, const ConvOptions& o, const TableDefinition& table);
+  bool active() const noexcept { return !columns_.empty(); }
+  bool wants(int column) const noexcept;
+  void chunk(int column, std::span<const std::uint8_t> bytes);
+  // Puts the gathered values into `row` (CLOB and NCLOB as text in the
+  // output set, BLOB as "0x" and hex digits) and starts the next row. A
+  // value over the bound becomes NULL, warned once per column.
+  void fill(GlobalParams& g, const TableDefinition& table, RowValues& row);
+  // Drops what was gathered for a row that is not written.
+  void skip_row() noexcept;
+
+ private:
+  struct Column {
+    int index = 0;
+    int from = kCharsetUnknown;  // text: the stored set; kCharsetUnknown for BLOB
+    int to = kCharsetUnknown;
+    std::string bytes;
+    bool seen = false;
+    bool over = false;
+    bool warned = false;
+  };
+  Column* find(int column) noexcept;
+  std::vector<Column> columns_;
+  CharsetConverter converter_;
+};
+
+}  // namespace qln

@@ -10,7 +10,7 @@ namespace qln {
 namespace {
 
 // Each line as shown, line feeds included.
-constexpr std::array<const char*, 26> kHelpLines = {
+constexpr std::array<const char*, 27> kHelpLines = {
     "キーワード  摘要(デフォルト)         キーワード  摘要(デフォルト)\n",
     "----------------------------------------------------------------------------\n",
     "FILE        入力ファイル             TABLE       テーブル名\n",
@@ -20,6 +20,7 @@ constexpr std::array<const char*, 26> kHelpLines = {
     "MAX_RECORD  最大出力件数(無制限)     QUOTE       文字列引用符(N)\n",
     "DATE_FORMAT 日付型出力フォーマット   PARFILE     パラメータ・ファイル名\n",
     "PREVIEW     プレビュー表示(N)        PROPERTY    プロパティ表示(N)\n",
+    "DB_CHARSET  ダンプのキャラクタセット(ダンプの宣言より優先 例:JA16SJIS)\n",
     "BOM         出力キャラクタセットUTF8時のバイトオーダーマーク出力(Y)\n",
     "MODE        出力モード(CSV|CSV_BATCH|INSERT|DDL)\n",
     "DBMS        INSERT文の対象DBMS(ORACLE|DB2|SQLSERVER|POSTGRESQL|MYSQL)\n",

@@ -12,6 +12,7 @@
 #include "core/platform.hpp"
 #include "dump/dump_file.hpp"
 #include "output/lob_files.hpp"
+#include "values/charset.hpp"
 #include "sql/sql_text.hpp"
 #include "sql/tokenizer.hpp"
 #include "sql/word_codes.hpp"
@@ -171,6 +172,16 @@ int opt_out_charset(Parser& p) {
   if (same_word(v, "SJIS")) p.o.out_charset = kCharsetSjis;
   if (same_word(v, "EUC")) p.o.out_charset = kCharsetEucJp;
   if (same_word(v, "UTF8")) p.o.out_charset = kCharsetUtf8;
+  return 0;
+}
+
+// Any Oracle set name; the dump's declared set is then ignored.
+int opt_db_charset(Parser& p) {
+  std::string name = p.option_word();
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const int id = charset_id_from_name(name);
+  if (id == kCharsetUnknown) return p.bad();
+  p.o.db_charset_override = id;
   return 0;
 }
 
@@ -473,6 +484,7 @@ constexpr std::array<Option, 35> kOptions = {{
     {"FILE", true, opt_file},
     {"OUT_FILE", true, opt_out_file},
     {"OUT_CHARSET", true, opt_out_charset},
+    {"DB_CHARSET", true, opt_db_charset},
     {"TABLE", true, opt_table},
     {"LIST", true, opt_list},
     {"HEADER", true, opt_header},

@@ -102,6 +102,9 @@ struct ConvOptions {
   std::vector<std::int32_t> out_fname_flags;
   std::FILE* table_out = nullptr;  // a table's own output file, opened by open_table_output
   std::int32_t out_charset = 0;  // set to os_charset at start-up
+  // DB_CHARSET: the set the database really stored its text in, when it
+  // differs from the one the dump declares; -1 = the dump's own.
+  std::int32_t db_charset_override = -1;
   std::vector<std::int64_t> dump_sizes;
   std::int64_t dump_total_size = 0;
   std::int32_t max_record = -1;

@@ -49,12 +49,11 @@ int not_a_dump(GlobalParams& g) {
   return kHeaderNotDump;
 }
 
-// The Japanese and Unicode families are told by the id's low byte; the
-// single-byte sets with conversions need the whole 16-bit id.
+// A known 16-bit id decides; older headers whose id is not in the table are
+// still told by the low byte, as before.
 int classify_db_charset(unsigned char high, unsigned char low) noexcept {
-  if (int single = single_byte_set_from_oracle_id((unsigned{high} << 8) | low);
-      single != kCharsetUnknown)
-    return single;
+  if (int set = charset_from_oracle_id((unsigned{high} << 8) | low); set != kCharsetUnknown)
+    return set;
   if (low >= 0x30 && low <= 0x3F) return kCharsetEucJp;
   if (low >= 0x40 && low <= 0x4F) return kCharsetSjis;
   if (low >= 0x60 && low <= 0x6F) return kCharsetUtf8;
@@ -139,6 +138,7 @@ void read_classic_header(GlobalParams& g, ConvOptions& o, const unsigned char* b
       // six bytes follow the end of field 6.
       if (field == kCharsetField - 1 && off + 6 < n) {
         db = classify_db_charset(buf[off + 3], buf[off + 4]);
+        if (o.db_charset_override != kCharsetUnknown) db = o.db_charset_override;
         nls = classify_nls_charset(buf[off + 5], buf[off + 6]);
       }
       ++field;
@@ -197,7 +197,6 @@ void match_dp_strings(ConvOptions& o, std::string_view head, int& charset) {
     } else if (step == 1) {
       charset = charset_id_from_name(s);
       if (charset != kCharsetUnknown) {
-        if (int single = single_byte_set_from_name(s); single != kCharsetUnknown) charset = single;
         step = 2;
       }
     } else if (step == 2) {
@@ -274,7 +273,7 @@ int read_dmp_header(GlobalParams& g, ConvOptions& o) {
   int charset = kCharsetUnknown;
   if (int rc = check_dpdmp_header(g, o, charset); rc != 0) return rc;
   if (o.dump_type != kDumpDataPump) return not_a_dump(g);
-  g.db_charset = charset;
+  g.db_charset = o.db_charset_override != kCharsetUnknown ? o.db_charset_override : charset;
   g.nls_charset = kCharsetUtf16;
   return 0;
 }

@@ -208,6 +208,7 @@ void fill_options(const Request& r, GlobalParams& g, ConvOptions& o) {
   }
   if (!r.date_format.empty()) o.date_format = r.date_format;
   o.out_charset = r.out_charset;
+  o.db_charset_override = r.db_charset;
   o.raw_format = r.raw_format;
   o.raw_length = r.raw_length;
   o.threads = r.threads;

@@ -73,6 +73,7 @@ struct Request {
   std::string columns;           // "A,B" chooses, "-C" leaves out
   std::string date_format;       // empty: the default
   int out_charset = kCharsetUtf8;
+  int db_charset = kCharsetUnknown;  // overrides the dump's declared set (an Oracle set's id)
   int user_charset = kCharsetUtf8;  // messages and file names
   RawFormat raw_format = kRawHex;
   int raw_length = 20;

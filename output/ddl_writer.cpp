@@ -36,11 +36,12 @@ bool is_ascii(std::string_view s) noexcept {
   return true;
 }
 
-// DDL of a single-byte database goes out in the output character set; the
-// other sets are written as the dump holds them. -1: no conversion.
+// DDL of a database in one of the Oracle sets goes out in the output
+// character set; the other sets are written as the dump holds them.
+// -1: no conversion.
 int ddl_target(const GlobalParams& g, const ConvOptions& o) noexcept {
   const int to = output_charset(o);
-  const bool convert = is_single_byte_set(g.db_charset) && has_conversion(to) &&
+  const bool convert = is_oracle_set(g.db_charset) && has_conversion(to) &&
                        to != kCharsetUtf16 && to != g.db_charset;
   return convert ? to : kCharsetUnknown;
 }

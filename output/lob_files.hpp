@@ -32,9 +32,9 @@ constexpr bool is_lob_section_type(std::int32_t t) noexcept {
 }
 
 // Character sets whose CLOB values the database keeps as UTF-16.
-constexpr bool varying_width(int charset) noexcept {
+inline bool varying_width(int charset) noexcept {
   return charset == kCharsetSjis || charset == kCharsetEucJp || charset == kCharsetUtf8 ||
-         charset == 20 || charset == 50;
+         is_multibyte_set(charset);
 }
 
 // Finds the target column o.lob_target_col_name and the naming column

@@ -41,51 +41,102 @@ constexpr NameId kCharsetNames[] = {
 // NEC and IBM extensions, so both Japanese sets map alike.
 constexpr const char* kPlatformNames[] = {"CP932", "EUC-JP-MS", "UTF-8", "UTF-16BE"};
 
-struct SingleByteSet {
-  int id;
-  unsigned oracle_id;
-  std::string_view oracle_name;
-  const char* platform_name;
+// Every Oracle set with a conversion of its own: our id (kCharsetOracleFirst
+// upwards, in order), the 16-bit id of the classic header, the name Data Pump
+// metadata uses, the iconv name and the Windows code page (0: none there).
+// Ids checked against Oracle's NLS_CHARSET_ID numbering.
+constexpr OracleCharset kOracleSets[] = {
+    {101, 178, "WE8MSWIN1252", "CP1252", 1252, CharWidth::kSingle},
+    {102, 31, "WE8ISO8859P1", "ISO-8859-1", 28591, CharWidth::kSingle},
+    {103, 46, "WE8ISO8859P15", "ISO-8859-15", 28605, CharWidth::kSingle},
+    {104, 170, "EE8MSWIN1250", "CP1250", 1250, CharWidth::kSingle},
+    {105, 171, "CL8MSWIN1251", "CP1251", 1251, CharWidth::kSingle},
+    {106, 32, "EE8ISO8859P2", "ISO-8859-2", 28592, CharWidth::kSingle},
+    {107, 35, "CL8ISO8859P5", "ISO-8859-5", 28595, CharWidth::kSingle},
+    {108, 37, "EL8ISO8859P7", "ISO-8859-7", 28597, CharWidth::kSingle},
+    {109, 174, "EL8MSWIN1253", "CP1253", 1253, CharWidth::kSingle},
+    {110, 179, "BLT8MSWIN1257", "CP1257", 1257, CharWidth::kSingle},
+    {111, 177, "TR8MSWIN1254", "CP1254", 1254, CharWidth::kSingle},
+    {112, 39, "WE8ISO8859P9", "ISO-8859-9", 28599, CharWidth::kSingle},
+    {113, 33, "SE8ISO8859P3", "ISO-8859-3", 28593, CharWidth::kSingle},
+    {114, 34, "NEE8ISO8859P4", "ISO-8859-4", 28594, CharWidth::kSingle},
+    {115, 36, "AR8ISO8859P6", "ISO-8859-6", 28596, CharWidth::kSingle},
+    {116, 38, "IW8ISO8859P8", "ISO-8859-8", 28598, CharWidth::kSingle},
+    {117, 47, "BLT8ISO8859P13", "ISO-8859-13", 28603, CharWidth::kSingle},
+    {118, 175, "IW8MSWIN1255", "CP1255", 1255, CharWidth::kSingle},
+    {119, 560, "AR8MSWIN1256", "CP1256", 1256, CharWidth::kSingle},
+    {120, 45, "VN8MSWIN1258", "CP1258", 1258, CharWidth::kSingle},
+    {121, 4, "US8PC437", "CP437", 437, CharWidth::kSingle},
+    {122, 10, "WE8PC850", "CP850", 850, CharWidth::kSingle},
+    {123, 150, "EE8PC852", "CP852", 852, CharWidth::kSingle},
+    {124, 152, "RU8PC866", "CP866", 866, CharWidth::kSingle},
+    {125, 51, "CL8KOI8R", "KOI8-R", 20866, CharWidth::kSingle},
+    // Oracle's Thai set carries the Windows additions (euro, quotes).
+    {126, 41, "TH8TISASCII", "CP874", 874, CharWidth::kSingle},
+    {127, 852, "ZHS16GBK", "GBK", 936, CharWidth::kGb},
+    {128, 854, "ZHS32GB18030", "GB18030", 54936, CharWidth::kGb},
+    // GB2312 in EUC form is a subset of GBK; one decoder keeps both platforms alike.
+    {129, 850, "ZHS16CGB231280", "GBK", 936, CharWidth::kDouble},
+    // Big5 as code page 950 decodes it on both platforms.
+    {130, 865, "ZHT16BIG5", "CP950", 950, CharWidth::kDouble},
+    {131, 867, "ZHT16MSWIN950", "CP950", 950, CharWidth::kDouble},
+    {132, 868, "ZHT16HKSCS", "BIG5-HKSCS", 950, CharWidth::kDouble},
+    {133, 860, "ZHT32EUC", "EUC-TW", 0, CharWidth::kEucTw},
+    {134, 840, "KO16KSC5601", "EUC-KR", 51949, CharWidth::kDouble},
+    {135, 846, "KO16MSWIN949", "CP949", 949, CharWidth::kDouble},
 };
 
-// In id order: entry i has id kCharsetSingleByteFirst + i.
-constexpr SingleByteSet kSingleByteSets[] = {
-    {101, 178, "WE8MSWIN1252", "CP1252"},
-    {102, 31, "WE8ISO8859P1", "ISO-8859-1"},
-    {103, 46, "WE8ISO8859P15", "ISO-8859-15"},
-    {104, 170, "EE8MSWIN1250", "CP1250"},
-    {105, 171, "CL8MSWIN1251", "CP1251"},
-    {106, 32, "EE8ISO8859P2", "ISO-8859-2"},
-    {107, 35, "CL8ISO8859P5", "ISO-8859-5"},
-    {108, 37, "EL8ISO8859P7", "ISO-8859-7"},
-    {109, 174, "EL8MSWIN1253", "CP1253"},
-    {110, 179, "BLT8MSWIN1257", "CP1257"},
-    {111, 177, "TR8MSWIN1254", "CP1254"},
-    {112, 39, "WE8ISO8859P9", "ISO-8859-9"},
-};
+static_assert(std::size(kOracleSets) ==
+              static_cast<std::size_t>(kCharsetOracleLast - kCharsetOracleFirst + 1));
 
-static_assert(std::size(kSingleByteSets) ==
-              static_cast<std::size_t>(kCharsetSingleByteLast - kCharsetSingleByteFirst + 1));
-
-constexpr bool single_byte_ids_in_order() {
-  int expected = kCharsetSingleByteFirst;
-  for (const auto& set : kSingleByteSets) {
+constexpr bool oracle_ids_in_order() {
+  int expected = kCharsetOracleFirst;
+  for (const auto& set : kOracleSets) {
     if (set.id != expected++) return false;
   }
   return true;
 }
-static_assert(single_byte_ids_in_order());
+static_assert(oracle_ids_in_order());
+
+// The Japanese and Unicode sets keep their own ids; the same table form
+// lets one lookup serve the header's 16-bit id and the metadata's name.
+constexpr OracleCharset kFamilySets[] = {
+    {kCharsetUsAscii, 1, "US7ASCII", "ASCII", 20127, CharWidth::kSingle},
+    {kCharsetSjis, 832, "JA16SJIS", "CP932", 932, CharWidth::kDouble},
+    {kCharsetSjis, 838, "JA16SJISTILDE", "CP932", 932, CharWidth::kDouble},
+    {kCharsetEucJp, 830, "JA16EUC", "EUC-JP-MS", 20932, CharWidth::kDouble},
+    {kCharsetEucJp, 837, "JA16EUCTILDE", "EUC-JP-MS", 20932, CharWidth::kDouble},
+    {kCharsetUtf8, 871, "UTF8", "UTF-8", 65001, CharWidth::kDouble},
+    {kCharsetUtf8, 873, "AL32UTF8", "UTF-8", 65001, CharWidth::kDouble},
+    {kCharsetUtf16, 2000, "AL16UTF16", "UTF-16BE", 1201, CharWidth::kDouble},
+};
+
+// Hebrew and Vietnamese Windows sets combine marks with the character
+// before them, so the platform decodes each character one step late.
+bool holds_back_characters(int id) noexcept {
+  return is_oracle_set(id) && (kOracleSets[id - kCharsetOracleFirst].code_page == 1255 ||
+                               kOracleSets[id - kCharsetOracleFirst].code_page == 1258);
+}
+
+template <typename Match>
+const OracleCharset* find_set(Match match) noexcept {
+  for (const auto& set : kOracleSets)
+    if (match(set)) return &set;
+  for (const auto& set : kFamilySets)
+    if (match(set)) return &set;
+  return nullptr;
+}
 
 // Descriptor slot of an id with conversions: 0-3 for ids 1-4, then the
 // single-byte sets.
 constexpr std::size_t slot_of(int id) noexcept {
   return id <= kCharsetUtf16 ? static_cast<std::size_t>(id - 1)
-                             : static_cast<std::size_t>(4 + (id - kCharsetSingleByteFirst));
+                             : static_cast<std::size_t>(4 + (id - kCharsetOracleFirst));
 }
 
 const char* platform_name(int id) noexcept {
   return id <= kCharsetUtf16 ? kPlatformNames[id - 1]
-                             : kSingleByteSets[id - kCharsetSingleByteFirst].platform_name;
+                             : kOracleSets[id - kCharsetOracleFirst].iconv_name;
 }
 
 constexpr bool in_range(unsigned char b, unsigned char lo, unsigned char hi) noexcept {
@@ -149,14 +200,42 @@ std::size_t skip_utf16(const unsigned char* p, std::size_t n) noexcept {
 
 std::size_t skip_single_byte(const unsigned char*, std::size_t) noexcept { return 1; }
 
+// Big5, Korean and GB2312 sets: a lead byte takes a trail byte with it only
+// when that byte can be one, so a following ASCII character is never eaten.
+std::size_t skip_double(const unsigned char* p, std::size_t n) noexcept {
+  return (n >= 2 && in_range(p[0], 0x81, 0xFE) && in_range(p[1], 0x40, 0xFE) && p[1] != 0x7F)
+             ? 2 : 1;
+}
+
+std::size_t skip_gb(const unsigned char* p, std::size_t n) noexcept {
+  if (n >= 4 && in_range(p[0], 0x81, 0xFE) && in_range(p[1], 0x30, 0x39) &&
+      in_range(p[2], 0x81, 0xFE) && in_range(p[3], 0x30, 0x39))
+    return 4;
+  return skip_double(p, n);
+}
+
+std::size_t skip_euc_tw(const unsigned char* p, std::size_t n) noexcept {
+  if (p[0] == 0x8E)
+    return (n >= 4 && in_range(p[1], 0xA1, 0xB0) && is_euc_byte(p[2]) && is_euc_byte(p[3])) ? 4
+                                                                                         : 1;
+  return (n >= 2 && is_euc_byte(p[0]) && is_euc_byte(p[1])) ? 2 : 1;
+}
+
 SkipLengthFn skip_fn(int id) noexcept {
   switch (id) {
     case kCharsetSjis: return skip_sjis;
     case kCharsetEucJp: return skip_euc;
     case kCharsetUtf8: return skip_utf8;
     case kCharsetUtf16: return skip_utf16;
-    default: return skip_single_byte;
+    default: break;
   }
+  switch (kOracleSets[id - kCharsetOracleFirst].width) {
+    case CharWidth::kDouble: return skip_double;
+    case CharWidth::kGb: return skip_gb;
+    case CharWidth::kEucTw: return skip_euc_tw;
+    case CharWidth::kSingle: break;
+  }
+  return skip_single_byte;
 }
 
 // Converts one character through the platform into `out` (replacing on
@@ -172,24 +251,28 @@ void convert_one(CharsetConverter& cv, int from, int to, std::string_view ch, st
 }  // namespace
 
 int charset_id_from_name(std::string_view name) noexcept {
+  if (const OracleCharset* set = find_set([name](const OracleCharset& c) { return c.name == name; }))
+    return set->id;
   for (const auto& entry : kCharsetNames) {
     if (entry.name == name) return entry.id;
   }
   return kCharsetUnknown;
 }
 
-int single_byte_set_from_oracle_id(unsigned oracle_id) noexcept {
-  for (const auto& set : kSingleByteSets) {
-    if (set.oracle_id == oracle_id) return set.id;
-  }
-  return kCharsetUnknown;
+int charset_from_oracle_id(unsigned oracle_id) noexcept {
+  const OracleCharset* set =
+      find_set([oracle_id](const OracleCharset& c) { return c.oracle_id == oracle_id; });
+  return set != nullptr ? set->id : kCharsetUnknown;
 }
 
-int single_byte_set_from_name(std::string_view name) noexcept {
-  for (const auto& set : kSingleByteSets) {
-    if (set.oracle_name == name) return set.id;
-  }
-  return kCharsetUnknown;
+bool is_multibyte_set(int id) noexcept {
+  return is_oracle_set(id) && kOracleSets[id - kCharsetOracleFirst].width != CharWidth::kSingle;
+}
+
+std::span<const OracleCharset> oracle_charsets() noexcept { return kOracleSets; }
+
+bool is_single_byte_set(int id) noexcept {
+  return is_oracle_set(id) && kOracleSets[id - kCharsetOracleFirst].width == CharWidth::kSingle;
 }
 
 std::string_view charset_display_name(int id) noexcept {
@@ -198,7 +281,9 @@ std::string_view charset_display_name(int id) noexcept {
     case kCharsetEucJp: return "EUC";
     case kCharsetUtf8: return "UTF8";
     case kCharsetUtf16: return "UTF16";
-    default: return "UNKNOWN";
+    case kCharsetUsAscii: return "US7ASCII";
+    default:
+      return is_oracle_set(id) ? kOracleSets[id - kCharsetOracleFirst].name : "UNKNOWN";
   }
 }
 
@@ -225,6 +310,15 @@ PlatformConverter& CharsetConverter::descriptor(int from, int to) {
 
 int CharsetConverter::platform_convert(int from, int to, std::string_view in, std::string& out) {
   if (!has_conversion(from) || !has_conversion(to) || from == to) return -1;
+  if (holds_back_characters(from) && to != kCharsetUtf8) {
+    // A held-back character the target lacks would take the next one's
+    // place in the error report; through UTF-8 every character comes out.
+    std::string utf8;
+    if (descriptor(from, kCharsetUtf8).convert(in, utf8, replacement_char(kCharsetUtf8),
+                                               skip_fn(from)) != 0)
+      return -1;
+    return descriptor(kCharsetUtf8, to).convert(utf8, out, replacement_char(to), skip_utf8);
+  }
   return descriptor(from, to).convert(in, out, replacement_char(to), skip_fn(from));
 }
 
@@ -318,7 +412,33 @@ int platform_in_place(CharsetConverter& cv, int from, int to, std::string& text)
 
 }  // namespace
 
+void join_surrogate_pairs(std::string& text) {
+  std::size_t r = text.find('\xED');
+  if (r == std::string::npos) return;
+  auto* buf = reinterpret_cast<unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t w = r;
+  while (r < n) {
+    if (r + 6 <= n && buf[r] == 0xED && in_range(buf[r + 1], 0xA0, 0xAF) &&
+        in_range(buf[r + 2], 0x80, 0xBF) && buf[r + 3] == 0xED &&
+        in_range(buf[r + 4], 0xB0, 0xBF) && in_range(buf[r + 5], 0x80, 0xBF)) {
+      const unsigned high = ((buf[r + 1] & 0x0Fu) << 6) | (buf[r + 2] & 0x3Fu);
+      const unsigned low = ((buf[r + 4] & 0x0Fu) << 6) | (buf[r + 5] & 0x3Fu);
+      const unsigned cp = 0x10000u + (high << 10) + low;
+      buf[w++] = static_cast<unsigned char>(0xF0u | (cp >> 18));
+      buf[w++] = static_cast<unsigned char>(0x80u | ((cp >> 12) & 0x3Fu));
+      buf[w++] = static_cast<unsigned char>(0x80u | ((cp >> 6) & 0x3Fu));
+      buf[w++] = static_cast<unsigned char>(0x80u | (cp & 0x3Fu));
+      r += 6;
+    } else {
+      buf[w++] = buf[r++];
+    }
+  }
+  text.resize(w);
+}
+
 int convert_charset(CharsetConverter& cv, int from, int to, std::string& text) {
+  if (from == kCharsetUtf8) join_surrogate_pairs(text);
   if (from == to || !has_conversion(from) || !has_conversion(to)) return 0;
   if (from == kCharsetEucJp && to == kCharsetSjis) {
     euc_to_sjis(cv, text);

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,29 +15,53 @@ namespace qln {
 // Oracle character-set name to our id (exact, case-sensitive); -1 unknown.
 int charset_id_from_name(std::string_view name) noexcept;
 
-// "Shift_JIS", "EUC", "UTF8", "UTF16", or "UNKNOWN" for every other id.
+// "Shift_JIS", "EUC", "UTF8", "UTF16"; Oracle's name for the other sets we
+// know ("WE8MSWIN1252"); "UNKNOWN" for the rest.
 std::string_view charset_display_name(int id) noexcept;
 
-// Single-byte Oracle sets whose text is converted like the Japanese sets
-// (WE8MSWIN1252, WE8ISO8859P1 and the like). Their ids lie apart from the
-// region ids that charset_id_from_name gives, which keep passing through.
-inline constexpr int kCharsetSingleByteFirst = 101;
-inline constexpr int kCharsetSingleByteLast = 112;
+// Oracle sets converted through the platform besides the Japanese and
+// Unicode ones (WE8MSWIN1252, ZHS16GBK and the like). Their ids lie apart
+// from the region ids the name table gives for sets without a conversion.
+inline constexpr int kCharsetOracleFirst = 101;
+inline constexpr int kCharsetOracleLast = 135;
 
-constexpr bool is_single_byte_set(int id) noexcept {
-  return id >= kCharsetSingleByteFirst && id <= kCharsetSingleByteLast;
+constexpr bool is_oracle_set(int id) noexcept {
+  return id >= kCharsetOracleFirst && id <= kCharsetOracleLast;
 }
 
-// The single-byte set of a 16-bit Oracle character-set id, or of an Oracle
-// character-set name (exact); -1 when it is none of them.
-int single_byte_set_from_oracle_id(unsigned oracle_id) noexcept;
-int single_byte_set_from_name(std::string_view name) noexcept;
+// How a set's characters are built, which tells how far an unconvertible
+// sequence reaches.
+enum class CharWidth : unsigned char { kSingle, kDouble, kGb, kEucTw };
+
+struct OracleCharset {
+  int id;                  // ours
+  unsigned oracle_id;      // 16-bit id in the classic header
+  std::string_view name;   // Oracle's name
+  const char* iconv_name;
+  unsigned code_page;      // Windows; 0 when Windows has none
+  CharWidth width;
+};
+
+// The sets with ids kCharsetOracleFirst.. in id order.
+std::span<const OracleCharset> oracle_charsets() noexcept;
+
+bool is_single_byte_set(int id) noexcept;
+// The Chinese and Korean sets of the table (the Japanese ones are ids 1, 2).
+bool is_multibyte_set(int id) noexcept;
+
+// Our id of a 16-bit Oracle character-set id (any set we convert, US7ASCII
+// included); -1 when it is none of them.
+int charset_from_oracle_id(unsigned oracle_id) noexcept;
 
 // True for the ids with conversions: 1 Shift_JIS, 2 EUC-JP, 3 UTF-8,
-// 4 UTF-16 and the single-byte sets.
+// 4 UTF-16 and the Oracle sets above.
 constexpr bool has_conversion(int id) noexcept {
-  return (id >= 1 && id <= 4) || is_single_byte_set(id);
+  return (id >= 1 && id <= 4) || is_oracle_set(id);
 }
+
+// Oracle's UTF8 stores a supplementary character as two three-byte
+// surrogates; joins each such pair into its four-byte UTF-8 form, in place.
+void join_surrogate_pairs(std::string& text);
 
 // What a character that cannot be converted becomes in the target set.
 std::string_view replacement_char(int id) noexcept;
@@ -67,7 +92,7 @@ class CharsetConverter {
  private:
   PlatformConverter& descriptor(int from, int to);
 
-  static constexpr std::size_t kSets = 4 + (kCharsetSingleByteLast - kCharsetSingleByteFirst + 1);
+  static constexpr std::size_t kSets = 4 + (kCharsetOracleLast - kCharsetOracleFirst + 1);
   std::array<PlatformConverter, kSets * kSets> descriptors_;
   std::array<bool, kSets * kSets> tried_{};
   std::string scratch_;

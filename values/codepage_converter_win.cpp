@@ -24,6 +24,14 @@ Encoding encoding_from_name(std::string_view name) noexcept {
   if (name == "EUC-JP-MS") return {kEucJp, kCp932};
   if (name == "UTF-8") return {kCodePage, kCpUtf8};
   if (name == "UTF-16BE") return {kUtf16Be, 1201};
+  // Chinese, Korean and Russian sets named as iconv names them. HKSCS has
+  // no page of its own: its Big5 part converts, the rest is replaced.
+  // EUC-TW has none at all.
+  if (name == "GBK") return {kCodePage, 936};
+  if (name == "GB18030") return {kCodePage, 54936};
+  if (name == "EUC-KR") return {kCodePage, 51949};
+  if (name == "KOI8-R") return {kCodePage, 20866};
+  if (name == "BIG5-HKSCS") return {kCodePage, 950};
   if (name.starts_with("CP")) return {kCodePage, static_cast<unsigned>(std::atoi(name.data() + 2))};
   if (name.starts_with("ISO-8859-")) {
     const unsigned part = static_cast<unsigned>(std::atoi(name.data() + 9));

@@ -70,10 +70,16 @@ int IconvConverter::convert(std::string_view in, std::string& out, std::string_v
     }
     return -1;
   }
+  // Sets with combining marks hold the last character back until the end;
+  // one the target cannot hold still leaves its replacement.
   char* dst = chunk;
   std::size_t dst_left = sizeof chunk;
-  iconv(cd, nullptr, nullptr, &dst, &dst_left);
+  const bool flushed = iconv(cd, nullptr, nullptr, &dst, &dst_left) != kIconvFailed;
   out.append(chunk, static_cast<std::size_t>(dst - chunk));
+  if (!flushed) {
+    out.append(replacement);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
   return 0;
 }
 

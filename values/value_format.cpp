@@ -24,6 +24,7 @@ bool is_ascii(std::span<const std::uint8_t> bytes) noexcept {
 // ASCII reads the same in Shift_JIS, EUC-JP and UTF-8, so most values need
 // no conversion at all.
 bool needs_conversion(int from, int to, std::span<const std::uint8_t> bytes) noexcept {
+  if (from == kCharsetUtf8 && to == kCharsetUtf8) return !is_ascii(bytes);  // UTF8 surrogate pairs
   if (from == to || !has_conversion(from) || !has_conversion(to) || to == kCharsetUtf16)
     return false;
   return from == kCharsetUtf16 || !is_ascii(bytes);

@@ -419,6 +419,7 @@ TEST_F(HelpOutput, HelpTextLinesAsStored) {
       "MAX_RECORD  最大出力件数(無制限)     QUOTE       文字列引用符(N)\n",
       "DATE_FORMAT 日付型出力フォーマット   PARFILE     パラメータ・ファイル名\n",
       "PREVIEW     プレビュー表示(N)        PROPERTY    プロパティ表示(N)\n",
+      "DB_CHARSET  ダンプのキャラクタセット(ダンプの宣言より優先 例:JA16SJIS)\n",
       "BOM         出力キャラクタセットUTF8時のバイトオーダーマーク出力(Y)\n",
       "MODE        出力モード(CSV|CSV_BATCH|INSERT|DDL)\n",
       "DBMS        INSERT文の対象DBMS(ORACLE|DB2|SQLSERVER|POSTGRESQL|MYSQL)\n",

@@ -92,7 +92,7 @@ TEST_F(HeaderFiles, ClassicUserExportWithZeroHighByteCharset) {
   EXPECT_EQ(o_.exp_version, 12);
   EXPECT_EQ(o_.exp_user, "ALPHA");
   EXPECT_EQ(o_.exp_date, "Fri Nov  7 15:51:36 2014");
-  EXPECT_EQ(g_.db_charset, single_byte_set_from_oracle_id(178));  // WE8MSWIN1252
+  EXPECT_EQ(g_.db_charset, charset_from_oracle_id(178));  // WE8MSWIN1252
   EXPECT_EQ(g_.nls_charset, kCharsetUtf16);
 }
 
@@ -172,7 +172,7 @@ TEST_F(HeaderFiles, ClassicWithoutDateIsOfUnknownKind) {
   ASSERT_EQ(read_header(write("u.dmp", classic_header(s))), 0);
   EXPECT_EQ(o_.dump_type, kDumpUnknown);
   EXPECT_EQ(o_.exp_user, "ALPHA");
-  EXPECT_EQ(g_.db_charset, single_byte_set_from_oracle_id(178));
+  EXPECT_EQ(g_.db_charset, charset_from_oracle_id(178));
   EXPECT_EQ(o_.exp_date, "");
 
   // A date longer than 30 characters is not kept, but the kind is known.
@@ -343,7 +343,7 @@ TEST_F(RealDumps, AlphaofficeClassicHeader) {
   EXPECT_EQ(o.exp_version, 12);
   EXPECT_EQ(o.exp_user, "ALPHA");
   EXPECT_EQ(o.exp_date, "Fri Nov 7 15:51:36 2014");
-  EXPECT_EQ(g.db_charset, single_byte_set_from_oracle_id(178));
+  EXPECT_EQ(g.db_charset, charset_from_oracle_id(178));
   EXPECT_EQ(g.nls_charset, kCharsetUtf16);
 
   DumpFile f(dump("alphaoffice.dmp"));

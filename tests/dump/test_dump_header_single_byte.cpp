@@ -77,10 +77,13 @@ TEST_F(SingleByteHeaders, ClassicSetsAreToldByTheirWholeId) {
       {31, 2000, kLatin1, kCharsetUtf16},   // WE8ISO8859P1
       {171, 871, kCp1251, kCharsetUtf8},    // CL8MSWIN1251 / UTF8
       {1, 2000, kCharsetUsAscii, kCharsetUtf16},
-      // The same low byte under another high byte is still told by the
-      // low byte alone, as before.
+      // An id outside the table is told by its low byte alone, as before.
       {0x03B2, 2000, kCharsetUsAscii, kCharsetUtf16},
       {0x011F, 2000, kCharsetUsAscii, kCharsetUtf16},
+      {0x0333, 2000, kCharsetEucJp, kCharsetUtf16},
+      {852, 871, 127, kCharsetUtf8},    // ZHS16GBK / UTF8
+      {846, 2000, 135, kCharsetUtf16},  // KO16MSWIN949
+      {51, 2000, 125, kCharsetUtf16},   // CL8KOI8R, not EUC-JP by its low byte
       {832, 2000, kCharsetSjis, kCharsetUtf16},  // JA16SJIS
       {830, 2000, kCharsetEucJp, kCharsetUtf16},  // JA16EUC
       {873, 2000, kCharsetUtf8, kCharsetUtf16},   // AL32UTF8
@@ -108,14 +111,23 @@ TEST_F(SingleByteHeaders, DataPumpSetNames) {
   ASSERT_EQ(read_header("l.dmp", dp_header("WE8ISO8859P1")), 0);
   EXPECT_EQ(g_.db_charset, kLatin1);
 
-  // Known names without a set of their own keep their region id.
   ASSERT_EQ(read_header("p.dmp", dp_header("WE8PC850")), 0);
+  EXPECT_EQ(g_.db_charset, 122);
+  // Known names without a set of their own keep their region id.
+  ASSERT_EQ(read_header("e.dmp", dp_header("EL8PC737")), 0);
   EXPECT_EQ(g_.db_charset, 100);
+  // DB_CHARSET wins over the declared set, in both dump kinds.
+  o_.db_charset_override = kCharsetSjis;
+  ASSERT_EQ(read_header("o.dmp", dp_header("US7ASCII")), 0);
+  EXPECT_EQ(g_.db_charset, kCharsetSjis);
+  ASSERT_EQ(read_header("c.dmp", classic_header(1, 2000)), 0);
+  EXPECT_EQ(g_.db_charset, kCharsetSjis);
+  o_.db_charset_override = kCharsetUnknown;
   ASSERT_EQ(read_header("a.dmp", dp_header("AL32UTF8")), 0);
   EXPECT_EQ(g_.db_charset, kCharsetUtf8);
 }
 
-TEST_F(SingleByteHeaders, RealWindowsLatinDumpStillShowsUnknown) {
+TEST_F(SingleByteHeaders, RealWindowsLatinDumpShowsItsOracleName) {
   const std::string path = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
   if (!fs::exists(path)) GTEST_SKIP() << "no real dumps here";
   o_.exp_fname = {path};
@@ -124,7 +136,7 @@ TEST_F(SingleByteHeaders, RealWindowsLatinDumpStillShowsUnknown) {
   EXPECT_EQ(g_.db_charset, kCp1252);
   EXPECT_EQ(g_.nls_charset, kCharsetUtf16);
   const std::string props = format_properties(g_, o_);
-  EXPECT_NE(props.find("キャラクタセット    UNKNOWN\n"), std::string::npos) << props;
+  EXPECT_NE(props.find("キャラクタセット    WE8MSWIN1252\n"), std::string::npos) << props;
   EXPECT_NE(props.find("NLSキャラクタセット UTF16\n"), std::string::npos) << props;
 }
 

@@ -108,7 +108,7 @@ TEST(Properties, AlphaofficeDump) {
             "エクスポートモード  ユーザ\n"
             "Oracleバージョン    12.01.00\n"
             "ユーザ名            ALPHA\n"
-            "キャラクタセット    UNKNOWN\n"
+            "キャラクタセット    WE8MSWIN1252\n"
             "NLSキャラクタセット UTF16\n"
             "作成日時            Fri Nov 7 15:51:36 2014\n");
 }

@@ -293,7 +293,7 @@ TEST_F(DdlTest, DataEndingInsideAViewWritesWhatWasRead) {
 // constraint texts all come out in the output set; Japanese sets are
 // written as the dump holds them.
 TEST_F(DdlTest, SingleByteDatabaseTextInTheOutputSet) {
-  g.db_charset = single_byte_set_from_oracle_id(178);
+  g.db_charset = charset_from_oracle_id(178);
   o.out_charset = kCharsetUtf8;
   ASSERT_EQ(run("CREATE TABLE \"CAF\xC9\" (\"N\xBA\" NUMBER)", {}, 1), 0);
   ASSERT_EQ(run("GRANT SELECT ON \"CAF\xC9\" TO \"PUBLIC\"", {}, 1), 0);
@@ -303,7 +303,7 @@ TEST_F(DdlTest, SingleByteDatabaseTextInTheOutputSet) {
 
   DdlTest::TearDown();
   DdlTest::SetUp();
-  g.db_charset = single_byte_set_from_oracle_id(178);
+  g.db_charset = charset_from_oracle_id(178);
   o.out_charset = kCharsetSjis;
   const std::string view = pieces({"SELECT '\x80' E\nFROM T"});
   ASSERT_EQ(run("CREATE VIEW \"V\xE9\" AS ", view, 3), 1);

@@ -336,7 +336,7 @@ TEST_F(LobWriterTest, ClobOfASingleByteDatabaseKeepsItsBytes) {
 }
 
 TEST_F(LobWriterTest, ClobOfAWindowsLatinDatabaseBecomesOutputText) {
-  g.db_charset = single_byte_set_from_oracle_id(178);  // WE8MSWIN1252
+  g.db_charset = charset_from_oracle_id(178);  // WE8MSWIN1252
   o.lob_target_col_name = "A";
   ASSERT_EQ(w.begin_table(g, o, table), 0);
   row("9");

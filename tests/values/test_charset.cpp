@@ -29,9 +29,10 @@ TEST(CharsetNames, OracleNamesMapToIds) {
   EXPECT_EQ(charset_id_from_name("UTF8"), 3);
   EXPECT_EQ(charset_id_from_name("AL16UTF16"), 4);
   EXPECT_EQ(charset_id_from_name("US7ASCII"), 10);
-  EXPECT_EQ(charset_id_from_name("ZHT32EUC"), 50);
-  EXPECT_EQ(charset_id_from_name("WE8MSWIN1252"), 100);
-  EXPECT_EQ(charset_id_from_name("WE8ISO8859P9"), 200);
+  EXPECT_EQ(charset_id_from_name("ZHT32EUC"), 133);
+  EXPECT_EQ(charset_id_from_name("WE8MSWIN1252"), 101);
+  EXPECT_EQ(charset_id_from_name("EL8PC737"), 100);  // known, not converted
+  EXPECT_EQ(charset_id_from_name("AR8ADOS720"), 200);
   EXPECT_EQ(charset_id_from_name("we8mswin1252"), -1);
   EXPECT_EQ(charset_id_from_name("al32utf8"), -1);
   EXPECT_EQ(charset_id_from_name(""), -1);
@@ -43,7 +44,9 @@ TEST(CharsetNames, DisplayNames) {
   EXPECT_EQ(charset_display_name(2), "EUC");
   EXPECT_EQ(charset_display_name(3), "UTF8");
   EXPECT_EQ(charset_display_name(4), "UTF16");
-  EXPECT_EQ(charset_display_name(10), "UNKNOWN");
+  EXPECT_EQ(charset_display_name(10), "US7ASCII");
+  EXPECT_EQ(charset_display_name(101), "WE8MSWIN1252");
+  EXPECT_EQ(charset_display_name(127), "ZHS16GBK");
   EXPECT_EQ(charset_display_name(100), "UNKNOWN");
   EXPECT_EQ(charset_display_name(-1), "UNKNOWN");
 }

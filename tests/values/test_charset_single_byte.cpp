@@ -28,36 +28,35 @@ std::string converted(CharsetConverter& cv, int from, int to, std::string text) 
 }
 
 TEST(SingleByteSets, OracleIdsAndNamesFindTheirSets) {
-  EXPECT_EQ(single_byte_set_from_oracle_id(178), kCp1252);
-  EXPECT_EQ(single_byte_set_from_oracle_id(31), kLatin1);
-  EXPECT_EQ(single_byte_set_from_oracle_id(46), kLatin9);
-  EXPECT_EQ(single_byte_set_from_oracle_id(170), kCp1250);
-  EXPECT_EQ(single_byte_set_from_oracle_id(171), kCp1251);
-  // US7ASCII, the Japanese and Unicode sets are no single-byte sets here.
-  for (unsigned id : {1u, 830u, 832u, 871u, 873u, 2000u, 0u, 0xB2B2u})
-    EXPECT_EQ(single_byte_set_from_oracle_id(id), -1) << id;
+  EXPECT_EQ(charset_from_oracle_id(178), kCp1252);
+  EXPECT_EQ(charset_from_oracle_id(31), kLatin1);
+  EXPECT_EQ(charset_from_oracle_id(46), kLatin9);
+  EXPECT_EQ(charset_from_oracle_id(170), kCp1250);
+  EXPECT_EQ(charset_from_oracle_id(171), kCp1251);
+  EXPECT_EQ(charset_from_oracle_id(1), kCharsetUsAscii);
+  EXPECT_EQ(charset_from_oracle_id(871), kCharsetUtf8);
+  EXPECT_EQ(charset_from_oracle_id(2000), kCharsetUtf16);
+  for (unsigned id : {0u, 0xB2B2u, 999u}) EXPECT_EQ(charset_from_oracle_id(id), -1) << id;
 
-  EXPECT_EQ(single_byte_set_from_name("WE8MSWIN1252"), kCp1252);
-  EXPECT_EQ(single_byte_set_from_name("WE8ISO8859P15"), kLatin9);
-  EXPECT_EQ(single_byte_set_from_name("we8mswin1252"), -1);
-  EXPECT_EQ(single_byte_set_from_name("US7ASCII"), -1);
-  EXPECT_EQ(single_byte_set_from_name("AL32UTF8"), -1);
+  EXPECT_EQ(charset_id_from_name("WE8MSWIN1252"), kCp1252);
+  EXPECT_EQ(charset_id_from_name("WE8ISO8859P15"), kLatin9);
+  EXPECT_EQ(charset_id_from_name("we8mswin1252"), -1);
 
-  // Every set a name or an id finds has a working conversion.
+  // Every set of the table: its id and name lead back to it, and it converts.
   CharsetConverter cv;
-  for (int id = kCharsetSingleByteFirst; id <= kCharsetSingleByteLast; ++id) {
-    EXPECT_TRUE(has_conversion(id)) << id;
+  for (const OracleCharset& set : oracle_charsets()) {
+    EXPECT_EQ(charset_from_oracle_id(set.oracle_id), set.id) << set.name;
+    EXPECT_EQ(charset_id_from_name(set.name), set.id) << set.name;
+    EXPECT_EQ(charset_display_name(set.id), set.name);
+    EXPECT_TRUE(has_conversion(set.id)) << set.name;
     std::string out;
-    EXPECT_EQ(cv.platform_convert(id, kCharsetUtf8, "A\xE9", out), 0) << id;
-    EXPECT_EQ(out.substr(0, 1), "A") << id;
+    EXPECT_EQ(cv.platform_convert(set.id, kCharsetUtf8, "A\xE9", out), 0) << set.name;
+    EXPECT_EQ(out.substr(0, 1), "A") << set.name;
   }
 }
 
-TEST(SingleByteSets, NamesAndRegionIdsKeepTheirOldMeaning) {
-  EXPECT_EQ(charset_id_from_name("WE8MSWIN1252"), 100);
-  EXPECT_EQ(charset_id_from_name("US8PC437"), 11);
-  EXPECT_EQ(charset_display_name(kCp1252), "UNKNOWN");
-  EXPECT_EQ(charset_display_name(kLatin1), "UNKNOWN");
+TEST(SingleByteSets, RegionIdsPassThrough) {
+  EXPECT_EQ(charset_id_from_name("EL8PC737"), 100);
   for (int id : {10, 11, 20, 50, 100, 200, -1}) EXPECT_FALSE(has_conversion(id)) << id;
   CharsetConverter cv;
   EXPECT_EQ(converted(cv, 100, kCharsetUtf8, "\xBF"), "\xBF");

@@ -480,7 +480,7 @@ struct Option {
   int (*handle)(Parser&);
 };
 
-constexpr std::array<Option, 35> kOptions = {{
+constexpr std::array<Option, 36> kOptions = {{
     {"FILE", true, opt_file},
     {"OUT_FILE", true, opt_out_file},
     {"OUT_CHARSET", true, opt_out_charset},

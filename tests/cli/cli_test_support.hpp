@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "core/conv_options.hpp"
@@ -31,6 +32,19 @@ struct Records {
     return g.message_count > 0 ? g.messages[static_cast<std::size_t>(g.message_count - 1)] : std::string();
   }
 };
+
+// The lines of a text, without their line feeds.
+inline std::vector<std::string> split_lines(const std::string& s) {
+  std::vector<std::string> v;
+  std::size_t at = 0;
+  while (at < s.size()) {
+    std::size_t nl = s.find('\n', at);
+    if (nl == std::string::npos) nl = s.size();
+    v.push_back(s.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return v;
+}
 
 struct Outcome {
   int exit_code = -1;

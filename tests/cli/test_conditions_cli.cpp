@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,26 +17,11 @@ namespace {
 namespace dw = qln::dumpwriter;
 namespace fs = std::filesystem;
 using dw::Cell;
+using testing_cli::Outcome;
 using testing_cli::read_file;
+using testing_cli::run_cli;
+using testing_cli::split_lines;
 using testing_cli::TempDir;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::vector<std::string> lines_of(const std::string& s) {
-  std::vector<std::string> v;
-  std::size_t at = 0;
-  while (at < s.size()) {
-    std::size_t nl = s.find('\n', at);
-    if (nl == std::string::npos) nl = s.size();
-    v.push_back(s.substr(at, nl - at));
-    at = nl + 1;
-  }
-  return v;
-}
 
 std::vector<std::string> fields_of(const std::string& line) {
   std::vector<std::string> v(1);
@@ -65,19 +49,7 @@ class ConditionsCli : public ::testing::Test {
   TempDir dir;
   const std::string alpha = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 
-  Outcome run(const std::string& args) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args +
-                                " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = read_file(out);
-    o.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-  }
+  Outcome run(const std::string& args) { return run_cli(dir, args); }
   // Options through a parameter file: no shell quoting in the way.
   Outcome run_par(const std::string& dump, const std::string& par) {
     return run("FILE='" + dump + "' PARFILE='" + dir.write("run.par", par) + "'");
@@ -87,7 +59,7 @@ class ConditionsCli : public ::testing::Test {
     const Outcome o = run("FILE='" + dump + "' TABLE=" + table + " HEADER=Y DELIMITER=TAB BOM=N");
     EXPECT_EQ(o.exit_code, 0) << o.err;
     Table t;
-    std::vector<std::string> lines = lines_of(o.out);
+    std::vector<std::string> lines = split_lines(o.out);
     if (lines.empty()) return t;
     t.header = fields_of(lines.front());
     t.lines.assign(lines.begin() + 1, lines.end());
@@ -188,7 +160,7 @@ TEST_F(ConditionsCli, AlphaofficeRowsAreThoseTheConditionSelects) {
     const Outcome o = run_par(alpha, "[" + c.table + "][*]\nWHERE=" + c.condition +
                                          "\nHEADER=Y DELIMITER=TAB BOM=N\n");
     ASSERT_EQ(o.exit_code, 0) << c.condition << "\n" << o.err;
-    std::vector<std::string> got = lines_of(o.out);
+    std::vector<std::string> got = split_lines(o.out);
     ASSERT_FALSE(got.empty()) << c.condition;
     EXPECT_EQ(fields_of(got.front()), t.header);
     got.erase(got.begin());
@@ -211,7 +183,7 @@ TEST_F(ConditionsCli, AlphaofficeQuerySelectListDecidesTheColumns) {
                       "QUERY=(SELECT h.CUST_PO_NO, SALES_ORDER_ID FROM ALPHA.SALES_ORDER_HEADER h "
                       "WHERE h.CUSTOMER_ID = 1006 AND SALES_ORDER_ID < 10200)\nHEADER=Y DELIMITER=TAB BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
-  std::vector<std::string> got = lines_of(o.out);
+  std::vector<std::string> got = split_lines(o.out);
   ASSERT_FALSE(got.empty());
   EXPECT_EQ(got.front(), "CUST_PO_NO\tSALES_ORDER_ID");
   got.erase(got.begin());
@@ -221,7 +193,7 @@ TEST_F(ConditionsCli, AlphaofficeQuerySelectListDecidesTheColumns) {
   o = run_par(alpha, "QUERY=(SELECT CUST_PO_NO FROM SALES_ORDER_HEADER WHERE CUSTOMER_ID = 1006)\n"
                      "COLUMN=SALES_ORDER_ID MAX_RECORD=2 DELIMITER=TAB BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
-  got = lines_of(o.out);
+  got = split_lines(o.out);
   ASSERT_EQ(got.size(), 2u) << o.out;
   EXPECT_EQ(fields_of(got[0]).size(), 1u);
   EXPECT_EQ(got[0] + "\t" + got[1], fields_of(expected[0])[1] + "\t" + fields_of(expected[1])[1]);
@@ -291,23 +263,23 @@ TEST_F(WrittenDumpConditions, TwoTablesEachWithItsConditionOnEveryOutput) {
 
   Outcome o = run_par(dump, par + "MODE=CSV_BATCH BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
-  std::vector<std::string> emp_lines = lines_of(read_file(dir.file("EMP.csv")));
+  std::vector<std::string> emp_lines = split_lines(read_file(dir.file("EMP.csv")));
   ASSERT_EQ(emp_lines.size(), emp.size());
   for (std::size_t k = 0; k < emp.size(); ++k) EXPECT_EQ(emp_lines[k].substr(0, emp_lines[k].find(',')), std::to_string(emp[k]));
-  EXPECT_EQ(lines_of(read_file(dir.file("DEPT.csv"))), (std::vector<std::string>{"30,D3", "40,D4", "50,D5"}));
+  EXPECT_EQ(split_lines(read_file(dir.file("DEPT.csv"))), (std::vector<std::string>{"30,D3", "40,D4", "50,D5"}));
 
   // Shift_JIS output: the condition still reads the texts as the user wrote them.
   o = run_par(dump, "[EMP][*]\nWHERE=NAME LIKE '日本_%' AND BIG = 12345678901234567891 OR NOT ID > 3\nOUT_CHARSET=SJIS\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
   std::vector<std::string> sjis_ids;
-  for (const std::string& l : lines_of(o.out)) sjis_ids.push_back(l.substr(0, l.find(',')));
+  for (const std::string& l : split_lines(o.out)) sjis_ids.push_back(l.substr(0, l.find(',')));
   std::vector<std::string> emp_ids;
   for (int i : emp) emp_ids.push_back(std::to_string(i));
   EXPECT_EQ(sjis_ids, emp_ids);
 
   o = run_par(dump, par + "MODE=INSERT BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
-  const auto inserts = lines_of(o.out);
+  const auto inserts = split_lines(o.out);
   EXPECT_EQ(std::count_if(inserts.begin(), inserts.end(), [](const std::string& l) { return l.rfind("INSERT INTO EMP", 0) == 0; }),
             static_cast<long>(emp.size()));
   EXPECT_EQ(std::count_if(inserts.begin(), inserts.end(), [](const std::string& l) { return l.rfind("INSERT INTO DEPT", 0) == 0; }), 3);
@@ -316,7 +288,7 @@ TEST_F(WrittenDumpConditions, TwoTablesEachWithItsConditionOnEveryOutput) {
   o = run_par(dump, "[EMP][*]\nWHERE=AT > TO_DATE('2020-01-27 10:00:00', 'YYYY-MM-DD HH24:MI:SS')\nGREP=東京 BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
   std::vector<std::string> ids;
-  for (const std::string& l : lines_of(o.out))
+  for (const std::string& l : split_lines(o.out))
     if (l.find("【") == std::string::npos) ids.push_back(l.substr(0, l.find(',')));  // table banners of GREP
   std::vector<std::string> want;
   for (int i = 1; i <= 40; ++i)
@@ -336,7 +308,7 @@ TEST_F(WrittenDumpConditions, TwoTablesEachWithItsConditionOnEveryOutput) {
   o = run_par(dump, "[EMP][*]\nWHERE=ID > 10\nPREVIEW=Y BOM=N\n");
   ASSERT_EQ(o.exit_code, 0) << o.err;
   std::vector<std::string> shown;
-  for (const std::string& l : lines_of(o.out)) shown.push_back(l.substr(0, l.find(',')));
+  for (const std::string& l : split_lines(o.out)) shown.push_back(l.substr(0, l.find(',')));
   EXPECT_EQ(shown, (std::vector<std::string>{"【EMP】", "11", "12", "13", "14", "15", "【DEPT】", "10", "20", "30", "40", "50"}));
 }
 

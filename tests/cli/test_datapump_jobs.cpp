@@ -1,6 +1,5 @@
 // quillon-cli on Data Pump dumps: the jobs a user runs, as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,33 +16,17 @@ namespace qln {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_cli::Outcome;
 using testing_cli::read_file;
+using testing_cli::run_cli;
 using testing_cli::TempDir;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 class DataPumpJobs : public ::testing::Test {
  protected:
   TempDir dir;
   const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
 
-  Outcome run(const std::string& args) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args +
-                                " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = read_file(out);
-    o.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-  }
+  Outcome run(const std::string& args) { return run_cli(dir, args); }
 };
 
 #define NEED_SCOTT() \

@@ -21,21 +21,10 @@ using dw::Cell;
 using testing_cli::Outcome;
 using testing_cli::read_file;
 using testing_cli::run_cli;
+using testing_cli::split_lines;
 using testing_cli::TempDir;
 
 std::size_t count_lines(const std::string& s) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')); }
-
-std::vector<std::string> split_lines(const std::string& s) {
-  std::vector<std::string> v;
-  std::size_t at = 0;
-  while (at < s.size()) {
-    std::size_t nl = s.find('\n', at);
-    if (nl == std::string::npos) nl = s.size();
-    v.push_back(s.substr(at, nl - at));
-    at = nl + 1;
-  }
-  return v;
-}
 
 // Runs the built program in a folder of its own, as a user would.
 class JobsProcess : public ::testing::Test {

@@ -105,10 +105,10 @@ int main(int argc, char** argv) {
     options.db_charset_id = static_cast<std::uint16_t>(g.db_charset);
     options.nchar_charset_id = static_cast<std::uint16_t>(g.nls_charset);
     DumpWriter w(argv[3], options);
-    TableSpec spec;
-    spec.name = grab.definition.table_name;
-    for (const auto& c : grab.definition.columns) spec.columns.emplace_back(c.name, c.type_text);
-    w.begin_table(spec);
+    TableSpec shape;
+    shape.name = grab.definition.table_name;
+    for (const auto& c : grab.definition.columns) shape.columns.emplace_back(c.name, c.type_text);
+    w.begin_table(shape);
     std::vector<std::vector<Cell>> cells;
     for (const Row& row : grab.rows) {
       auto& out = cells.emplace_back();

@@ -32,7 +32,7 @@ struct Outcome {
   }
 };
 
-dw::TableSpec spec(std::string name, std::vector<dw::ColumnSpec> columns) {
+dw::TableSpec table_of(std::string name, std::vector<dw::ColumnSpec> columns) {
   dw::TableSpec t;
   t.name = std::move(name);
   t.columns = std::move(columns);
@@ -43,17 +43,17 @@ class NothingLost : public ::testing::Test {
  protected:
   void SetUp() override {
     dw::DumpWriter w(dump);
-    dw::TableSpec a = spec("A", {{"ID", "NUMBER(10, 0)", true}, {"NAME", "VARCHAR2(20)"}});
+    dw::TableSpec a = table_of("A", {{"ID", "NUMBER(10, 0)", true}, {"NAME", "VARCHAR2(20)"}});
     w.begin_table(a);
     for (int i = 1; i <= 300; ++i) w.add_row({Cell::number(std::to_string(i)), Cell::text("a" + std::to_string(i))});
     w.end_table();
     // Two documents share each name: their files collide.
-    dw::TableSpec docs = spec("DOCS", {{"ID", "NUMBER(10, 0)"}, {"BODY", "BLOB"}, {"TAG", "VARCHAR2(8)"}});
+    dw::TableSpec docs = table_of("DOCS", {{"ID", "NUMBER(10, 0)"}, {"BODY", "BLOB"}, {"TAG", "VARCHAR2(8)"}});
     w.begin_table(docs);
     for (int i = 1; i <= 6; ++i)
       w.add_row({Cell::number(std::to_string(i)), Cell::bytes("doc" + std::to_string(i)), Cell::text("t" + std::to_string(i % 3))});
     w.end_table();
-    dw::TableSpec c = spec("C", {{"ID", "NUMBER(10, 0)"}});
+    dw::TableSpec c = table_of("C", {{"ID", "NUMBER(10, 0)"}});
     w.begin_table(c);
     for (int i = 1; i <= 200; ++i) w.add_row({Cell::number(std::to_string(i))});
     w.end_table();

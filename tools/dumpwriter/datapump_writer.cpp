@@ -88,7 +88,7 @@ struct DataPumpWriter::Column {
 };
 
 struct DataPumpWriter::Table {
-  TableSpec spec;
+  TableSpec shape;
   DataPumpTableExtras extras;
   std::vector<Column> columns;
   std::vector<std::size_t> order;  // the columns whose values a row carries, in order
@@ -199,16 +199,16 @@ void DataPumpWriter::next_volume() {
   open_volume();
 }
 
-int DataPumpWriter::add_table(const TableSpec& spec, DataPumpTableExtras extras) {
+int DataPumpWriter::add_table(const TableSpec& shape, DataPumpTableExtras extras) {
   if (finished_) throw DumpWriteError("add_table after finish");
   auto t = std::make_unique<Table>();
-  t->spec = spec;
-  if (t->spec.owner.empty()) t->spec.owner = "QUILLON";
+  t->shape = shape;
+  if (t->shape.owner.empty()) t->shape.owner = "QUILLON";
   t->extras = std::move(extras);
-  const std::size_t n = spec.columns.size();
+  const std::size_t n = shape.columns.size();
   if (n == 0) throw DumpWriteError("table without columns");
   for (std::size_t i = 0; i < n; ++i) {
-    const ColumnSpec& s = spec.columns[i];
+    const ColumnSpec& s = shape.columns[i];
     Column c;
     c.name = s.name;
     c.not_null = s.not_null;
@@ -305,8 +305,8 @@ int DataPumpWriter::add_table(const TableSpec& spec, DataPumpTableExtras extras)
                   xml_escape(options_.db_timezone) + "</DBTIMEZONE>";
   if (options_.xml_padding > 0) x += "<FDO>" + std::string(options_.xml_padding, '0') + "</FDO>";
   const std::string obj = std::to_string(90000 + tables_.size());
-  x += "<OBJ_NUM>" + obj + "</OBJ_NUM><OWNER_NAME>" + xml_escape(t->spec.owner) + "</OWNER_NAME><NAME>" +
-       xml_escape(t->spec.name) + "</NAME><PROPERTY>536870912</PROPERTY><PROPERTY2>0</PROPERTY2>";
+  x += "<OBJ_NUM>" + obj + "</OBJ_NUM><OWNER_NAME>" + xml_escape(t->shape.owner) + "</OWNER_NAME><NAME>" +
+       xml_escape(t->shape.name) + "</NAME><PROPERTY>536870912</PROPERTY><PROPERTY2>0</PROPERTY2>";
   if (t->extras.encrypted) x += "<ENCRYPTION>1</ENCRYPTION>";
   const std::size_t col_list_at = x.size();
   x += "<COL_LIST>";
@@ -329,7 +329,7 @@ int DataPumpWriter::add_table(const TableSpec& spec, DataPumpTableExtras extras)
     if (c.lob) x += "<LOB_PROPERTY>2</LOB_PROPERTY>";
     if (c.type_num == 121) {
       // "OWNER"."TYPE" as the column's type.
-      const std::string& q = spec.columns[i].type;
+      const std::string& q = shape.columns[i].type;
       const std::size_t dot = q.find("\".\"");
       if (dot != std::string::npos && q.size() > dot + 4)
         x += "<TYPEMD><SCHEMA_OBJ><OWNER_NAME>" + xml_escape(q.substr(1, dot - 1)) + "</OWNER_NAME><NAME>" +
@@ -340,13 +340,13 @@ int DataPumpWriter::add_table(const TableSpec& spec, DataPumpTableExtras extras)
   x += "</COL_LIST>";
   // What the master table keeps of the table: a TABLE_T with the same columns.
   t->table_xml = "<?xml version=\"1.0\"?><ROWSET><ROW>\n  <TABLE_T><VERS_MAJOR>2</VERS_MAJOR><SCHEMA_OBJ><OWNER_NAME>" +
-                 xml_escape(t->spec.owner) + "</OWNER_NAME><NAME>" + xml_escape(t->spec.name) +
+                 xml_escape(t->shape.owner) + "</OWNER_NAME><NAME>" + xml_escape(t->shape.name) +
                  "</NAME><TYPE_NAME>TABLE</TYPE_NAME></SCHEMA_OBJ>" + x.substr(col_list_at) +
                  "</TABLE_T></ROW></ROWSET>";
   x += "</STRMTABLE_T></ROW></ROWSET>";
   t->xml = std::move(x);
   tables_.push_back(std::move(t));
-  if (!writing_master_) master_rows_.push_back({tables_.back()->spec.owner, tables_.back()->spec.name, {}, 0});
+  if (!writing_master_) master_rows_.push_back({tables_.back()->shape.owner, tables_.back()->shape.name, {}, 0});
   return static_cast<int>(tables_.size()) - 1;
 }
 
@@ -358,9 +358,9 @@ void DataPumpWriter::begin_segment(int table, std::string_view partition) {
   std::size_t row = 0;
   if (!writing_master_) {
     for (std::size_t i = 0; i < master_rows_.size(); ++i)
-      if (master_rows_[i].schema == t.spec.owner && master_rows_[i].name == t.spec.name) row = i;
+      if (master_rows_[i].schema == t.shape.owner && master_rows_[i].name == t.shape.name) row = i;
     if (t.segments > 0) {
-      master_rows_.push_back({t.spec.owner, t.spec.name, {}, 0});
+      master_rows_.push_back({t.shape.owner, t.shape.name, {}, 0});
       row = master_rows_.size() - 1;
     }
     master_rows_[row].partition = partition;
@@ -391,12 +391,12 @@ void DataPumpWriter::next_partition() {
   Table* t = segment_->table;
   const std::string& current = master_rows_[segment_->master_row].partition;
   std::size_t next = 0;
-  for (std::size_t i = 0; i < t->spec.partitions.size(); ++i)
-    if (t->spec.partitions[i].name == current) next = i + 1;
+  for (std::size_t i = 0; i < t->shape.partitions.size(); ++i)
+    if (t->shape.partitions[i].name == current) next = i + 1;
   end_segment();
   const int index = static_cast<int>(std::find_if(tables_.begin(), tables_.end(),
                                                   [&](const auto& p) { return p.get() == t; }) - tables_.begin());
-  begin_segment(index, next < t->spec.partitions.size() ? t->spec.partitions[next].name : std::string{});
+  begin_segment(index, next < t->shape.partitions.size() ? t->shape.partitions[next].name : std::string{});
 }
 
 std::string DataPumpWriter::encode_cell(const Column& c, const Cell& cell) const {
@@ -508,7 +508,7 @@ void DataPumpWriter::write_row(const Table& t, const std::vector<std::string>& v
 void DataPumpWriter::add_row(std::span<const Cell> cells) {
   if (!segment_) throw DumpWriteError("add_row outside a segment");
   const Table& t = *segment_->table;
-  if (cells.size() != t.columns.size()) throw DumpWriteError("row of " + t.spec.name + ": wrong cell count");
+  if (cells.size() != t.columns.size()) throw DumpWriteError("row of " + t.shape.name + ": wrong cell count");
   if (!writing_master_) {
     ++master_rows_[segment_->master_row].rows;
     ++rows_;
@@ -568,7 +568,7 @@ void DataPumpWriter::write_master() {
   // Each table's description, as the master table keeps it.
   for (const auto& table : tables_) {
     if (table.get() == tables_.back().get()) continue;
-    add_row({Cell::null(), Cell::number("1"), Cell::text(table->spec.name), Cell::text(table->spec.owner),
+    add_row({Cell::null(), Cell::number("1"), Cell::text(table->shape.name), Cell::text(table->shape.owner),
              Cell::text("TABLE"), Cell::null(), Cell::number(std::to_string(order++)), Cell::null(),
              Cell::text(table->table_xml)});
   }

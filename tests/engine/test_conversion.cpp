@@ -105,7 +105,7 @@ TEST_F(ConversionApi, ConditionsAndQueriesSelectRowsAndColumns) {
   RunCallbacks cb;
   cb.messages = &sink;
   ASSERT_TRUE(run_conversion(r, results, cb).ok());
-  EXPECT_EQ(test_support::read_file(r.out_file), "10," + std::string(60, 'k') + "\n11," + std::string(60, 'l') +
+  EXPECT_EQ(test_support::read_text_file(r.out_file), "10," + std::string(60, 'k') + "\n11," + std::string(60, 'l') +
                                                      "\n12," + std::string(60, 'm') + "\n39999," +
                                                      std::string(60, 'a' + 39999 % 26) + "\n");
   EXPECT_EQ(results.rows_written, 4);
@@ -113,7 +113,7 @@ TEST_F(ConversionApi, ConditionsAndQueriesSelectRowsAndColumns) {
   r.conditions.clear();
   r.query = "SELECT NOTE, ID FROM BIG WHERE ID < 3";
   ASSERT_TRUE(run_conversion(r, results, cb).ok());
-  EXPECT_EQ(test_support::read_file(r.out_file), std::string(60, 'b') + ",1\n" + std::string(60, 'c') + ",2\n");
+  EXPECT_EQ(test_support::read_text_file(r.out_file), std::string(60, 'b') + ",1\n" + std::string(60, 'c') + ",2\n");
 
   r.query = "SELECT * FROM BIG WHERE TO_NUMBER(NOTE) > 1";
   const std::string before = test_support::read_file(r.out_file);

@@ -35,7 +35,7 @@ class UserFiles : public ::testing::Test {
     const std::string err = dir.file("stderr.txt");
     const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args +
                                 " >" + out + " 2>'" + err + "'";
-    const int status = std::system(command.c_str());
+    const int status = test_support::run_command(command);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(err)};
   }
   TempDir dir;
@@ -57,6 +57,8 @@ TEST_F(UserFiles, ErrlogMayNotBeTheDumpNorTheOutput) {
   EXPECT_EQ(read_file(dir.file("mine.csv")), "precious\n");
 }
 
+// Needs a device that is always full: there is none on Windows.
+#ifndef _WIN32
 TEST_F(UserFiles, WriteFailuresAreSaidOnAStreamThatWorks) {
   auto [code, err] = run("FILE=t.dmp ERRLOG=/dev/full TABLE=NOPE");
   EXPECT_EQ(code, 1);
@@ -71,6 +73,8 @@ TEST_F(UserFiles, WriteFailuresAreSaidOnAStreamThatWorks) {
     EXPECT_NE(err.find("ZUL-03119"), std::string::npos) << job << ": " << err;
   }
 }
+
+#endif
 
 }  // namespace
 }  // namespace qln

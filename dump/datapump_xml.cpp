@@ -124,20 +124,6 @@ bool XmlChildren::next(XmlElement& out) noexcept {
   return false;
 }
 
-bool xml_child(std::string_view content, std::string_view name, std::string_view& out) noexcept {
-  XmlChildren children(content);
-  XmlElement e;
-  while (children.next(e)) {
-    if (e.name == name) {
-      out = e.content;
-      return true;
-    }
-  }
-  return false;
-}
-
-namespace {
-
 void append_utf8(std::string& out, std::uint32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -155,6 +141,21 @@ void append_utf8(std::string& out, std::uint32_t cp) {
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
+
+bool xml_child(std::string_view content, std::string_view name, std::string_view& out) noexcept {
+  XmlChildren children(content);
+  XmlElement e;
+  while (children.next(e)) {
+    if (e.name == name) {
+      out = e.content;
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
 
 bool numeric_reference(std::string_view ref, std::uint32_t& cp) noexcept {
   // ref is what stands between "&#" and ";".

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -38,5 +39,8 @@ bool xml_child(std::string_view content, std::string_view name, std::string_view
 // Element text with its character references (&quot; &amp; &lt; &gt;
 // &apos; &#n; &#xn;) resolved. False for a reference it does not know.
 bool xml_unescape(std::string_view text, std::string& out);
+
+// One code point as UTF-8.
+void append_utf8(std::string& out, std::uint32_t cp);
 
 }  // namespace qln

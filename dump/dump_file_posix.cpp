@@ -16,18 +16,6 @@ int fd_of(std::intptr_t handle) noexcept { return static_cast<int>(handle); }
 
 }  // namespace
 
-DumpFile::DumpFile(DumpFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kClosed)), pos_(std::exchange(other.pos_, 0)) {}
-
-DumpFile& DumpFile::operator=(DumpFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kClosed);
-    pos_ = std::exchange(other.pos_, 0);
-  }
-  return *this;
-}
-
 int DumpFile::open(const std::string& path) {
   close();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -16,18 +16,6 @@ constexpr std::size_t kMaxReadChunk = 1u << 30;
 
 }  // namespace
 
-DumpFile::DumpFile(DumpFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kClosed)), pos_(std::exchange(other.pos_, 0)) {}
-
-DumpFile& DumpFile::operator=(DumpFile&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kClosed);
-    pos_ = std::exchange(other.pos_, 0);
-  }
-  return *this;
-}
-
 int DumpFile::open(const std::string& path) {
   close();
   // Shared reading: the export may still be open in another program.

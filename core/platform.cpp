@@ -51,10 +51,28 @@ int charset_from_codeset(std::string_view codeset) {
   return kCharsetUtf8;
 }
 
+std::string user_locale_name(const char* category) {
+  for (const char* var : {"LC_ALL", category, "LANG"}) {
+    const char* value = std::getenv(var);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return {};
+}
+
+std::string_view codeset_of_locale(std::string_view locale_name) {
+  const std::size_t dot = locale_name.find('.');
+  if (dot == std::string_view::npos) return {};
+  std::string_view codeset = locale_name.substr(dot + 1);
+  return codeset.substr(0, codeset.find('@'));
+}
+
 int detect_os_charset() {
 #ifdef _WIN32
   return kCharsetSjis;
 #else
+  if (const std::string name = user_locale_name("LC_CTYPE"); !codeset_of_locale(name).empty()) {
+    return charset_from_codeset(codeset_of_locale(name));
+  }
   // Ask the user's locale, then put the process back as it was: the rest of
   // the engine classifies bytes in the "C" locale.
   const char* current = std::setlocale(LC_CTYPE, nullptr);

@@ -64,6 +64,7 @@ struct Request {
   std::string date_format;       // empty: the default
   int out_charset = kCharsetUtf8;
   int user_charset = kCharsetUtf8;  // messages and file names
+  Language language = Language::kJapanese;  // of the messages; front ends ask detect_language()
   RawFormat raw_format = kRawHex;
   int raw_length = 20;
   LobRequest lob;

@@ -30,7 +30,9 @@ std::string_view trim_view(std::string_view s) {
 }
 
 // COLUMN=A,B or COLUMN=-C: the chosen columns, in the table's own order.
-void apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
+// Returns the first name that is no column of the table (empty when all are).
+std::string_view apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
+  std::string_view unknown;
   const std::size_t n = table.columns.size();
   std::vector<bool> chosen(n, true);
   bool first_include = true;
@@ -49,13 +51,20 @@ void apply_select_list(std::string_view list, const TableDefinition& table, Colu
       std::fill(chosen.begin(), chosen.end(), false);
       first_include = false;
     }
-    for (std::size_t i = 0; i < n; ++i)
-      if (equals_nocase(table.columns[i].name, item)) chosen[i] = !exclude;
+    bool known = false;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (equals_nocase(table.columns[i].name, item)) {
+        chosen[i] = !exclude;
+        known = true;
+      }
+    }
+    if (!known && unknown.empty()) unknown = item;
   }
   order.index.clear();
   for (std::size_t i = 0; i < n; ++i)
     if (chosen[i]) order.index.push_back(static_cast<std::int32_t>(i));
   order.width.assign(order.index.size(), 0);
+  return unknown;
 }
 
 // The column-file writer as the reader sees it.
@@ -198,8 +207,13 @@ int RecordRun::prepare_table_output(bool write_heading) {
 int RecordRun::select_table(const TableDefinition& def) {
   o_.table = def;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
-  if (is_on(o_.is_select_list) && !o_.select_list.empty())
-    apply_select_list(o_.select_list, o_.table, order_);
+  if (is_on(o_.is_select_list) && !o_.select_list.empty()) {
+    const std::string_view unknown = apply_select_list(o_.select_list, o_.table, order_);
+    // A misspelt name would silently write other columns than asked for. Runs
+    // over many tables leave out what a table does not have.
+    if (!unknown.empty() && converting() && o_.output_mode != kOutCsvBatch && !is_on(o_.is_preview))
+      return fail(g_, MessageCode::kColumnNotFound, unknown);
+  }
   return lob_.begin_table(g_, o_, o_.table);
 }
 
@@ -270,9 +284,14 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
   if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
                                               o_.output_mode != kOutCsvBatch && !ddl()))) {
     put_bom();
+    // Japanese users read the table's name between lenticular brackets.
+    const bool ja = g_.language == Language::kJapanese;
+    const char* open = ja ? "【" : "[";
+    const char* close = ja ? "】" : "]";
     if (o_.exp_mode == 2)
-      std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", std::string(owner).c_str(), name.c_str());
-    else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
+      std::fprintf(g_.out_stream, "%s%-30s%s%s%-30s%s\n", open, std::string(owner).c_str(), close, open,
+                   name.c_str(), close);
+    else std::fprintf(g_.out_stream, "%s%s%s\n", open, name.c_str(), close);
   }
 
   const bool chosen = names_selected_table(name, owner) || (is_on(o_.is_preview) && converting());

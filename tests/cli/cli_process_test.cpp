@@ -23,6 +23,7 @@ struct Outcome {
 // Runs the built program through the shell, as a user would.
 class CliProcess : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   Outcome run(const std::string& args) {
     const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");

@@ -5,11 +5,13 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_dir.hpp"
 
 namespace qln::testing_cli {
 
 using test_support::read_file;
+using test_support::ScopedLocale;
 using test_support::TempDir;
 
 // Records as the program has them after start-up, with UTF-8 user text.

@@ -29,7 +29,7 @@ std::string padded(std::string_view s, std::size_t width) {
 
 }  // namespace
 
-std::string progress_text(const GlobalParams& g, const ReadProgress& p, double seconds) {
+std::string progress_text(const GlobalParams& g, const RunProgress& p, double seconds) {
   const int percent = p.total_bytes > 0 ? static_cast<int>(p.bytes_read * 100 / p.total_bytes) : 0;
   const double mb_per_s = seconds > 0 ? static_cast<double>(p.bytes_read) / 1e6 / seconds : 0.0;
   char head[64];
@@ -59,13 +59,13 @@ std::string summary_text(const GlobalParams& g, const std::vector<WrittenTable>&
 
 ProgressLine::ProgressLine(const GlobalParams& g, std::FILE* out) : g_(g), out_(out) {}
 
-void ProgressLine::update(const ReadProgress& p) {
+void ProgressLine::update(const RunProgress& p) {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
   update_at(p, elapsed.count());
 }
 
-void ProgressLine::update_at(const ReadProgress& p, double seconds) {
-  if (drawn_at_ >= 0 && seconds - drawn_at_ < kRedrawSeconds) return;
+void ProgressLine::update_at(const RunProgress& p, double seconds) {
+  if (seconds - drawn_at_ < kRedrawSeconds) return;
   drawn_at_ = seconds;
   const std::string text = progress_text(g_, p, seconds);
   // Blanks over what is left of a longer earlier line.

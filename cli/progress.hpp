@@ -12,7 +12,7 @@ namespace qln {
 
 // "42%  118.3 MB/s  EMP  12345 rows": how far the read is over the bytes of
 // all volumes, how fast, and where.
-std::string progress_text(const GlobalParams& g, const ReadProgress& p, double seconds);
+std::string progress_text(const GlobalParams& g, const RunProgress& p, double seconds);
 
 // One line per table written: its name, rows and output file.
 std::string summary_text(const GlobalParams& g, const std::vector<WrittenTable>& tables);
@@ -26,16 +26,16 @@ class ProgressLine {
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  void update(const ReadProgress& p);
+  void update(const RunProgress& p);
   // The same at `seconds` after the start (tests give the time).
-  void update_at(const ReadProgress& p, double seconds);
+  void update_at(const RunProgress& p, double seconds);
   void clear();
 
  private:
   const GlobalParams& g_;
   std::FILE* out_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  double drawn_at_ = -1;
+  double drawn_at_ = 0;  // a short read shows no line at all
   std::size_t width_ = 0;  // of the line on screen
 };
 

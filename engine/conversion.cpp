@@ -238,6 +238,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
   results.rows_written = read.rows_written;
   results.last_table_rows = read.last_row_count;
   results.tables = std::move(read.tables);
+  results.written = std::move(read.written);
   results.stopped = read.stopped;
   Status s = run_status(g, o, rc, results);
   if (!s.ok()) {

@@ -75,6 +75,7 @@ struct Results {
   std::int64_t rows_written = 0;
   std::int64_t last_table_rows = 0;
   std::vector<TableListEntry> tables;  // every table and partition met
+  std::vector<WrittenTable> written;   // kConvert: the tables written, with their rows
   TableDefinition table;               // kDescribeTable: with its indexes
   bool stopped = false;
   bool abort = false;  // an output could not be opened: end the program
@@ -82,7 +83,7 @@ struct Results {
 
 struct RunCallbacks {
   MessageSink* messages = nullptr;
-  std::function<void(const ReadProgress&)> progress;  // every block read
+  std::function<void(const RunProgress&)> progress;  // every block read
   const std::atomic<bool>* stop = nullptr;             // set to stop the read
 };
 

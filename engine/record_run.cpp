@@ -103,7 +103,12 @@ class RecordRun final : public DumpVisitor {
   TextWalk on_stored_text(std::span<const unsigned char> bytes, std::size_t& used) override;
   void on_stored_text_end() override { ddl_text_end(g_, ddl_); }
   void on_progress(const ReadProgress& p) override {
-    if (control_ != nullptr && control_->progress) control_->progress(p);
+    if (control_ == nullptr || !control_->progress) return;
+    RunProgress q;
+    static_cast<ReadProgress&>(q) = p;
+    q.table = current_table_;
+    q.rows = r_.rows_written;
+    control_->progress(q);
   }
   bool stop_requested() const override {
     return control_ != nullptr && control_->stop != nullptr &&
@@ -126,6 +131,9 @@ class RecordRun final : public DumpVisitor {
     return Walk::kStop;
   }
   void add_list_entry(std::string_view owner, std::string name);
+  void note_written_rows() {
+    if (writing_table_) r_.written.back().rows = table_written_;
+  }
 
   bool converting() const { return o_.read_step == 0; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
@@ -157,6 +165,8 @@ class RecordRun final : public DumpVisitor {
   std::int64_t table_rows_ = 0;
   std::int64_t table_written_ = 0;
   std::size_t list_entry_ = static_cast<std::size_t>(-1);
+  std::string current_table_;   // the table being read, for progress
+  bool writing_table_ = false;  // r_.written.back() is the current table
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
   std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
 };
@@ -196,6 +206,13 @@ void RecordRun::put_bom() {
 int RecordRun::prepare_table_output(bool write_heading) {
   // The opener decides whether the table gets a file of its own.
   if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
+  if (!ddl()) {
+    WrittenTable w{o_.table.table_name, 0, o_.out_file};
+    if (o_.table_out != nullptr && !o_.out_fname.empty()) w.file = o_.out_fname.back();
+    if (o_.output_mode == kOutLobFiles) w.file = o_.lob_dir.empty() ? "." : o_.lob_dir;
+    r_.written.push_back(std::move(w));
+    writing_table_ = true;
+  }
   if (o_.table_out == nullptr) put_bom();
   if (!write_heading) return 0;
   if ((o_.output_mode == kOutInsert || ddl()) && !is_on(o_.is_grep)) return 0;
@@ -253,6 +270,9 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     sel_first_ = false;
     sel_name_ = name;
   }
+  note_written_rows();
+  writing_table_ = false;
+  current_table_ = name;
   table_rows_ = 0;
   table_written_ = 0;
   table_selected_ = false;
@@ -361,6 +381,7 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
 }
 
 void RecordRun::on_table_end(const TableEnd& end) {
+  note_written_rows();
   table_rows_ += end.rows;
   if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
   if (table_selected_) r_.last_row_count = table_rows_;
@@ -439,6 +460,7 @@ TextWalk RecordRun::on_stored_text(std::span<const unsigned char> bytes, std::si
 }
 
 int RecordRun::finish(int rc) {
+  note_written_rows();
   if (pipe_) {
     if (pipe_->drain() != 0 && rc >= 0) rc = -1;
     pipe_.reset();

@@ -370,6 +370,43 @@ TEST_F(JobsProcess, InsertStatementsForAWrittenDump) {
   EXPECT_EQ(run("FILE=" + dump).out.substr(0, 3), "\xEF\xBB\xBF");
 }
 
+// Progress and the closing summary go to standard error when it is a
+// terminal or PROGRESS=Y; otherwise standard error stays as it was.
+TEST_F(JobsProcess, ProgressAndSummaryOnlyWhenAsked) {
+  const std::string dump = dir.file("emp.dmp");
+  {
+    dw::DumpWriter w(dump);
+    w.begin_table(emp_table());
+    add_emp_rows(w, 40000);
+    w.end_table();
+    w.begin_table(emp_table("DEPT"));
+    add_emp_rows(w, 3);
+    w.end_table();
+    w.finish();
+  }
+  testing_cli::ScopedLocale english("en_US.UTF-8");
+  const Outcome shown = run("FILE=" + dump + " PROGRESS=Y OUT_FILE=emp.csv");
+  EXPECT_EQ(shown.exit_code, 0) << shown.err;
+  const std::string summary = "EMP                                 40000 rows  emp.csv\n";
+  ASSERT_GE(shown.err.size(), summary.size());
+  EXPECT_EQ(shown.err.substr(shown.err.size() - summary.size()), summary);
+  // A line drawn during the read is cleared before the summary.
+  if (shown.err.size() > summary.size()) {
+    EXPECT_EQ(shown.err[shown.err.size() - summary.size() - 1], '\r');
+  }
+
+  const Outcome batch = run("FILE=" + dump + " PROGRESS=Y MODE=CSV_BATCH");
+  EXPECT_NE(batch.err.find("EMP                                 40000 rows  EMP.csv\n"
+                           "DEPT                                    3 rows  DEPT.csv\n"),
+            std::string::npos) << batch.err;
+  for (const char* quiet : {" PROGRESS=N", ""}) {
+    const Outcome o = run("FILE=" + dump + " OUT_FILE=emp.csv" + quiet);
+    EXPECT_EQ(o.exit_code, 0);
+    EXPECT_EQ(o.err, "") << quiet;
+    EXPECT_EQ(count_lines(read_file(dir.file("emp.csv"))), 40000u);
+  }
+}
+
 // A COLUMN entry that names no column of the converted table is refused,
 // with nothing written; runs over every table leave such names out.
 TEST_F(JobsProcess, ColumnNamingNoColumnIs3104) {

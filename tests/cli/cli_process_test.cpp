@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli_test_support.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -114,7 +115,7 @@ TEST_F(CliProcess, DumpHeaderIsCheckedBeforeAnyJob) {
 
 TEST_F(CliProcess, PropertiesOfARealDumpEndWithZero) {
   const std::string dump = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
-  if (!std::filesystem::exists(dump)) GTEST_SKIP() << "no real dumps here";
+  QLN_SKIP_WITHOUT_REAL_DUMP(dump);
   const Outcome o = run("FILE='" + dump + "' PROPERTY=Y ERRLOG=err.log");
   EXPECT_EQ(o.exit_code, 0);
   EXPECT_EQ(o.err, "");

@@ -450,6 +450,20 @@ TEST_F(HelpOutput, EveryKeywordAndExitCodeInBothLanguages) {
   }
 }
 
+// The manual page describes every keyword, exit code and environment variable.
+TEST(ManualPage, NamesEveryKeywordExitCodeAndVariable) {
+  const std::string page = testing_cli::read_file(std::string(QLN_SOURCE_DIR) + "/docs/quillon-cli.1");
+  ASSERT_FALSE(page.empty());
+  for (const std::string_view keyword : option_keywords()) {
+    EXPECT_TRUE(std::regex_search(page, std::regex("\n\\.B[IR]? " + std::string(keyword) + "[= \n]"))) << keyword;
+  }
+  for (const char* code : {"0", "1", "255"}) EXPECT_NE(page.find("\n.B " + std::string(code) + "\n"), std::string::npos);
+  for (const char* var : {"QLN_LANG", "LC_ALL", "LC_MESSAGES", "LC_CTYPE", "LANG", "NLS_DATE_FORMAT", "QLN_DEBUG_MODE",
+                          "TMPDIR"}) {
+    EXPECT_NE(page.find(var), std::string::npos) << var;
+  }
+}
+
 TEST_F(HelpOutput, DashHelpAndVersion) {
   const std::string help = captured("--help", kParseStop);
   EXPECT_NE(help.find("GREP        検索文字列\n"), std::string::npos);

@@ -13,6 +13,7 @@
 #include "values/charset.hpp"
 #include "cli_test_support.hpp"
 #include "dumpwriter/dump_writer.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -64,8 +65,6 @@ class JobsProcess : public ::testing::Test {
     return o;
   }
 
-  bool have_real_dump() const { return fs::exists(real); }
-
   // The .csv files the program left in its folder.
   std::vector<std::string> csv_files() const {
     std::vector<std::string> v;
@@ -77,7 +76,7 @@ class JobsProcess : public ::testing::Test {
 };
 
 #define NEED_REAL_DUMP() \
-  if (!have_real_dump()) GTEST_SKIP() << "no real dumps here"
+  QLN_SKIP_WITHOUT_REAL_DUMP(real)
 
 struct TableCount {
   const char* name;
@@ -272,7 +271,7 @@ TEST_F(JobsProcess, StandardOutputThatCannotBeWrittenFailsTheJob) {
 
 TEST_F(JobsProcess, DataPumpDumpsAreNotReadByTheseJobs) {
   const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
-  if (!fs::exists(scott)) GTEST_SKIP() << "no real dumps here";
+  QLN_SKIP_WITHOUT_REAL_DUMP(scott);
   const Outcome o = run("FILE=" + scott + " LIST=Y");
   EXPECT_EQ(o.exit_code, 1);
   EXPECT_NE(o.err.find("ZUL-02009"), std::string::npos) << o.err;

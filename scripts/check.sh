@@ -12,7 +12,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQLN_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 stage="normal tests"
 (cd build && ctest --output-on-failure -j"$jobs") | tee build/ctest.log
-bash scripts/report_skips.sh build/ctest.log
+bash scripts/report_skips.sh build build/ctest.log
 stage="package"
 bash scripts/check_package.sh build
 stage="sanitizer build"

@@ -657,6 +657,7 @@ TEST_F(TruncatedDump, ListingAndDdlFailToo) {
 // A real dump cut between two tables: the tables after the cut would be
 // missing, so the run fails instead of converting what it found.
 TEST_F(JobsProcess, RealDumpCutBetweenTablesFails) {
+  NEED_REAL_DUMP();
   const std::string bytes = read_file(real);
   const std::size_t next = bytes.find("TABLE \"SALES_ORDER_HEADER\"");
   ASSERT_NE(next, std::string::npos);

@@ -26,11 +26,6 @@ JobStatus show_properties(RunContext& ctx) {
   return JobStatus::kFailed;
 }
 
-JobStatus refuse(RunContext& ctx, std::string_view what) {
-  fail(ctx.g, MessageCode::kNotSupported, utf8_to_os_charset(ctx.g.os_charset, what));
-  return JobStatus::kFailed;
-}
-
 // What the run's Status means for the job.
 JobStatus job_status(RunContext& ctx, const Status& s, const Results& results) {
   if (s.ok()) return JobStatus::kDone;
@@ -69,14 +64,7 @@ JobStatus describe_table(RunContext& ctx) {
   return run(ctx, Job::kDescribeTable);
 }
 
-JobStatus convert_rows(RunContext& ctx) {
-  ConvOptions& o = ctx.o;
-  // Row conditions are not evaluated by this build: refusing them is better
-  // than converting rows the user asked to leave out.
-  if (!o.query.empty()) return refuse(ctx, "QUERY");
-  if (is_on(o.is_condition)) return refuse(ctx, "WHERE");
-  return run(ctx, Job::kConvert);
-}
+JobStatus convert_rows(RunContext& ctx) { return run(ctx, Job::kConvert); }
 
 }  // namespace
 

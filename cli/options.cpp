@@ -11,6 +11,7 @@
 #include "core/messages.hpp"
 #include "core/platform.hpp"
 #include "dump/dump_file.hpp"
+#include "output/lob_files.hpp"
 #include "sql/sql_text.hpp"
 #include "sql/tokenizer.hpp"
 #include "sql/word_codes.hpp"
@@ -122,10 +123,14 @@ bool same_word(std::string_view a, std::string_view b) {
   return true;
 }
 
-// A path value: trimmed, single quotes removed, trimmed again.
+// A path value: trimmed, the quotes around it removed, trimmed again. No
+// file name holds a double quote on the system the paths come from, so a
+// pair of them encloses the path like single quotes do (a parameter file's
+// OUT_FILE="a#b.csv", or a value with a blank and a single quote).
 std::string path_value(std::string_view word) {
   std::string value(trim_blanks_view(word));
   value = strip_quotes(value, '\'');
+  value = strip_quotes(value, '"');
   trim_blanks(value);
   return value;
 }
@@ -238,7 +243,9 @@ int opt_raw_length(Parser& p) {
 }
 
 int opt_date_format(Parser& p) {
-  const std::string format = path_value(p.option_word());
+  // Double quotes stay: in a date format they enclose literal text.
+  std::string format = strip_quotes(trim_blanks_view(p.option_word()), '\'');
+  trim_blanks(format);
   if (format.empty() || format.size() > kMaxDateFormatLen || !check_date_format(p.g, format)) {
     return p.bad();
   }
@@ -341,21 +348,9 @@ int opt_raw_format(Parser& p) {
 int opt_lob_file(Parser& p) {
   const std::string pattern = path_value(p.option_word());
   if (pattern.empty() || pattern.size() > kMaxPathBytes) return p.bad();
-  const int cs = p.g.os_charset;
-  std::string before = pattern;
-  std::string column;
-  std::string after;
-  if (const std::size_t first = find_single_byte(cs, pattern, '%'); first != std::string::npos) {
-    before = pattern.substr(0, first);
-    const std::size_t second = find_single_byte(cs, pattern, '%', first + 1);
-    column = pattern.substr(first + 1, second == std::string::npos ? second : second - first - 1);
-    if (second != std::string::npos) after = pattern.substr(second + 1);
-  }
-  if (column.size() > kMaxNameLen) return p.bad();
+  // Without a column between two "%", files are named by the first column.
+  if (split_lob_pattern(p.g, p.o, pattern) != 0) return p.bad();
   p.o.lob_fname = pattern;
-  p.o.lob_fname1 = before;
-  p.o.lob_name_col = column;
-  p.o.lob_fname2 = after;
   return 0;
 }
 

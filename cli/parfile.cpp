@@ -23,17 +23,43 @@ constexpr std::size_t kMaxLineBytes = 4095;
 int bad_where(GlobalParams& g) { return fail(g, kMsgBadArgument, "WHERE"); }
 
 // One line without its line end; false at the end of the file. A line
-// longer than the limit is reported and ends the reading.
+// longer than the limit is reported and ends the reading; nothing more than
+// the limit is ever held, whatever the file (a device without end).
 enum class Line { kRead, kEnd, kTooLong };
 Line read_line(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return Line::kEnd;
+  line.clear();
+  std::streambuf* buf = in.rdbuf();
+  for (int c = buf->sbumpc(); c != '\n'; c = buf->sbumpc()) {
+    if (c == std::char_traits<char>::eof()) {
+      if (line.empty()) return Line::kEnd;
+      break;
+    }
+    if (line.size() > kMaxLineBytes) return Line::kTooLong;
+    line.push_back(static_cast<char>(c));
+  }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line.size() > kMaxLineBytes ? Line::kTooLong : Line::kRead;
 }
 
-// Comments start at the first "#" or ";", quotes or not.
-void cut_comment(std::string& line) {
-  if (const std::size_t at = line.find_first_of("#;"); at != std::string::npos) line.resize(at);
+// A comment starts at the first "#" or ";" that no pair of quotes encloses
+// (OUT_FILE="a#b.csv"); a quote without its partner on the line is text.
+void cut_comment(int charset, std::string& line) {
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const char c = line[i];
+    if (c == '#' || c == ';') {
+      line.resize(i);
+      break;
+    }
+    if (c == '"' || c == '\'') {
+      const std::size_t close = line.find(c, i + 1);
+      if (close != std::string::npos) {
+        i = close + 1;
+        continue;
+      }
+    }
+    i += 1 + static_cast<std::size_t>(mb_char_length(charset, static_cast<unsigned char>(c)));
+  }
   trim_blanks(line);
 }
 
@@ -113,7 +139,7 @@ int read_parameter_file(GlobalParams& g, ConvOptions& o, const std::string& path
     const Line got = read_line(in, line);
     if (got == Line::kEnd) break;
     if (got == Line::kTooLong) return fail(g, kMsgTooLong);
-    cut_comment(line);
+    cut_comment(g.os_charset, line);
     if (!line.empty() && line.front() == '[') {
       if (read_section(g, o, in, line) != 0) return -1;
       continue;

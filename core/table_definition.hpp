@@ -27,8 +27,14 @@ enum ColumnType : std::int32_t {
   kColRaw = 13,
   kColLongRaw = 14,
   kColFloat = 15,
+  kColTimestampTz = 16,    // TIMESTAMP WITH TIME ZONE
+  kColTimestampLtz = 17,   // TIMESTAMP WITH LOCAL TIME ZONE
+  kColBinaryFloat = 18,
+  kColBinaryDouble = 19,
   kColRowid = 20,
-  kColInterval = 21,
+  kColInterval = 21,       // an interval whose form is not known
+  kColIntervalYm = 22,     // INTERVAL YEAR TO MONTH
+  kColIntervalDs = 23,     // INTERVAL DAY TO SECOND
   kColOther = 99,
 };
 

@@ -190,7 +190,9 @@ std::string display_type(const ColumnDef& c, const std::string& raw) {
       else return "NUMBER";
       return buf;
     case kColDate: return "DATE";
-    case kColTimestamp: return "TIMESTAMP";
+    // The declared precision decides how many fraction digits are written,
+    // and a time zone is part of the type.
+    case kColTimestamp: return raw;
     case kColBlob: return "BLOB";
     case kColClob: return "CLOB";
     case kColNclob: return "NCLOB";

@@ -17,7 +17,8 @@ class DumpFile {
   DumpFile(DumpFile&& other) noexcept;
   DumpFile& operator=(DumpFile&& other) noexcept;
 
-  // 0, or -1 when the file cannot be opened (a folder counts as failure).
+  // 0, or -1 when the file cannot be opened or is no regular file (a
+  // folder, a device, a pipe).
   int open(const std::string& path);
   void close() noexcept;
   bool is_open() const noexcept { return fd_ >= 0; }

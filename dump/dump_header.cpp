@@ -279,6 +279,19 @@ int read_dmp_header(GlobalParams& g, ConvOptions& o) {
   return 0;
 }
 
+void debug_header_block(const GlobalParams& g, const std::string& path) {
+  constexpr std::size_t kBlock = 8192;
+  constexpr std::size_t kLine = 16;
+  // Zero-filled: a dump shorter than a line still shows whole lines.
+  std::vector<unsigned char> block(kBlock + kLine, 0);
+  DumpFile f;
+  const std::int64_t got = f.open(path) == 0 ? f.read_at(0, block.data(), kBlock) : -1;
+  debug_log(g, "header block >>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>>");
+  for (std::size_t pos = 0; got > 0 && pos < static_cast<std::size_t>(got); pos += kLine)
+    debug_hex_line(g, block.data(), pos, static_cast<std::int64_t>(pos));
+  debug_log(g, "header block <<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<<");
+}
+
 int get_export_mode(std::string_view header, int& mode, int& header_len) {
   mode = -1;
   header_len = 4096;

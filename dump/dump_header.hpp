@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "core/conv_options.hpp"
@@ -32,5 +33,9 @@ int check_dpdmp_header(GlobalParams& g, ConvOptions& o, int& charset);
 // at offset 1. `mode` starts at -1 and `header_len` at 4096; 0 when both were
 // found, -1 otherwise (also when the length line is not a decimal number).
 int get_export_mode(std::string_view header, int& mode, int& header_len);
+
+// Debug log: the first 8192 bytes of the dump file `path` as hex lines of 16
+// bytes, between "header block" marker lines.
+void debug_header_block(const GlobalParams& g, const std::string& path);
 
 }  // namespace qln

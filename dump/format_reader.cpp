@@ -1,11 +1,13 @@
 #include "dump/format_reader.hpp"
 
 #include "dump/classic_reader.hpp"
+#include "dump/datapump_reader.hpp"
 
 namespace qln {
 
 bool has_format_reader(DumpKind kind) noexcept {
-  return kind == DumpKind::kConventional || kind == DumpKind::kDirect || kind == DumpKind::kUnknown;
+  return kind == DumpKind::kConventional || kind == DumpKind::kDirect || kind == DumpKind::kUnknown ||
+         kind == DumpKind::kDataPump;
 }
 
 std::unique_ptr<FormatReader> make_format_reader(GlobalParams& g, const DumpInfo& info,
@@ -16,6 +18,8 @@ std::unique_ptr<FormatReader> make_format_reader(GlobalParams& g, const DumpInfo
     case DumpKind::kConventional:
     case DumpKind::kDirect:
       return std::make_unique<ClassicReader>(g, info, settings);
+    case DumpKind::kDataPump:
+      return std::make_unique<DataPumpReader>(g, info, settings);
     default:
       return nullptr;
   }

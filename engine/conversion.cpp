@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/messages.hpp"
+#include "core/multibyte.hpp"
 #include "core/options_init.hpp"
 #include "dump/dump_header.hpp"
 #include "output/lob_files.hpp"
@@ -97,9 +98,11 @@ Status run_status(GlobalParams& g, const ConvOptions& o, int rc, Results& result
   return {};
 }
 
-void append_padded(std::string& out, std::string_view s, std::size_t width) {
+// Padded by the columns the text takes on screen, not by its bytes.
+void append_padded(std::string& out, std::string_view s, std::size_t width, int charset) {
   out += s;
-  if (s.size() < width) out.append(width - s.size(), ' ');
+  const std::size_t shown = display_width(charset, s);
+  if (shown < width) out.append(width - shown, ' ');
   out += ' ';
 }
 
@@ -154,6 +157,18 @@ void fill_options(const Request& r, GlobalParams& g, ConvOptions& o) {
     set_switch(o.is_grep, true);
     o.grep_text = r.grep;
   }
+  for (const TableWhere& w : r.conditions) {
+    TableCondition c;
+    c.is_selected = w.selected ? 1 : 0;
+    c.table_name = w.table;
+    c.where_text = w.where;
+    o.where_statement.push_back(std::move(c));
+  }
+  if (!r.conditions.empty()) {
+    set_switch(o.is_condition, true);
+    set_switch(o.is_first, false);
+  }
+  o.query = r.query;
   if (!r.columns.empty()) {
     set_switch(o.is_select_list, true);
     o.select_list = r.columns;
@@ -283,11 +298,11 @@ std::string format_table_definition(const GlobalParams& g, const TableDefinition
     text += "------------------------------ -----------------\n";
     for (const ColumnDef& c : table.columns) {
       text += ' ';
-      append_padded(text, c.name, kNameWidth);
+      append_padded(text, c.name, kNameWidth, g.db_charset);
       if (c.rest.empty()) {
         text += c.type_text;
       } else {
-        append_padded(text, c.type_text, kTypeWidth);
+        append_padded(text, c.type_text, kTypeWidth, g.db_charset);
         text += c.rest;
       }
       text += '\n';
@@ -302,7 +317,8 @@ std::string format_table_definition(const GlobalParams& g, const TableDefinition
       const std::size_t lines = index.columns.empty() ? 1 : index.columns.size();
       for (std::size_t i = 0; i < lines; ++i) {
         text += "     ";
-        append_padded(text, i == 0 ? std::string_view(index.name) : std::string_view(), kNameWidth);
+        append_padded(text, i == 0 ? std::string_view(index.name) : std::string_view(), kNameWidth,
+                      g.db_charset);
         if (i < index.columns.size()) text += index.columns[i];
         text += '\n';
       }

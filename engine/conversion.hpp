@@ -43,6 +43,14 @@ struct LobRequest {
   std::string file_pattern;  // e.g. "IMG_%ID%.jpg"; empty: named after the first column
 };
 
+// A table's own WHERE condition (the text after WHERE). A selected table is
+// converted; an unselected one keeps its condition for when it is.
+struct TableWhere {
+  std::string table;
+  std::string where;
+  bool selected = true;
+};
+
 struct Request {
   std::vector<std::string> volumes;  // the dump's files, read as one
   Job job = Job::kConvert;
@@ -60,6 +68,8 @@ struct Request {
   std::int32_t max_record = -1;  // rows per table; -1 no limit
   bool preview = false;          // the first rows of every table
   std::string grep;              // rows holding this text; empty: every row
+  std::vector<TableWhere> conditions;  // per-table WHERE; they name the tables converted
+  std::string query;             // a whole SELECT: its table, its columns, its WHERE
   std::string columns;           // "A,B" chooses, "-C" leaves out
   std::string date_format;       // empty: the default
   int out_charset = kCharsetUtf8;

@@ -7,8 +7,11 @@
 
 #include "core/ascii.hpp"
 #include "core/messages.hpp"
+#include "core/options_init.hpp"
 #include "dump/dump_file.hpp"
+#include "dump/dump_header.hpp"
 #include "engine/row_decoder.hpp"
+#include "eval/row_conditions.hpp"
 #include "engine/row_pipeline.hpp"
 #include "output/ddl_writer.hpp"
 #include "output/lob_files.hpp"
@@ -117,6 +120,7 @@ class RecordRun final : public DumpVisitor {
 
  private:
   Walk on_partition(const TableInfo& t);
+  void discard_table_output();
   Walk on_create_table(const TableInfo& t);
   Walk hand_over_row(std::span<const unsigned char> row);
   int hand_over_decoded(std::span<const unsigned char> row);
@@ -135,7 +139,16 @@ class RecordRun final : public DumpVisitor {
     if (writing_table_) r_.written.back().rows = table_written_;
   }
 
+  // MAX_RECORD limits each table: it ends the read only when no other
+  // table's rows can follow (a batch, a keyword search over every table and
+  // per-table conditions write several).
+  Walk limit_reached() const {
+    const bool several = o_.output_mode == kOutCsvBatch || is_on(o_.is_grep) || is_on(o_.is_condition);
+    return several ? Walk::kSkipRows : Walk::kStop;
+  }
   bool converting() const { return o_.read_step == 0; }
+  // Tables of several owners share a full export, and any Data Pump dump.
+  bool owners_shown() const { return o_.exp_mode == 2 || o_.dump_type == kDumpDataPump; }
   bool ddl() const { return o_.output_mode == kOutDdl; }
 
   GlobalParams& g_;
@@ -149,6 +162,7 @@ class RecordRun final : public DumpVisitor {
   DdlState ddl_;
   LobFileWriter lob_;
   LobTarget lob_target_;
+  RowConditions conditions_;  // the query's or the tables' WHERE
   std::unique_ptr<RowPipeline> pipe_;  // rows written on a second thread
 
   int rc_ = 0;  // the first failure met during the read
@@ -168,6 +182,10 @@ class RecordRun final : public DumpVisitor {
   std::string current_table_;   // the table being read, for progress
   bool writing_table_ = false;  // r_.written.back() is the current table
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
+  // A condition reads a few columns here; the rows it keeps go to the
+  // pipeline undecoded, so the writer's side decodes them in parallel.
+  bool filter_straight_ = false;
+  std::vector<char> filter_columns_;  // per table column: the condition reads it
   std::int64_t limit_ = -1;  // MAX_RECORD of the current block, -1 none
 };
 
@@ -193,8 +211,8 @@ void RecordRun::add_list_entry(std::string_view owner, std::string name) {
   list_entry_ = r_.tables.size() - 1;
 }
 
-// The single output starts with the UTF-8 signature once something is
-// written to it, so a run that finds nothing leaves its output empty.
+// The single output starts with the UTF-8 signature when the first table
+// (or heading) goes to it, so a run that converts no table leaves it empty.
 void RecordRun::put_bom() {
   if (!bom_pending_) return;
   bom_pending_ = false;
@@ -224,12 +242,24 @@ int RecordRun::prepare_table_output(bool write_heading) {
 int RecordRun::select_table(const TableDefinition& def) {
   o_.table = def;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
-  if (is_on(o_.is_select_list) && !o_.select_list.empty()) {
+  const bool column_list = is_on(o_.is_select_list) && !o_.select_list.empty();
+  if (column_list) {
     const std::string_view unknown = apply_select_list(o_.select_list, o_.table, order_);
     // A misspelt name would silently write other columns than asked for. Runs
-    // over many tables leave out what a table does not have.
-    if (!unknown.empty() && converting() && o_.output_mode != kOutCsvBatch && !is_on(o_.is_preview))
-      return fail(g_, MessageCode::kColumnNotFound, unknown);
+    // over several tables leave out what a table does not have.
+    const bool several = o_.output_mode == kOutCsvBatch || is_on(o_.is_preview) || is_on(o_.is_grep) ||
+                         is_on(o_.is_condition);
+    if (!unknown.empty() && converting() && !several) return fail(g_, MessageCode::kColumnNotFound, unknown);
+  }
+  if (converting()) {
+    if (conditions_.start_table(g_, o_.table) != 0) return -1;
+    // A query's select list names the output columns, unless COLUMN does.
+    if (conditions_.has_query() && !conditions_.query().columns.empty() && !column_list) {
+      std::vector<int> positions;
+      if (resolve_query_columns(g_, conditions_.query(), o_.table, positions) != 0) return -1;
+      order_.index.assign(positions.begin(), positions.end());
+      order_.width.assign(positions.size(), 0);
+    }
   }
   return lob_.begin_table(g_, o_, o_.table);
 }
@@ -289,31 +319,37 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     std::FILE* out = g_.out_stream;
     if (!listed_header_) {
       listed_header_ = true;
-      if (o_.exp_mode == 2)
+      if (owners_shown())
         std::fputs("OWNER                          TABLE_NAME\n"
                    "------------------------------ ------------------------------\n", out);
       else
         std::fputs("TABLE_NAME\n------------------------------\n", out);
     }
-    if (o_.exp_mode == 2) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
+    if (owners_shown()) std::fprintf(out, "%-30s %-30s\n", std::string(owner).c_str(), name.c_str());
     else std::fprintf(out, "%s\n", name.c_str());
     return Walk::kSkipRows;
   }
   if (o_.read_step == 3) return Walk::kSkipRows;
 
-  if (converting() && (is_on(o_.is_grep) || (is_on(o_.is_preview) &&
-                                              o_.output_mode != kOutCsvBatch && !ddl()))) {
+  // A heading names the table in the one output; a batch file is its table.
+  if (converting() && o_.output_mode != kOutCsvBatch &&
+      (is_on(o_.is_grep) || (is_on(o_.is_preview) && !ddl()))) {
     put_bom();
     // Japanese users read the table's name between lenticular brackets.
     const bool ja = g_.language == Language::kJapanese;
     const char* open = ja ? "【" : "[";
     const char* close = ja ? "】" : "]";
-    if (o_.exp_mode == 2)
+    if (owners_shown())
       std::fprintf(g_.out_stream, "%s%-30s%s%s%-30s%s\n", open, std::string(owner).c_str(), close, open,
                    name.c_str(), close);
     else std::fprintf(g_.out_stream, "%s%s%s\n", open, name.c_str(), close);
   }
 
+  // A table a condition names is there, whichever way it is converted.
+  if (converting() && is_on(o_.is_condition) && def != nullptr && !def->columns.empty()) {
+    for (TableCondition& w : o_.where_statement)
+      if (equals_nocase(w.table_name, name)) w.not_found = 0;
+  }
   const bool chosen = names_selected_table(name, owner) || (is_on(o_.is_preview) && converting());
   if (chosen) {
     if (def == nullptr) {
@@ -338,10 +374,6 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
 
   if (def == nullptr || def->columns.empty()) return Walk::kSkipRows;
   if (!converting()) return Walk::kSkipRows;
-  if (is_on(o_.is_condition)) {
-    for (TableCondition& w : o_.where_statement)
-      if (equals_nocase(w.table_name, name)) w.not_found = 0;
-  }
   table_selected_ = o_.output_mode == kOutCsvBatch || named_by_condition(name);
   if (table_selected_ || is_on(o_.is_grep)) {
     if (select_table(*def) != 0) return failed(-1);
@@ -377,6 +409,13 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
               !is_on(o_.is_condition) && o_.query.empty();
   limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
   if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
+  filter_straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
+                     data_columns_.table_col.empty() && lob_.target_column() < 0 && conditions_.active();
+  if (filter_straight_) {
+    filter_columns_.assign(o_.table.columns.size(), 0);
+    for (const std::int32_t col : conditions_.bound_columns())
+      if (static_cast<std::size_t>(col) < filter_columns_.size()) filter_columns_[static_cast<std::size_t>(col)] = 1;
+  }
   return Walk::kContinue;
 }
 
@@ -385,6 +424,29 @@ void RecordRun::on_table_end(const TableEnd& end) {
   table_rows_ += end.rows;
   if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
   if (table_selected_) r_.last_row_count = table_rows_;
+  if (!end.complete && table_selected_ && converting()) discard_table_output();
+}
+
+// A selected table whose rows the reader could not give (it said why): its
+// own file of a batch run goes, and the other tables go on; any other
+// output would be incomplete, so the run fails.
+void RecordRun::discard_table_output() {
+  if (o_.output_mode != kOutCsvBatch || o_.table_out == nullptr || o_.out_fname.empty()) {
+    failed(-1);
+    return;
+  }
+  if (pipe_ && pipe_->drain() != 0) {
+    failed(-1);
+    return;
+  }
+  const std::string path = o_.out_fname.back();
+  if (close_table_output(g_, o_) != 0) {
+    failed(-1);
+    return;
+  }
+  std::remove(path.c_str());
+  o_.out_fname.pop_back();
+  if (!o_.out_fname_flags.empty()) o_.out_fname_flags.pop_back();
 }
 
 Walk RecordRun::on_rows(const RowBatch& rows) {
@@ -399,7 +461,7 @@ Walk RecordRun::on_rows(const RowBatch& rows) {
       ++table_written_;
       if (table_written_ == limit_) {
         r_.rows_written += static_cast<std::int64_t>(i + 1);
-        return Walk::kStop;
+        return limit_reached();
       }
     }
     r_.rows_written += static_cast<std::int64_t>(n);
@@ -418,6 +480,18 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   const bool decode = (table_selected_ && !preview) ||
                       (preview && (o_.max_record < 0 || table_written_ < o_.max_record)) || grep;
   if (!decode) return Walk::kContinue;
+  if (filter_straight_) {
+    if (decode_row_columns(g_, o_, row, values_, filter_columns_) != 0) return failed(-1);
+    bool keep = false;
+    if (conditions_.keep(g_, std::span<const SqlValue>(values_.values.data(), static_cast<std::size_t>(values_.size())),
+                         keep) != 0)
+      return failed(fail(g_, MessageCode::kConditionFailed));
+    if (!keep) return Walk::kContinue;
+    if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
+    ++table_written_;
+    ++r_.rows_written;
+    return limit_ >= 0 && table_written_ >= limit_ ? Walk::kStop : Walk::kContinue;
+  }
   // Rows nobody here needs decoded go to the writer thread as they are.
   if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
       !is_on(o_.is_condition) && o_.query.empty()) {
@@ -429,13 +503,20 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   }
   if (found_ && !preview && !is_on(o_.is_unlimited) && o_.max_record > 0 &&
       table_written_ >= o_.max_record)
-    return Walk::kStop;
+    return limit_reached();
   return Walk::kContinue;
 }
 
 int RecordRun::hand_over_decoded(std::span<const unsigned char> row) {
   bool rejected = false;
   if (decode_row(g_, o_, row, values_, rejected, &data_columns_) != 0) return -1;
+  if (!rejected && conditions_.active()) {
+    bool keep = false;
+    if (conditions_.keep(g_, std::span<const SqlValue>(values_.values.data(), static_cast<std::size_t>(values_.size())),
+                         keep) != 0)
+      return fail(g_, MessageCode::kConditionFailed);
+    rejected = !keep;
+  }
   if (!rejected) {
     if (pipe_) {
       if (pipe_->put(values_, o_.table, order_) != 0) return -1;
@@ -506,6 +587,19 @@ int RecordRun::run() {
     sel_owner_ = sel_name_.substr(0, dot);
     sel_name_ = sel_name_.substr(dot + 1);
   }
+  // The conditions are compiled, and statements no conversion can run
+  // refused, before the dump is read. A query names its table.
+  if (converting() && !ddl()) {
+    if (conditions_.prepare(g_, o_) != 0) return finish(-1);
+    conditions_.set_charsets(output_charset(o_), g_.os_charset, o_.date_format);
+    if (conditions_.has_query()) {
+      sel_name_ = conditions_.query().table;
+      sel_owner_ = conditions_.query().schema;
+      sel_partition_.clear();
+      o_.table_id = conditions_.query().table;
+      o_.is_condition = kNo;  // the query's WHERE replaces the tables' own
+    }
+  }
   // No table named: the first one, where a table is converted.
   sel_first_ = sel_name_.empty() && sel_partition_.empty() && is_on(o_.is_first) && !ddl();
   if (is_on(o_.is_condition)) {
@@ -538,6 +632,8 @@ int RecordRun::run() {
     char line[64];
     std::snprintf(line, sizeof line, "| size = %lld", static_cast<long long>(info.total_size));
     debug_log(g_, "path = |" + o_.exp_fname[0] + line);
+    dump_options(g_, o_);
+    debug_header_block(g_, o_.exp_fname[0]);
   }
   if (converting() && !ddl()) {
     if (compile_date_format(g_, o_) != 0 && g_.zulcode != 0) return finish(-1);

@@ -11,9 +11,9 @@ namespace {
 
 // The values of `row` in the order they come, each decoded as the table
 // column `col_of(position)`.
-template <typename ColOf>
+template <typename ColOf, typename Wanted>
 int decode_values(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
-                  RowValues& values, int count, ColOf col_of) {
+                  RowValues& values, int count, ColOf col_of, Wanted wanted) {
   const unsigned char* p = row.data();
   const std::size_t used = row.size();
   std::size_t at = 0;
@@ -25,6 +25,11 @@ int decode_values(GlobalParams& g, const ConvOptions& o, std::span<const unsigne
       continue;
     }
     if (len > kMaxRowValueLen || at + len > used) return fail(g, MessageCode::kDumpFormat);
+    if (!wanted(values.size())) {
+      values.add_null();
+      at += len;
+      continue;
+    }
     const int queued = g.message_count;
     if (decode_value(g, o, col_of(values.size()), std::span<const std::uint8_t>(p + at, len),
                      values) != 0)
@@ -48,7 +53,8 @@ int decode_row(GlobalParams& g, const ConvOptions& o, std::span<const unsigned c
   rejected = false;
   const int ncols = static_cast<int>(o.table.columns.size());
   if (columns == nullptr || columns->table_col.empty()) {
-    if (decode_values(g, o, row, values, ncols, [](int i) { return i; }) != 0) return -1;
+    if (decode_values(g, o, row, values, ncols, [](int i) { return i; }, [](int) { return true; }) != 0)
+      return -1;
     for (int col = values.size(); col < ncols; ++col)
       add_placeholder(values, o.table.columns[static_cast<std::size_t>(col)].type, col + 1);
   } else {
@@ -56,7 +62,8 @@ int decode_row(GlobalParams& g, const ConvOptions& o, std::span<const unsigned c
     data.clear();
     const auto& table_col = columns->table_col;
     if (decode_values(g, o, row, data, static_cast<int>(table_col.size()),
-                      [&](int i) { return table_col[static_cast<std::size_t>(i)]; }) != 0)
+                      [&](int i) { return table_col[static_cast<std::size_t>(i)]; },
+                      [](int) { return true; }) != 0)
       return -1;
     for (int col = 0; col < ncols; ++col) {
       const int at = columns->data_pos[static_cast<std::size_t>(col)];
@@ -74,6 +81,16 @@ int decode_row(GlobalParams& g, const ConvOptions& o, std::span<const unsigned c
              o.grep_text, selected);
     rejected = !is_on(selected);
   }
+  return 0;
+}
+
+int decode_row_columns(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
+                       RowValues& values, const std::vector<char>& wanted) {
+  values.clear();
+  const int ncols = static_cast<int>(o.table.columns.size());
+  auto is_wanted = [&](int i) { return static_cast<std::size_t>(i) < wanted.size() && wanted[static_cast<std::size_t>(i)]; };
+  if (decode_values(g, o, row, values, ncols, [](int i) { return i; }, is_wanted) != 0) return -1;
+  for (int col = values.size(); col < ncols; ++col) values.add_null();
   return 0;
 }
 

@@ -33,4 +33,10 @@ int decode_row(GlobalParams& g, const ConvOptions& o, const RowBuffer& row, RowV
 int decode_row(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
                RowValues& values, bool& rejected, DataColumns* columns = nullptr);
 
+// Only the columns `wanted` marks (per table column, the data one for one
+// with the table) are decoded; the others stay NULL. For a row filter that
+// reads a few columns of a row the writer decodes again anyway. No GREP.
+int decode_row_columns(GlobalParams& g, const ConvOptions& o, std::span<const unsigned char> row,
+                       RowValues& values, const std::vector<char>& wanted);
+
 }  // namespace qln

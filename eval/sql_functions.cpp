@@ -371,6 +371,14 @@ std::string_view function_name(int code) {
   return f ? f->name : std::string_view{};
 }
 
+bool function_arg_range(int code, int& min_args, int& max_args) {
+  const FunctionInfo* f = find_info(code);
+  if (f == nullptr) return false;
+  min_args = f->min_args;
+  max_args = f->max_args;
+  return true;
+}
+
 int call_function(GlobalParams& g, int code, std::span<const SqlValue> args, SqlValue& result) {
   const FunctionInfo* f = find_info(code);
   if (f == nullptr) return value_set_error(result);

@@ -36,6 +36,10 @@ inline constexpr int kMaxFunctionArgs = 5;
 // The code of a function name (any letter case), or -1.
 int lookup_function(std::string_view name);
 
+// The argument counts a function takes (max -1: no upper bound); false
+// for an unknown code.
+bool function_arg_range(int code, int& min_args, int& max_args);
+
 // The upper-case name of a code ("" for an unknown one).
 std::string_view function_name(int code);
 

@@ -122,6 +122,9 @@ void end_source_line(const ConvOptions& o, DdlState& st, GlobalParams& g) {
 void end_text(GlobalParams& g, const ConvOptions& o, DdlState& st) {
   if (st.text == DdlState::Text::kConstraint) {
     if (st.write) put_text_line(g, st, "\n;\n\n");
+  } else if (st.text == DdlState::Text::kView) {
+    // A view is one statement and ends like every other.
+    if (st.write) put_text_line(g, st, st.line.empty() ? ";\n\n" : "\n;\n\n");
   } else {
     fix_kind(o, st);  // a one-line object
     if (st.write) put_text_line(g, st, "\n\n");

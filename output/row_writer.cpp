@@ -129,15 +129,25 @@ void append_csv_quoted(LineBuffer& line, std::string_view s) {
   line.commit(d);
 }
 
-// `readable`: how many bytes from s.data() may be read (at least s.size()),
+// `readable`: how many bytes from value.data() may be read (at least its size),
 // so that a short value can be taken in one wide load.
-void append_csv_field(RowWriter& w, std::string_view s, std::size_t readable, bool trim,
+void append_csv_field(RowWriter& w, std::string_view value, std::size_t readable, bool trim,
                       bool quote_all, int charset) {
   LineBuffer& line = w.line;
   bool stepping = steps_for_delimiter(w, charset);
-  if (stepping && needs_csv_quotes(w, s, charset)) {
-    append_csv_quoted(line, s);
+  if (stepping && needs_csv_quotes(w, value, charset)) {
+    append_csv_quoted(line, value);
     return;
+  }
+  // TRIM takes the blanks at both ends of a value that is not enclosed for
+  // its content. A blank delimiter encloses every value that starts with a
+  // blank, so those keep theirs.
+  std::string_view s = value;
+  if (trim && w.delimiter != ' ') {
+    std::size_t lead = 0;
+    while (lead < s.size() && s[lead] == ' ') ++lead;
+    s.remove_prefix(lead);
+    readable -= lead;
   }
   char* p = line.reserve(s.size() + 16 + 2);
   char* d = p;
@@ -178,7 +188,7 @@ void append_csv_field(RowWriter& w, std::string_view s, std::size_t readable, bo
     special |= w.special[static_cast<unsigned char>(c)];
   }
   if (special && !stepping) {
-    append_csv_quoted(line, s);
+    append_csv_quoted(line, value);
     return;
   }
   d += n;
@@ -261,6 +271,9 @@ void refresh_date_layout(RowWriter& w) {
   w.date_literals_need_quotes = false;
   for (const std::string& lit : w.date_literals)
     w.date_literals_need_quotes |= needs_csv_quotes(w, lit, output_charset(w.o));
+  // A digit delimiter may stand in the date's own digits: each date's text
+  // is looked at.
+  w.date_literals_need_quotes |= w.delimiter >= '0' && w.delimiter <= '9';
   // The literals with room for the fields, filled in per value.
   int wanted = w.date_kind == 1 ? 3 : (w.date_kind == 2 ? 5 : 6);
   w.date_fields = std::clamp(std::min(wanted, static_cast<int>(w.date_literals.size()) - 1), 0, 6);
@@ -341,17 +354,21 @@ int append_formatted_date(RowWriter& w, Out& out, const SqlValue& v, int precisi
     w.format_from = o.date_format;
     w.format_out = convert_user_text(w, o.date_format);
   }
-  if (format_date(v, w.format_out, output_charset(o), w.work) != 0) {
+  // Without an FF element of its own, a timestamp's fraction goes right
+  // after its seconds: the format is printed in two parts around it.
+  const int charset = output_charset(o);
+  const std::string_view f = w.format_out;
+  const std::size_t cut = fraction ? date_format_fraction_at(f, charset) : std::string_view::npos;
+  if (format_date(v, f.substr(0, cut), charset, w.work) != 0)
     return fail(w.g, MessageCode::kFunctionArgument, "TO_CHAR");
-  }
   out.append(w.work);
-  if (fraction) {
-    std::string_view f = o.date_format;
-    std::size_t end = f.find_last_not_of(' ');
-    if (end != std::string_view::npos && end >= 1 && (f[end] == 'S' || f[end] == 's') &&
-        (f[end - 1] == 'S' || f[end - 1] == 's')) {
-      out.push_back('.');
-      append_fraction(out, v.nanosecond, precision);
+  if (cut != std::string_view::npos) {
+    out.push_back('.');
+    append_fraction(out, v.nanosecond, precision);
+    if (cut < f.size()) {
+      if (format_date(v, f.substr(cut), charset, w.work) != 0)
+        return fail(w.g, MessageCode::kFunctionArgument, "TO_CHAR");
+      out.append(w.work);
     }
   }
   return 0;
@@ -591,6 +608,8 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   LineBuffer& line = w.line;
   line.clear();
   const std::size_t columns = table.columns.size();
+  const char d = w.delimiter;
+  const bool numbers_hold_delimiter = (d >= '0' && d <= '9') || d == '.' || d == '-';
   for (std::int32_t idx : order.index) {
     if (idx < 0) continue;
     if (idx < row.count) {
@@ -606,7 +625,9 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
                           ? table.columns[static_cast<std::size_t>(idx)].scale
                           : 0;
           std::string_view t = v.view();
-          char* p = line.reserve(number_text_bound(t, scale) + 16);
+          char* const field = line.reserve(number_text_bound(t, scale) + 16 + 2);
+          char* p = field;
+          char* end = nullptr;
           if (!t.empty() && t[0] == '-') {
             *p++ = '-';
             t.remove_prefix(1);
@@ -624,10 +645,20 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
             } else {
               for (char c : t) *p++ = c;
             }
-            line.commit(p);
+            end = p;
           } else {
-            line.commit(write_number_text(p, t, scale, false));
+            end = write_number_text(p, t, scale, false);
           }
+          // A delimiter that numbers are written with ("." "-" a digit):
+          // the field is quoted so that the line splits back.
+          if (numbers_hold_delimiter &&
+              std::memchr(field, w.delimiter, static_cast<std::size_t>(end - field)) != nullptr) {
+            std::memmove(field + 1, field, static_cast<std::size_t>(end - field));
+            *field = '"';
+            end += 1;
+            *end++ = '"';
+          }
+          line.commit(end);
           break;
         }
         case VT_SYSDATE:

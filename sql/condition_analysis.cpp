@@ -437,7 +437,7 @@ ConditionReader::Step ConditionReader::read_between(std::size_t& i) {
     after_operand = !w.prefix;
   }
   if (trim_blanks_view(lower).empty() || trim_blanks_view(upper).empty() ||
-      lower.size() >= kMaxValueLen || upper.size() >= kMaxValueLen) {
+      lower.size() >= kMaxBoundTextLen || upper.size() >= kMaxBoundTextLen) {
     return failed("analyze_condition() get_between()");
   }
   return store_between(lower, upper);

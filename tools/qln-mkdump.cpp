@@ -1,5 +1,6 @@
-// qln-mkdump: writes a sample classic export dump of a few tables with the
-// usual column types, or a large one of typical rows for benchmarks.
+// qln-mkdump: writes a sample export dump (classic, or Data Pump with
+// --datapump) of a few tables with the usual column types, or a large one
+// of typical rows for benchmarks.
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dumpwriter/datapump_writer.hpp"
 #include "dumpwriter/dump_writer.hpp"
 
 namespace {
@@ -20,6 +22,8 @@ constexpr const char* kUsage =
     "  --mb N            grow the main table until the dump holds about N MB\n"
     "  --bench-only      only the main table (NUMBER, VARCHAR2, DATE, a few NULLs)\n"
     "  --direct          direct-path export\n"
+    "  --datapump        a Data Pump dump (expdp 12.1 form)\n"
+    "  --datapump23      a Data Pump dump in the 23.6 form (row lengths not given)\n"
     "  --volume-mb N     split into volumes of at most N MB\n"
     "  --volume-size N   split into volumes of at most N bytes\n"
     "  --mode M          table, user (default) or full\n"
@@ -34,6 +38,8 @@ struct Args {
   std::uint64_t rows = 1000;
   std::uint64_t target_bytes = 0;
   bool bench_only = false;
+  bool datapump = false;
+  bool datapump23 = false;
   std::uint64_t seed = 1;
   DumpOptions options;
 };
@@ -76,6 +82,9 @@ bool parse_args(int argc, char** argv, Args& a) {
       a.target_bytes = n << 20;
     } else if (arg == "--bench-only") {
       a.bench_only = true;
+    } else if (arg == "--datapump" || arg == "--datapump23") {
+      a.datapump = true;
+      a.datapump23 = arg == "--datapump23";
     } else if (arg == "--direct") {
       a.options.direct_path = true;
     } else if (arg == "--volume-mb") {
@@ -135,7 +144,8 @@ DateTime day_from(std::uint64_t r, int base_year) {
 
 // The main table: typical order rows. With a byte target it grows until the
 // dump reaches it.
-void write_orders(DumpWriter& w, const Args& a, Random& rnd) {
+template <typename Writer>
+void write_orders(Writer& w, const Args& a, Random& rnd) {
   static constexpr const char* kNames[] = {"Smith & Sons", "Jones Ltd", "Brown, Miller", "Taylor \"Quick\" Co",
                                            "Wilson", "Davies Trading", "Evans", "Thomas Group", "Roberts",
                                            "Johnson and Partners"};
@@ -176,7 +186,8 @@ void write_orders(DumpWriter& w, const Args& a, Random& rnd) {
   w.end_table();
 }
 
-void write_samples(DumpWriter& w, Random& rnd) {
+template <typename Writer>
+void write_samples(Writer& w, Random& rnd) {
   TableSpec dept;
   dept.name = "DEPT";
   dept.columns = {{"DEPTNO", "NUMBER(2, 0)", true}, {"DNAME", "VARCHAR2(14)"}, {"LOC", "VARCHAR2(13)"}};
@@ -277,13 +288,27 @@ int main(int argc, char** argv) {
   }
   try {
     Random rnd(a.seed);
-    DumpWriter w(a.paths, a.options);
-    write_orders(w, a, rnd);
-    if (!a.bench_only) {
-      write_samples(w, rnd);
-      write_objects(w);
+    WriteStats stats;
+    if (a.datapump) {
+      DataPumpOptions o;
+      o.release = a.datapump23 ? DataPumpRelease::v23_6 : DataPumpRelease::v12_1;
+      o.charset_id = a.options.db_charset_id;
+      DataPumpWriter w(a.paths, o);
+      write_orders(w, a, rnd);
+      if (!a.bench_only) write_samples(w, rnd);
+      const DataPumpStats s = w.finish();
+      stats.bytes = s.bytes;
+      stats.rows = s.rows;
+      stats.volumes = s.volumes;
+    } else {
+      DumpWriter w(a.paths, a.options);
+      write_orders(w, a, rnd);
+      if (!a.bench_only) {
+        write_samples(w, rnd);
+        write_objects(w);
+      }
+      stats = w.finish();
     }
-    const WriteStats stats = w.finish();
     std::printf("%llu rows, %llu bytes in %zu volume(s):", static_cast<unsigned long long>(stats.rows),
                 static_cast<unsigned long long>(stats.bytes), stats.volumes.size());
     for (const std::string& v : stats.volumes) std::printf(" %s", v.c_str());

@@ -73,6 +73,14 @@ int to_char_date(const SqlValue& v, std::string_view format, int charset, std::s
     if (out.size() > kMaxValueLen) return -1;
     std::size_t n = char_len(charset, f, i);
     char c = f[i];
+    if (c == '"') {
+      // Quoted text is printed as written, without its quotes.
+      std::size_t end = format.find('"', i + 1);
+      if (end == std::string_view::npos) end = format.size();
+      out.append(format.substr(i + 1, end - i - 1));
+      i = end + 1;
+      continue;
+    }
     if (n > 1 || !is_upper_ascii(c)) {
       out.append(f, i, n);
       i += n;
@@ -173,6 +181,32 @@ int to_char_date(const SqlValue& v, std::string_view format, int charset, std::s
 int format_date(const SqlValue& date, std::string_view format, int charset, std::string& out) {
   if (date.type != VT_SYSDATE && date.type != VT_DATE && date.type != VT_TIMESTAMP) return -1;
   return to_char_date(date, format, charset, out);
+}
+
+std::size_t date_format_fraction_at(std::string_view format, int charset) {
+  static constexpr std::string_view kElements[] = {"YYYY", "YY", "MON", "MM", "M1", "MI",
+                                                   "DAY",  "DD", "D1",  "JDAY", "HH24", "HH12",
+                                                   "HH",   "SS", "FF",  "PM"};
+  const std::string f = upper_ascii(charset, format);
+  std::size_t at = std::string_view::npos;
+  for (std::size_t i = 0; i < f.size();) {
+    if (f[i] == '"') {
+      const std::size_t end = f.find('"', i + 1);
+      i = end == std::string::npos ? f.size() : end + 1;
+      continue;
+    }
+    std::size_t n = char_len(charset, f, i);
+    for (std::string_view e : kElements) {
+      if (n == 1 && starts(f, i, e)) {
+        if (e == "FF") return std::string_view::npos;
+        if (e == "SS") at = i + e.size();
+        n = e.size();
+        break;
+      }
+    }
+    i += n;
+  }
+  return at;
 }
 
 bool is_valid_date_format(std::string_view format, int charset) {

@@ -1,5 +1,7 @@
 #include "values/value_format.hpp"
 
+#include "values/extended_types.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -265,12 +267,16 @@ void decode_raw(RowValues& row, SqlValue& v, const GlobalParams& g, const ConvOp
     s.clear();
     std::size_t i = 0;
     bool multibyte = false;
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), n);
     while (i < n) {
       std::uint8_t b = bytes[i];
-      std::size_t more = static_cast<std::size_t>(mb_char_length(g.db_charset, b));
-      if (more > 0 && i + more < n) {
-        s.append(reinterpret_cast<const char*>(bytes.data() + i), more + 1);
-        i += more + 1;
+      // Only a whole, valid character of the dump's set is text (half-width
+      // katakana are single bytes of Shift_JIS); any other byte would put
+      // control codes or broken characters into the file.
+      std::size_t len = b >= 0x80 ? valid_char_length(g.db_charset, raw.substr(i)) : 1;
+      if (len > 1 || (len == 1 && b >= 0xA1 && b <= 0xDF && g.db_charset == kCharsetSjis)) {
+        s.append(raw.substr(i, len));
+        i += len;
         multibyte = true;
       } else if (b >= 0xA0 && is_single_byte_set(g.db_charset)) {
         // A letter of a single-byte set is printable as well; it is
@@ -459,6 +465,40 @@ void shift_minutes(OracleDateTime& t, int minutes) noexcept {
   return true;
 }
 
+// The types whose values are written as text of their own form.
+int decode_extended_value(GlobalParams& g, const ConvOptions& o, const ColumnDef& column,
+                          std::span<const std::uint8_t> bytes, RowValues& row) {
+  if (bytes.empty()) {
+    row.add_null();
+    return 0;
+  }
+  std::string& text = row.work;
+  bool ok = false;
+  switch (column.type) {
+    case kColTimestampTz: {
+      static const std::string kDefault = "%04d/%02d/%02d %02d:%02d:%02d";
+      ok = format_timestamp_tz(bytes, timestamp_precision(column),
+                               o.date_format_kind == 3 ? o.date_printf : kDefault, text);
+      break;
+    }
+    case kColIntervalYm:
+      ok = format_interval_ym(bytes, column.precision, text);
+      break;
+    case kColIntervalDs:
+      ok = format_interval_ds(bytes, column.precision, column.scale, text);
+      break;
+    case kColBinaryFloat:
+      ok = format_binary_float(bytes, text);
+      break;
+    default:
+      ok = format_binary_double(bytes, text);
+      break;
+  }
+  if (!ok) return bad_value(g);
+  row.add_text(text);
+  return 0;
+}
+
 }  // namespace
 
 bool decode_oracle_date(std::span<const std::uint8_t> bytes, OracleDateTime& out) {
@@ -518,6 +558,13 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
       }
       return 0;
     }
+    case kColTimestampTz:
+    case kColIntervalYm:
+    case kColIntervalDs:
+    case kColBinaryFloat:
+    case kColBinaryDouble:
+      return decode_extended_value(g, o, column, bytes, row);
+    case kColTimestampLtz:
     case kColDate:
     case kColTimestamp: {
       OracleDateTime t;
@@ -590,6 +637,11 @@ int compile_date_format(GlobalParams& g, ConvOptions& o) {
       }
     }
     if (matched < 0) {
+      // Any other element (DAY, MON, FF, ...) is TO_CHAR's to print.
+      if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+        ok = false;
+        break;
+      }
       if (c == '%') printf_text.push_back('%');
       char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
       printf_text.push_back(u);

@@ -64,8 +64,9 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
                  std::span<const std::uint8_t> bytes, RowValues& row);
 
 // Fills o.date_printf and o.date_format_kind from o.date_format: kinds 1, 2, 3
-// for YYYY MM DD [HH24 MI [SS]] in that order with any separators, -1 for
-// every other format (formatted through TO_CHAR at output).
+// for YYYY MM DD [HH24 MI [SS]] in that order with separators that are no
+// letters (or quoted text), -1 for every other format (formatted through
+// TO_CHAR at output).
 int compile_date_format(GlobalParams& g, ConvOptions& o);
 
 // Decoding helpers for the Oracle encodings (also used by the tests and the

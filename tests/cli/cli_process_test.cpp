@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -12,31 +10,17 @@
 namespace qln {
 namespace {
 
+using testing_cli::Outcome;
 using testing_cli::read_file;
+using testing_cli::run_cli;
 using testing_cli::TempDir;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 // Runs the built program through the shell, as a user would.
 class CliProcess : public ::testing::Test {
  protected:
   testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
-  Outcome run(const std::string& args) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args + " >'" +
-                                out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = read_file(out);
-    o.err = read_file(err);
-    return o;
-  }
+  Outcome run(const std::string& args) { return run_cli(dir, args); }
 };
 
 const std::string kBannerPattern = "Quillon: Release 2\\.9\\.8\\.0 - Production on \\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2}";

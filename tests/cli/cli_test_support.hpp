@@ -1,4 +1,8 @@
 #pragma once
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -27,6 +31,29 @@ struct Records {
     return g.message_count > 0 ? g.messages[static_cast<std::size_t>(g.message_count - 1)] : std::string();
   }
 };
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built program through the shell in `dir`, as a user would, with
+// the debug log there too; a run that does not end in `seconds` counts as hung.
+inline Outcome run_cli(const TempDir& dir, const std::string& args, int seconds = 240) {
+  const std::string here = dir.path().string();
+  const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+  const std::string command = "cd '" + here + "' && TMPDIR='" + here + "' timeout " + std::to_string(seconds) +
+                              " '" + QLN_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+  const int status = std::system(command.c_str());
+  Outcome o;
+  o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.out = read_file(out);
+  o.err = read_file(err);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return o;
+}
 
 inline std::string msg3(std::string_view keyword) {
   return "ZUL-00003: 引数が不正です(\"" + std::string(keyword) + "\")。処理を中断します。";

@@ -253,8 +253,9 @@ TEST_F(ParseOptions, LobFilePattern) {
   EXPECT_EQ(r.o.lob_name_col, "ID");
   EXPECT_EQ(r.o.lob_fname2, ".jpg");
   ASSERT_EQ(parse("LOB_FILE=plain.bin"), 0);
-  EXPECT_EQ(r.o.lob_fname1, "plain.bin");
+  EXPECT_EQ(r.o.lob_fname1, "");  // files are named by the first column alone
   EXPECT_EQ(r.o.lob_name_col, "");
+  EXPECT_EQ(r.o.lob_fname2, "");
   EXPECT_EQ(parse("LOB_FILE=a%" + std::string(129, 'C') + "%b"), -1);
   EXPECT_EQ(r.last_message(), msg3("LOB_FILE"));
 }
@@ -418,9 +419,9 @@ TEST_F(HelpOutput, HelpTextLinesAsStored) {
       "LOB_TARGET  バイナリカラム出力テーブルカラム\n",
       "ERRLOG      エラーログファイル名\n",
       "WHERE       WHERE条件式              WHERE=\"[TABLE]COLUMN = 'value'\"\n",
-      "QUERY       SELECT文                 QUERY=(SELECT * FROM TABLE WHERE ...)\n",
       "COLUMN      選択カラム               COLUMN=COL1,COL2,COL3..-COL8,-COL9\n",
       "GREP        検索文字列\n",
+      "QUERY       SELECT文                 QUERY=(SELECT COL1,COL2 FROM TABLE WHERE ...)\n",
   };
   std::size_t at = head.size();
   for (const char* line : lines) {

@@ -21,14 +21,10 @@ namespace {
 namespace dw = qln::dumpwriter;
 namespace fs = std::filesystem;
 using dw::Cell;
+using testing_cli::Outcome;
 using testing_cli::read_file;
+using testing_cli::run_cli;
 using testing_cli::TempDir;
-
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
 
 std::size_t count_lines(const std::string& s) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')); }
 
@@ -51,19 +47,7 @@ class JobsProcess : public ::testing::Test {
   TempDir dir;
   const std::string real = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 
-  Outcome run(const std::string& args) {
-    const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " + args +
-                                " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = read_file(out);
-    o.err = read_file(err);
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-  }
+  Outcome run(const std::string& args) { return run_cli(dir, args); }
 
   // The .csv files the program left in its folder.
   std::vector<std::string> csv_files() const {
@@ -217,21 +201,6 @@ TEST_F(JobsProcess, DdlWritesEveryTableAndDdlTableOnlyTables) {
 }
 
 // Conditions are not evaluated by these jobs: they are refused, never dropped.
-TEST_F(JobsProcess, WhereAndQueryAreRefusedBeforeAnythingIsWritten) {
-  NEED_REAL_DUMP();
-  const std::string out = dir.file("never.csv");
-  Outcome o = run("FILE=" + real + " \"WHERE=[ADDRESSES]ADDRESS_ID > 110\" OUT_FILE=" + out);
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-02009: WHEREはサポートしていません。"), std::string::npos) << o.err;
-  EXPECT_FALSE(fs::exists(out));
-
-  o = run("FILE=" + real + " \"QUERY=(SELECT * FROM ADDRESSES)\" OUT_FILE=" + out);
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-02009: QUERYはサポートしていません。"), std::string::npos) << o.err;
-  EXPECT_EQ(o.out, "");
-  EXPECT_FALSE(fs::exists(out));
-}
-
 // A table file that cannot be created stops the run at once (exit code -1),
 // with its message and without the files written before it.
 TEST_F(JobsProcess, CsvBatchFileThatCannotBeCreatedStopsTheRun) {
@@ -267,14 +236,6 @@ TEST_F(JobsProcess, StandardOutputThatCannotBeWrittenFailsTheJob) {
     EXPECT_EQ(WEXITSTATUS(status), 1) << job;
     EXPECT_NE(read_file(err).find("ZUL-03133"), std::string::npos) << job << ": " << read_file(err);
   }
-}
-
-TEST_F(JobsProcess, DataPumpDumpsAreNotReadByTheseJobs) {
-  const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
-  QLN_SKIP_WITHOUT_REAL_DUMP(scott);
-  const Outcome o = run("FILE=" + scott + " LIST=Y");
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-02009"), std::string::npos) << o.err;
 }
 
 // ---- dumps written for the test ---------------------------------------------

@@ -64,6 +64,7 @@ std::string line_starting(const std::string& csv, std::string_view prefix) {
 
 class WindowsLatinDump : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   const std::string real = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 

@@ -163,7 +163,7 @@ TEST_F(WrittenDdlTest, EveryKind) {
   EXPECT_NE(out.find("CREATE INDEX \"EMP_NAME_IX\" ON \"EMP\"\n(\n\t\"NAME\"\n) \n"), std::string::npos);
   EXPECT_NE(out.find("ALTER TABLE \"EMP\" ADD CONSTRAINT \"EMP_ID_CHK\" CHECK (ID > 0) ENABLE NOVALIDATE\n;\n\n"),
             std::string::npos);
-  EXPECT_NE(out.find("CREATE VIEW \"EMP_V\"\n(\n\t\"ID\"\n) \nAS\nSELECT ID FROM EMP\n\n"), std::string::npos);
+  EXPECT_NE(out.find("CREATE VIEW \"EMP_V\"\n(\n\t\"ID\"\n) \nAS\nSELECT ID FROM EMP\n;\n\n"), std::string::npos);
   EXPECT_NE(out.find("PROCEDURE p1 IS\nBEGIN\n  NULL;\nEND;\n"), std::string::npos);
   EXPECT_NE(out.find("FUNCTION f1 RETURN NUMBER IS\n"), std::string::npos);
   EXPECT_NE(out.find("PACKAGE pk IS\n  x NUMBER;\nEND;\n"), std::string::npos);
@@ -175,7 +175,7 @@ TEST_F(WrittenDdlTest, ChosenKindsOnly) {
   o.ddl_kinds = kDdlPackage | kDdlView;
   ASSERT_EQ(read(path("schema.dmp")), 0);
   EXPECT_EQ(out,
-            "CREATE VIEW \"EMP_V\"\n(\n\t\"ID\"\n) \nAS\nSELECT ID FROM EMP\n\n"
+            "CREATE VIEW \"EMP_V\"\n(\n\t\"ID\"\n) \nAS\nSELECT ID FROM EMP\n;\n\n"
             "PACKAGE pk IS\n  x NUMBER;\nEND;\n\n\n");
 }
 
@@ -212,6 +212,7 @@ class LobDumpTest : public DumpOutputTest {
   void write_docs(std::uint32_t lob_chunk = 32768) {
     dw::DumpOptions opt;
     opt.lob_chunk = lob_chunk;
+    opt.db_charset_id = 178;  // WE8MSWIN1252: CLOBs keep their bytes
     dw::DumpWriter w(path("docs.dmp"), opt);
     dw::TableSpec other;
     other.name = "OTHER";

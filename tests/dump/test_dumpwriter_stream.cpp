@@ -248,7 +248,8 @@ TEST_F(DumpWriterStream, LargeObjects) {
   take(100);
   EXPECT_EQ(take(2), hex("FE FF"));
   EXPECT_EQ(take(2), hex("01 00"));
-  EXPECT_EQ(take(5), hex("03 00") + "abc");
+  // CLOB text of a UTF-8 database is stored in UTF-16.
+  EXPECT_EQ(take(20), hex("FF FF 06 00 00 00 00 00 00 00 04 00 00 61 00 62 02 00 00 63"));
   // Row 2: both NULL, so no section and a normal row end.
   EXPECT_EQ(take(10), hex("02 00 C1 03 FE FF FE FF 00 00"));
   // Row 3: both present; the long CLOB in the long form with its chunks.
@@ -258,8 +259,8 @@ TEST_F(DumpWriterStream, LargeObjects) {
   EXPECT_EQ(take(2), hex("64 00"));
   take(100);
   EXPECT_EQ(take(2), hex("01 00"));
-  EXPECT_EQ(take(10), hex("FF FF 0A 00 00 00 00 00 00 00"));
-  EXPECT_EQ(take(16), hex("04 00") + "abcd" + hex("04 00") + "efgh" + hex("02 00") + "ij");
+  EXPECT_EQ(take(10), hex("FF FF 14 00 00 00 00 00 00 00"));
+  EXPECT_EQ(take(30), hex("04 00 00 61 00 62 04 00 00 63 00 64 04 00 00 65 00 66 04 00 00 67 00 68 04 00 00 69 00 6A"));
   EXPECT_EQ(take(4), hex("02 00 00 01"));
   EXPECT_EQ(at, block.size());
 }

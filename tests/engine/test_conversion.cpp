@@ -97,6 +97,30 @@ TEST_F(ConversionApi, ConvertsANamedTableWithProgressAndListsEveryTable) {
   EXPECT_FALSE(fs::exists(r.out_file));
 }
 
+TEST_F(ConversionApi, ConditionsAndQueriesSelectRowsAndColumns) {
+  Request r = request();
+  r.out_file = dir.file("where.csv");
+  r.conditions = {{"BIG", "ID BETWEEN 10 AND 12 OR ID = 39999", true}};
+  Results results;
+  RunCallbacks cb;
+  cb.messages = &sink;
+  ASSERT_TRUE(run_conversion(r, results, cb).ok());
+  EXPECT_EQ(test_support::read_file(r.out_file), "10," + std::string(60, 'k') + "\n11," + std::string(60, 'l') +
+                                                     "\n12," + std::string(60, 'm') + "\n39999," +
+                                                     std::string(60, 'a' + 39999 % 26) + "\n");
+  EXPECT_EQ(results.rows_written, 4);
+
+  r.conditions.clear();
+  r.query = "SELECT NOTE, ID FROM BIG WHERE ID < 3";
+  ASSERT_TRUE(run_conversion(r, results, cb).ok());
+  EXPECT_EQ(test_support::read_file(r.out_file), std::string(60, 'b') + ",1\n" + std::string(60, 'c') + ",2\n");
+
+  r.query = "SELECT * FROM BIG WHERE TO_NUMBER(NOTE) > 1";
+  const Status failed = run_conversion(r, results, cb);
+  EXPECT_EQ(failed.code(), MessageCode::kConditionFailed);
+  EXPECT_FALSE(fs::exists(r.out_file));
+}
+
 TEST_F(ConversionApi, StopRequestEndsTheReadWithItsMessageAndNoOutput) {
   std::atomic<bool> stop{false};
   RunCallbacks cb;

@@ -254,13 +254,13 @@ TEST_F(DdlTest, ViewHeadingThenItsText) {
   std::string after;
   ASSERT_EQ(run("CREATE VIEW \"V\" (\"A\",\"B\") AS ", text, 4, &after), 1);
   EXPECT_EQ(after, "\nMETRICEU");
-  EXPECT_EQ(out(), "CREATE VIEW \"V\"\n(\n\t\"A\",\n\t\"B\"\n) \nAS\nSELECT A, B\nFROM T\n\n");
+  EXPECT_EQ(out(), "CREATE VIEW \"V\"\n(\n\t\"A\",\n\t\"B\"\n) \nAS\nSELECT A, B\nFROM T\n;\n\n");
 }
 
 TEST_F(DdlTest, ViewInSeveralPiecesAndWithoutItsKind) {
   const std::string text = pieces({"SELECT A ", "FROM T"});
   ASSERT_EQ(run("CREATE VIEW \"V\" AS ", text, 100), 1);
-  EXPECT_EQ(out(), "CREATE VIEW \"V\" AS\nSELECT A FROM T\n\n");
+  EXPECT_EQ(out(), "CREATE VIEW \"V\" AS\nSELECT A FROM T\n;\n\n");
   DdlTest::TearDown();
   DdlTest::SetUp();
   o.ddl_kinds = kDdlTable;
@@ -318,7 +318,7 @@ TEST_F(DdlTest, SingleByteDatabaseTextInTheOutputSet) {
   ASSERT_EQ(run("CREATE VIEW \"V\xE9\" AS ", view, 3), 1);
   const std::string check = "\xFD\xFF" + pieces({"ALTER TABLE \"T\" ADD CHECK (A <> '\xBF')"});
   ASSERT_EQ(run("CALTER TABLE", check, 5), 1);
-  EXPECT_EQ(out(), "CREATE VIEW \"V?\" AS\nSELECT '?' E\nFROM T\n\n"
+  EXPECT_EQ(out(), "CREATE VIEW \"V?\" AS\nSELECT '?' E\nFROM T\n;\n\n"
                    "ALTER TABLE \"T\" ADD CHECK (A <> '?')\n;\n\n");
 
   DdlTest::TearDown();

@@ -87,9 +87,12 @@ std::size_t char_count(std::string_view bytes, bool utf8) {
   return n;
 }
 
+
+}  // namespace
+
 // Extended ROWID text (18 characters of Oracle's base-64) to its 10 bytes:
 // data object number, file and block, row.
-std::string rowid_bytes(std::string_view text) {
+std::string encode_rowid(std::string_view text) {
   static constexpr std::string_view kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   if (text.size() != 18) throw DumpWriteError("ROWID text must have 18 characters: " + std::string(text));
   auto field = [&](std::size_t from, std::size_t len) {
@@ -112,8 +115,6 @@ std::string rowid_bytes(std::string_view text) {
   out.push_back(static_cast<char>(row & 0xFF));
   return out;
 }
-
-}  // namespace
 
 struct DumpWriter::TableState {
   TableSpec table_spec;
@@ -389,8 +390,9 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
     case ValueForm::nclob:
     case ValueForm::blob: {
       if (cell.kind != Cell::Kind::text && cell.kind != Cell::Kind::bytes) throw wrong();
-      const std::string content =
-          (l.form == ValueForm::nclob && cell.kind == Cell::Kind::text) ? national(cell.data) : cell.data;
+      std::string content = cell.data;
+      if (cell.kind == Cell::Kind::text && l.form == ValueForm::nclob) content = national(cell.data);
+      if (cell.kind == Cell::Kind::text && l.form == ValueForm::clob) content = clob_bytes(options_.db_charset_id, cell.data);
       if (content.size() > 0xFFFFFFFFu) throw DumpWriteError("column " + name + ": large object over 4 GB");
       // In-row locator: a fixed frame with a serial number.
       std::string locator(kLocatorSize, '\0');
@@ -460,7 +462,7 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
       }
       case ValueForm::rowid:
         if (cell.kind != Cell::Kind::text) throw wrong();
-        scratch_ = rowid_bytes(cell.data);
+        scratch_ = encode_rowid(cell.data);
         break;
       default:  // RAW, object images, other types: the bytes as given
         if (cell.kind != Cell::Kind::text) throw wrong();

@@ -87,7 +87,8 @@ struct SourceSpec {
 // One value of a row. What the bytes become depends on the column:
 //   null    NULL (in-row 0xFFFE; a NULL large object has no LOB entry)
 //   text    CHAR/VARCHAR2/LONG/CLOB: the bytes as given (database character
-//           set; CHAR is blank-padded); NCHAR/NVARCHAR2/NCLOB: UTF-8 turned
+//           set; CHAR is blank-padded; CLOB of a varying-width set is stored
+//           in UTF-16, see clob_bytes); NCHAR/NVARCHAR2/NCLOB: UTF-8 turned
 //           into the national character set; NUMBER/FLOAT: decimal text;
 //           DATE/TIMESTAMP: parse_datetime text; RAW/LONG RAW/BLOB: bytes
 //   bytes   stored verbatim in-row (any column), or the LOB/LONG content
@@ -123,6 +124,10 @@ struct WriteStats {
 };
 
 class VolumeSink;
+
+// Extended ROWID text (18 characters of Oracle's base-64) to its 10 stored
+// bytes; throws DumpWriteError for any other text.
+std::string encode_rowid(std::string_view text);
 
 class DumpWriter {
  public:

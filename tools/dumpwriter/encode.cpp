@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include <iconv.h>
+
 namespace qln::dumpwriter {
 
 namespace {
@@ -266,6 +268,40 @@ std::string utf8_to_utf16be(std::string_view utf8) {
     i += len;
   }
   return out;
+}
+
+namespace {
+
+std::string japanese_to_utf16be(const char* from, std::string_view text) {
+  iconv_t cd = iconv_open("UTF-16BE", from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw EncodeError(std::string("no conversion from ") + from);
+  // Every character of these sets is one UTF-16 unit, at most two per byte.
+  std::string out(text.size() * 2, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t in_left = text.size();
+  char* at = out.data();
+  std::size_t out_left = out.size();
+  const std::size_t r = iconv(cd, &in, &in_left, &at, &out_left);
+  iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1) || in_left != 0) throw EncodeError(std::string("invalid ") + from + " text");
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+}  // namespace
+
+std::string clob_bytes(std::uint16_t db_charset_id, std::string_view text) {
+  switch (db_charset_id) {
+    case 873:  // AL32UTF8
+    case 871:  // UTF8
+      return utf8_to_utf16be(text);
+    case 832:  // JA16SJIS
+      return japanese_to_utf16be("CP932", text);
+    case 830:  // JA16EUC
+      return japanese_to_utf16be("EUC-JP", text);
+    default:
+      return std::string(text);
+  }
 }
 
 }  // namespace qln::dumpwriter

@@ -47,4 +47,10 @@ DateTime parse_datetime(std::string_view text);
 // UTF-8 to UTF-16 big-endian, the AL16UTF16 form of national columns.
 std::string utf8_to_utf16be(std::string_view utf8);
 
+// CLOB text as a database of the Oracle character set `db_charset_id` stores
+// it: a varying-width set (AL32UTF8, UTF8, JA16SJIS, JA16EUC) keeps CLOBs in
+// UTF-16 big-endian, so `text` (in that set) is converted; every other set
+// keeps its bytes. Text that is not valid in the set throws.
+std::string clob_bytes(std::uint16_t db_charset_id, std::string_view text);
+
 }  // namespace qln::dumpwriter

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "cli/jobs.hpp"
+#include "core/platform.hpp"
 #include "cli/run_driver.hpp"
 
 namespace qln {
 
 int cli_main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const std::vector<std::string> args = program_arguments(argc, argv);
   GlobalParams g;
   ConvOptions o;
   return run_cli(g, o, args, default_jobs());

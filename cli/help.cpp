@@ -1,6 +1,7 @@
 #include "cli/help.hpp"
 
 #include "core/messages.hpp"
+#include "core/platform.hpp"
 
 namespace qln {
 
@@ -88,7 +89,7 @@ int print_help(GlobalParams& g, const ConvOptions& o) {
   std::fputs("\n", out);
   std::fputs(banner_text(g, o).c_str(), out);
   std::fputs("\n\n\n", out);
-  for (const BilingualText& line : kHelpLines) std::fputs(user_text(g, line).c_str(), out);
+  for (const BilingualText& line : kHelpLines) write_user_text(out, user_text(g, line));
   std::fflush(out);
   return 0;
 }

@@ -107,10 +107,7 @@ struct Parser {
 };
 
 void remove_empty_regular_file(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec) {
-    std::filesystem::remove(path, ec);
-  }
+  if (regular_file_size(path) == 0) remove_file(path);
 }
 
 bool same_word(std::string_view a, std::string_view b) {
@@ -357,7 +354,10 @@ int opt_lob_file(Parser& p) {
 int opt_lob_dir(Parser& p) {
   std::string dir = path_value(p.option_word());
   if (dir.empty()) return p.bad();
-  if (!ends_with_single_byte(p.g.os_charset, dir, path_separator())) dir += path_separator();
+  const int cs = p.g.os_charset;
+  if (!ends_with_single_byte(cs, dir, path_separator()) && !ends_with_single_byte(cs, dir, '/')) {
+    dir += path_separator();
+  }
   if (dir.size() > kMaxLobDirBytes) return p.bad();
   p.o.lob_dir = dir;
   return 0;

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "core/platform.hpp"
+
 namespace qln {
 
 struct FileCloser {
@@ -15,7 +17,7 @@ struct FileCloser {
 using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 inline OwnedFile open_file(const std::string& path, const char* mode) {
-  return OwnedFile(std::fopen(path.c_str(), mode));
+  return OwnedFile(open_named_file(path, mode));
 }
 
 }  // namespace qln

@@ -5,6 +5,7 @@
 
 #include "cli/options.hpp"
 #include "core/messages.hpp"
+#include "core/platform.hpp"
 #include "core/multibyte.hpp"
 #include "sql/sql_text.hpp"
 #include "sql/tokenizer.hpp"
@@ -129,9 +130,8 @@ int add_table_condition(GlobalParams& g, ConvOptions& o, std::string name, bool 
 }
 
 int read_parameter_file(GlobalParams& g, ConvOptions& o, const std::string& path, int depth) {
-  std::error_code ec;
   std::ifstream in;
-  if (!std::filesystem::is_directory(path, ec)) in.open(path);
+  if (path_kind(path) != PathKind::kDirectory) in.open(native_path(path));
   if (!in.is_open()) return fail(g, kMsgParfileOpen, path);
   std::string options;
   std::string line;

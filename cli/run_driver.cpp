@@ -16,8 +16,7 @@ namespace {
 
 // Only regular files are ever removed: OUT_FILE=/dev/null must survive.
 void remove_regular_file(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+  if (path_kind(path) == PathKind::kRegular) remove_file(path);
 }
 
 class WorkAreas {

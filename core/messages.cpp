@@ -421,7 +421,7 @@ void queue_message(GlobalParams& g, std::string message) {
 }
 
 void write_line(std::FILE* stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
+  write_user_text(stream, text);
   std::fputc('\n', stream);
 }
 
@@ -523,7 +523,7 @@ std::string debug_log_path(const GlobalParams& g) {
 int debug_log(const GlobalParams& g, std::string_view line) {
   const std::string path = debug_log_path(g);
   if (path.empty()) return -1;
-  std::FILE* f = std::fopen(path.c_str(), "a");
+  std::FILE* f = open_named_file(path, "a");
   if (f == nullptr) return -1;
   write_line(f, line);
   return std::fclose(f) == 0 ? 0 : -1;

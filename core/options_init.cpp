@@ -41,7 +41,7 @@ void reset_options(ConvOptions& o) {
 
 std::string settings_path(std::string_view dir) {
   std::string path(dir);
-  if (!path.empty() && path.back() != path_separator()) path += path_separator();
+  if (!path.empty() && !is_path_separator(path.back())) path += path_separator();
   path += kSettingsFileName;
   return path;
 }

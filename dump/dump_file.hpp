@@ -21,7 +21,7 @@ class DumpFile {
   // folder, a device, a pipe).
   int open(const std::string& path);
   void close() noexcept;
-  bool is_open() const noexcept { return fd_ >= 0; }
+  bool is_open() const noexcept { return handle_ != kClosed; }
 
   // The file's size in bytes, -1 on failure.
   std::int64_t size() const noexcept;
@@ -36,7 +36,9 @@ class DumpFile {
   std::int64_t tell() const noexcept { return pos_; }
 
  private:
-  int fd_ = -1;
+  // A descriptor, or on Windows a HANDLE (whose invalid value is also -1).
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
   std::int64_t pos_ = 0;
 };
 

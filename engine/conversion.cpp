@@ -222,6 +222,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
   OutFile out(g, o);
   ReadResult read;
   int rc = 0;
+  std::string typed_grep;
   switch (job) {
     case Job::kListTables:
       o.read_step = 2;
@@ -245,10 +246,18 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
         if (!o.lob_target_col_name.empty() && !o.lob_table_name.empty() && is_on(o.is_first) &&
             o.table_id.empty())
           o.table_id = o.lob_table_name;
+        // The keyword is typed in the user's set; the rows it is looked for
+        // in are already in the output set.
+        if (is_on(o.is_grep)) {
+          typed_grep = o.grep_text;
+          CharsetConverter cv;
+          convert_charset(cv, g.os_charset, output_charset(o), o.grep_text);
+        }
       }
       break;
   }
   rc = run_records(g, o, read, control);
+  if (!typed_grep.empty()) o.grep_text = std::move(typed_grep);
   results.dump = dump_info_of(g, o);
   results.rows_written = read.rows_written;
   results.last_table_rows = read.last_row_count;

@@ -20,7 +20,8 @@ std::FILE* open_column_file(const std::string& path);
 void record_output_file(ConvOptions& o, const std::string& path);
 
 // Deletes the recorded files that are still regular files and forgets them.
-// The caller closes its streams first.
+// The caller closes its streams first; a file still open (Windows refuses to
+// delete it) stays recorded for the clean-up after it is closed.
 void remove_output_files(ConvOptions& o);
 
 }  // namespace qln

@@ -131,7 +131,7 @@ void append_csv_quoted(LineBuffer& line, std::string_view s) {
 
 // `readable`: how many bytes from value.data() may be read (at least its size),
 // so that a short value can be taken in one wide load.
-void append_csv_field(RowWriter& w, std::string_view value, std::size_t readable, bool trim,
+void append_csv_field(RowWriter& w, std::string_view value, [[maybe_unused]] std::size_t readable, bool trim,
                       bool quote_all, int charset) {
   LineBuffer& line = w.line;
   bool stepping = steps_for_delimiter(w, charset);

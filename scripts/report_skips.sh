@@ -7,7 +7,7 @@ skipped=$(grep -c '\*\*\*Skipped' "$2" || true)
 [ "$skipped" -gt 0 ] || exit 0
 dumps=$(sed -n 's/^QLN_DUMPS_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
 if [ -n "$dumps" ] && [ ! -d "$dumps" ]; then
-  echo "check.sh: $skipped tests skipped: they read the real dumps, expected in $(realpath -m "$dumps") (not there)"
+  echo "check: $skipped tests skipped: they read the real dumps, expected in $(realpath -m "$dumps") (not there)"
 else
-  echo "check.sh: $skipped tests skipped; their reasons are in $build/Testing/Temporary/LastTest.log"
+  echo "check: $skipped tests skipped; their reasons are in $build/Testing/Temporary/LastTest.log"
 fi

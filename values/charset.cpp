@@ -214,11 +214,11 @@ int output_charset(const ConvOptions& o) noexcept {
   return is_on(o.is_to_sjis) ? static_cast<int>(kCharsetSjis) : o.out_charset;
 }
 
-IconvConverter& CharsetConverter::descriptor(int from, int to) {
+PlatformConverter& CharsetConverter::descriptor(int from, int to) {
   const std::size_t index = slot_of(from) * kSets + slot_of(to);
   if (!tried_[index]) {
     tried_[index] = true;
-    descriptors_[index] = IconvConverter(platform_name(to), platform_name(from));
+    descriptors_[index] = PlatformConverter(platform_name(to), platform_name(from));
   }
   return descriptors_[index];
 }

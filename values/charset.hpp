@@ -7,7 +7,7 @@
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
-#include "values/iconv_converter.hpp"
+#include "values/platform_converter.hpp"
 
 namespace qln {
 
@@ -65,10 +65,10 @@ class CharsetConverter {
   std::string& scratch() noexcept { return scratch_; }
 
  private:
-  IconvConverter& descriptor(int from, int to);
+  PlatformConverter& descriptor(int from, int to);
 
   static constexpr std::size_t kSets = 4 + (kCharsetSingleByteLast - kCharsetSingleByteFirst + 1);
-  std::array<IconvConverter, kSets * kSets> descriptors_;
+  std::array<PlatformConverter, kSets * kSets> descriptors_;
   std::array<bool, kSets * kSets> tried_{};
   std::string scratch_;
 };

@@ -9,12 +9,14 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
+#include "support/run_command.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_dir.hpp"
 
 namespace qln::testing_cli {
 
-using test_support::read_file;
+// The program's text outputs, lines ended by LF whatever the platform.
+inline std::string read_file(const std::filesystem::path& path) { return test_support::read_text_file(path); }
 using test_support::ScopedLocale;
 using test_support::TempDir;
 
@@ -38,14 +40,22 @@ struct Outcome {
   std::string err;
 };
 
+// The variable that names the folder of the debug log.
+#ifdef _WIN32
+inline constexpr const char* kTempDirVariable = "TEMP";
+#else
+inline constexpr const char* kTempDirVariable = "TMPDIR";
+#endif
+
 // Runs the built program through the shell in `dir`, as a user would, with
 // the debug log there too; a run that does not end in `seconds` counts as hung.
 inline Outcome run_cli(const TempDir& dir, const std::string& args, int seconds = 240) {
   const std::string here = dir.path().string();
   const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-  const std::string command = "cd '" + here + "' && TMPDIR='" + here + "' timeout " + std::to_string(seconds) +
-                              " '" + QLN_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-  const int status = std::system(command.c_str());
+  const std::string command = "cd '" + here + "' && " + kTempDirVariable + "='" + here + "' timeout " +
+                              std::to_string(seconds) + " '" + QLN_CLI_PATH + "' " + args + " >'" + out + "' 2>'" +
+                              err + "'";
+  const int status = test_support::run_command(command);
   Outcome o;
   o.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   o.out = read_file(out);

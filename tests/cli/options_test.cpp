@@ -56,7 +56,16 @@ TEST_F(ParseOptions, FileEmptyOrTooLongIsMessage3) {
 }
 
 TEST_F(ParseOptions, HundredthFileIsRefusedWith1910) {
-  const std::string a = dump("a.dmp");
+  // A name short enough for 99 of them in one argument, whatever the
+  // temporary folder's path.
+  dump("a.dmp");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  struct Back {
+    std::filesystem::path to;
+    ~Back() { std::filesystem::current_path(to); }
+  } back{before};
+  const std::string a = "a.dmp";
   std::string list = a;
   for (int i = 1; i < 99; ++i) list += "," + a;
   ASSERT_EQ(parse("FILE=" + list), 0);
@@ -270,10 +279,24 @@ TEST_F(ParseOptions, LobFilePercentInsideMultibyteDoesNotCount) {
 }
 
 TEST_F(ParseOptions, LobDirGetsOneSeparator) {
+#ifdef _WIN32
+  ASSERT_EQ(parse("LOB_DIR=C:\\out"), 0);
+  EXPECT_EQ(r.o.lob_dir, "C:\\out\\");
+  ASSERT_EQ(parse("LOB_DIR=C:\\out\\"), 0);
+  EXPECT_EQ(r.o.lob_dir, "C:\\out\\");
+  ASSERT_EQ(parse("LOB_DIR=C:/out/"), 0);
+  EXPECT_EQ(r.o.lob_dir, "C:/out/");
+  // The second byte of a Shift_JIS character is no separator.
+  r.g.os_charset = kCharsetSjis;
+  ASSERT_EQ(parse("LOB_DIR=C:\\\x95\x5C"), 0);
+  EXPECT_EQ(r.o.lob_dir, "C:\\\x95\x5C\\");
+  r.g.os_charset = kCharsetUtf8;
+#else
   ASSERT_EQ(parse("LOB_DIR=/tmp/out"), 0);
   EXPECT_EQ(r.o.lob_dir, "/tmp/out/");
   ASSERT_EQ(parse("LOB_DIR=/tmp/out/"), 0);
   EXPECT_EQ(r.o.lob_dir, "/tmp/out/");
+#endif
   ASSERT_EQ(parse("LOB_DIR=" + std::string(510, 'd')), 0);
   EXPECT_EQ(r.o.lob_dir.size(), 511u);
   EXPECT_EQ(parse("LOB_DIR=" + std::string(511, 'd')), -1);

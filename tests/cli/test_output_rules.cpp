@@ -110,8 +110,8 @@ TEST_F(OutputRules, LobFilesOfAPatternWithoutColumnAreNamedByTheFirstColumn) {
   for (const auto& e : fs::directory_iterator(dir.file("out"))) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"1", "3"}));
-  EXPECT_EQ(read_file(dir.file("out/1")), body);
-  EXPECT_EQ(read_file(dir.file("out/3")), "three");
+  EXPECT_EQ(test_support::read_file(dir.file("out/1")), body);
+  EXPECT_EQ(test_support::read_file(dir.file("out/3")), "three");
 }
 
 TEST_F(OutputRules, TrimRemovesBlanksAtBothEnds) {

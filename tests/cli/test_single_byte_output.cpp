@@ -8,6 +8,7 @@
 
 #include "cli_test_support.hpp"
 #include "support/real_dumps.hpp"
+#include "support/run_command.hpp"
 
 namespace qln {
 namespace {
@@ -71,7 +72,7 @@ class WindowsLatinDump : public ::testing::Test {
   int run(const std::string& args) {
     const std::string command = "cd '" + dir.path().string() + "' && '" + QLN_CLI_PATH + "' " +
                                 args + " >/dev/null 2>'" + dir.file("stderr.txt") + "'";
-    const int status = std::system(command.c_str());
+    const int status = test_support::run_command(command);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 };

@@ -251,7 +251,7 @@ TEST(DebugLog, AppendsOneLinePerCall) {
 }
 
 TEST(DebugLog, MissingFolderDropsTheLine) {
-  testing_core::ScopedEnv env("TMPDIR", "/nonexistent-qln-folder/sub");
+  testing_core::ScopedEnv env(testing_core::kTempDirVariable, "/nonexistent-qln-folder/sub");
   GlobalParams g;
   EXPECT_EQ(debug_log(g, "lost"), -1);
 }

@@ -76,6 +76,7 @@ TEST(Platform, DetectingTheCharsetLeavesTheProcessLocaleAlone) {
   EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
 }
 
+#ifndef _WIN32
 // Language and code set come from the locale's name, so a Japanese locale
 // the system has not installed still works.
 TEST(Platform, LanguageAndCharsetFromTheLocaleVariables) {
@@ -113,6 +114,28 @@ TEST(Platform, LanguageAndCharsetFromTheLocaleVariables) {
   }
 }
 
+#endif
+
+#ifdef _WIN32
+TEST(Platform, TempDirFromTheEnvironment) {
+  {
+    testing_core::ScopedEnv env("TEMP", "D:\\work\\tmp\\");
+    EXPECT_EQ(temp_dir(), "D:\\work\\tmp");
+  }
+  {
+    testing_core::ScopedEnv env("TEMP", "D:/tmp/");
+    EXPECT_EQ(temp_dir(), "D:/tmp");
+  }
+  {
+    testing_core::ScopedEnv env("TEMP", nullptr);
+    const std::string fallback = temp_dir();
+    EXPECT_FALSE(fallback.empty());
+    EXPECT_FALSE(is_path_separator(fallback.back())) << fallback;
+  }
+  EXPECT_EQ(path_separator(), '\\');
+  EXPECT_TRUE(is_path_separator('/'));
+}
+#else
 TEST(Platform, TempDirFromTheEnvironment) {
   {
     testing_core::ScopedEnv env("TMPDIR", "/var/tmp/q/");
@@ -127,7 +150,9 @@ TEST(Platform, TempDirFromTheEnvironment) {
     EXPECT_EQ(temp_dir(), "/tmp");
   }
   EXPECT_EQ(path_separator(), '/');
+  EXPECT_FALSE(is_path_separator('\\'));
 }
+#endif
 
 TEST(Platform, LocalNowIsAPlausibleDate) {
   const LocalTime t = local_now();

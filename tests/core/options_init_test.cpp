@@ -95,11 +95,21 @@ TEST(InitGlobalsAndOptions, SettingsFileBesideTheGivenFolder) {
   CleanEnv env;
   GlobalParams g;
   ConvOptions o;
+#ifdef _WIN32
+  init_globals_and_options(g, o, "C:\\Quillon");
+  EXPECT_EQ(o.settings_fname, "C:\\Quillon\\Quillon.ini");
+  EXPECT_EQ(o.initial_settings_fname, o.settings_fname);
+  init_globals_and_options(g, o, "C:\\Quillon\\");
+  EXPECT_EQ(o.settings_fname, "C:\\Quillon\\Quillon.ini");
+  init_globals_and_options(g, o, "C:/Quillon/");
+  EXPECT_EQ(o.settings_fname, "C:/Quillon/Quillon.ini");
+#else
   init_globals_and_options(g, o, "/opt/quillon");
   EXPECT_EQ(o.settings_fname, "/opt/quillon/Quillon.ini");
   EXPECT_EQ(o.initial_settings_fname, o.settings_fname);
   init_globals_and_options(g, o, "/opt/quillon/");
   EXPECT_EQ(o.settings_fname, "/opt/quillon/Quillon.ini");
+#endif
 }
 
 TEST(InitGlobalsAndOptions, DebugModeNeedsExactSpelling) {

@@ -170,7 +170,7 @@ namespace {
 using namespace test_support;
 using namespace dumpwriter;
 
-TableSpec spec(std::string owner, std::string name, std::vector<ColumnSpec> columns) {
+TableSpec table_of(std::string owner, std::string name, std::vector<ColumnSpec> columns) {
   TableSpec t;
   t.owner = std::move(owner);
   t.name = std::move(name);
@@ -203,12 +203,12 @@ TEST(DataPumpWritten, TablesFromSegmentsInterleavedOverFiles) {
       DataPumpOptions o;
       o.release = release;
       DataPumpWriter w(files, o);
-      TableSpec sales = spec("A", "SALES", {{"ID", "NUMBER(4)"}, {"REGION", "VARCHAR2(10)"}});
+      TableSpec sales = table_of("A", "SALES", {{"ID", "NUMBER(4)"}, {"REGION", "VARCHAR2(10)"}});
       sales.partitions = {{"P1"}, {"P2"}, {"P3"}};
       const int s = w.add_table(sales);
-      const int other = w.add_table(spec("B", "SALES", {{"X", "VARCHAR2(5)"}}));
-      const int odd = w.add_table(spec(long_name, "Q\"T<&>", {{long_name, "NUMBER"}}));
-      w.add_table(spec("A", "EMPTY", {{"X", "NUMBER"}}));
+      const int other = w.add_table(table_of("B", "SALES", {{"X", "VARCHAR2(5)"}}));
+      const int odd = w.add_table(table_of(long_name, "Q\"T<&>", {{long_name, "NUMBER"}}));
+      w.add_table(table_of("A", "EMPTY", {{"X", "NUMBER"}}));
       w.begin_segment(s, "P1");
       w.add_row({Cell::number("1"), Cell::text("north")});
       w.add_row({Cell::number("2"), Cell::null()});
@@ -262,7 +262,7 @@ TEST(DataPumpWritten, TablesFromSegmentsInterleavedOverFiles) {
 TEST(DataPumpWritten, ValuesFindTheirColumns) {
   TempDir dir;
   const std::string path = dir.file("cols.dmp");
-  TableSpec t = spec("Q", "COLS",
+  TableSpec t = table_of("Q", "COLS",
                      {{"A", "NUMBER"}, {"B", "VARCHAR2(5)"}, {"DOC", "CLOB"}, {"C", "NUMBER"},
                       {"HIDDEN_ATTR", "NUMBER"}, {"INVIS", "VARCHAR2(5)"}, {"VIRT", "NUMBER"},
                       {"X", "XMLTYPE"}, {"L", "LONG"}});
@@ -271,7 +271,7 @@ TEST(DataPumpWritten, ValuesFindTheirColumns) {
   e.col_num = {1, 2, 3, 4, 0, 0, 5, 6, 7};
   e.property = {0, 0, 0, 0, 32 | 1, 32 | 0x400000000ULL, 65544, 0, 0};
   e.col_list_reversed = true;
-  TableSpec wide = spec("Q", "WIDE", {});
+  TableSpec wide = table_of("Q", "WIDE", {});
   for (int i = 0; i < 300; ++i) wide.columns.push_back({"C" + std::to_string(i), "VARCHAR2(4000)"});
   {
     DataPumpOptions o;

@@ -64,7 +64,7 @@ TEST_F(ConversionApi, ConvertsANamedTableWithProgressAndListsEveryTable) {
   cb.progress = [&](const ReadProgress& p) { seen.push_back(p); };
   const Status s = run_conversion(r, results, cb);
   ASSERT_TRUE(s.ok()) << s.text();
-  EXPECT_EQ(test_support::read_file(r.out_file), "DUMMY\nX\n");
+  EXPECT_EQ(test_support::read_text_file(r.out_file), "DUMMY\nX\n");
   EXPECT_TRUE(sink.entries().empty());
   EXPECT_EQ(results.rows_written, 1);
   ASSERT_EQ(results.tables.size(), 2u);
@@ -84,7 +84,7 @@ TEST_F(ConversionApi, ConvertsANamedTableWithProgressAndListsEveryTable) {
   r.out_dir = dir.file("batch");
   fs::create_directories(r.out_dir);
   ASSERT_TRUE(run_conversion(r, results, cb).ok());
-  EXPECT_EQ(test_support::read_file(r.out_dir + "/DUAL.csv"), "DUMMY\nX\n");
+  EXPECT_EQ(test_support::read_text_file(r.out_dir + "/DUAL.csv"), "DUMMY\nX\n");
   EXPECT_TRUE(fs::exists(r.out_dir + "/BIG.csv"));
 
   r.output = OutputKind::kCsv;

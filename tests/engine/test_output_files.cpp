@@ -17,7 +17,7 @@ namespace qln {
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::read_file;
+using test_support::read_text_file;
 
 class OutputFiles : public ::testing::Test {
  protected:
@@ -48,8 +48,8 @@ TEST_F(OutputFiles, BatchOpensOneFilePerTableWithBom) {
   std::fputs("b\n", g.out_stream);
   ASSERT_EQ(close_table_output(g, o), 0);
   EXPECT_EQ(g.out_stream, stdout);
-  EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "a\n");
-  EXPECT_EQ(read_file(dir / "DEPT.csv"), "\xEF\xBB\xBF" "b\n");
+  EXPECT_EQ(read_text_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "a\n");
+  EXPECT_EQ(read_text_file(dir / "DEPT.csv"), "\xEF\xBB\xBF" "b\n");
   ASSERT_EQ(o.out_fname.size(), 2u);
   EXPECT_EQ(o.out_fname[0], (dir / "EMP.csv").string());
   // No signature in front of text that is not UTF-8, nor when it is off.
@@ -70,8 +70,8 @@ TEST_F(OutputFiles, ATableNameMetTwiceGetsASecondFile) {
   ASSERT_EQ(open_table_output(g, o, "EMP"), 0);
   std::fputs("hr\n", g.out_stream);
   ASSERT_EQ(close_table_output(g, o), 0);
-  EXPECT_EQ(read_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "scott\n");
-  EXPECT_EQ(read_file(dir / "EMP_2.csv"), "\xEF\xBB\xBF" "hr\n");
+  EXPECT_EQ(read_text_file(dir / "EMP.csv"), "\xEF\xBB\xBF" "scott\n");
+  EXPECT_EQ(read_text_file(dir / "EMP_2.csv"), "\xEF\xBB\xBF" "hr\n");
   EXPECT_EQ(o.out_fname.size(), 2u);
 }
 
@@ -119,15 +119,16 @@ TEST_F(OutputFiles, OnlyRegularFilesThisRunWroteAreRemoved) {
   std::FILE* f = open_output_file(o, mine.string());
   ASSERT_NE(f, nullptr);
   std::fclose(f);
-  std::FILE* null = open_output_file(o, "/dev/null");
+  std::FILE* null = open_output_file(o, test_support::kNullDevice);
   ASSERT_NE(null, nullptr);
   std::fclose(null);
   ASSERT_EQ(o.out_fname.size(), 1u);
   remove_output_files(o);
   EXPECT_FALSE(fs::exists(mine));
   EXPECT_TRUE(fs::exists(other));
-  EXPECT_TRUE(fs::exists("/dev/null"));
   EXPECT_TRUE(o.out_fname.empty());
+#ifndef _WIN32
+  EXPECT_TRUE(fs::exists("/dev/null"));
   // A symbolic link is opened through but never removed.
   fs::path target = dir / "target.csv";
   fs::path link = dir / "link.csv";
@@ -139,6 +140,7 @@ TEST_F(OutputFiles, OnlyRegularFilesThisRunWroteAreRemoved) {
   EXPECT_TRUE(o.out_fname.empty());
   remove_output_files(o);
   EXPECT_TRUE(fs::is_symlink(link));
+#endif
   // A truncated existing file counts as written by this run.
   f = open_output_file(o, other.string());
   ASSERT_NE(f, nullptr);

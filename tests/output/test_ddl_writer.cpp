@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "output/ddl_writer.hpp"
+#include "support/memory_stream.hpp"
 #include "values/charset.hpp"
 
 namespace qln {
@@ -17,20 +19,11 @@ namespace {
 class DdlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mem_ = open_memstream(&buf_, &len_);
-    g.out_stream = mem_;
+    g.out_stream = mem_.emplace().get();
     g.db_charset = kCharsetUtf8;
     o.output_mode = kOutDdl;
   }
-  void TearDown() override {
-    std::fclose(mem_);
-    std::free(buf_);
-  }
-
-  std::string out() {
-    std::fflush(mem_);
-    return std::string(buf_, len_);
-  }
+  std::string out() { return mem_->text(); }
 
   std::string formatted(std::string_view statement) {
     format_ddl(g, statement);
@@ -67,9 +60,7 @@ class DdlTest : public ::testing::Test {
   DdlState st;
 
  private:
-  std::FILE* mem_ = nullptr;
-  char* buf_ = nullptr;
-  std::size_t len_ = 0;
+  std::optional<test_support::MemoryStream> mem_;
 };
 
 std::string le16(unsigned v) {

@@ -6,6 +6,7 @@
 
 #include "core/global_params.hpp"
 #include "engine/record_run.hpp"
+#include "support/memory_stream.hpp"
 
 namespace qln::test_support {
 
@@ -23,14 +24,10 @@ inline void set_up_for_written_dump(GlobalParams& g, ConvOptions& o) {
 
 // Runs the classic reader with its output stream caught in `out`.
 inline int read_dmp_into(GlobalParams& g, ConvOptions& o, ReadResult& result, std::string& out) {
-  char* buf = nullptr;
-  std::size_t len = 0;
-  std::FILE* mem = open_memstream(&buf, &len);
-  g.out_stream = mem;
+  MemoryStream mem;
+  g.out_stream = mem.get();
   const int rc = run_records(g, o, result);
-  std::fclose(mem);
-  out.assign(buf, len);
-  std::free(buf);
+  out = mem.text();
   g.out_stream = stdout;
   return rc;
 }

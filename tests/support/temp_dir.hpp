@@ -42,4 +42,28 @@ inline std::string read_file(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A text output of the program with its lines ended by LF. On Windows text
+// outputs end every line with CR LF: those become LF, and a file with a bare
+// LF is returned as it is, so that the comparison shows the fault.
+inline std::string read_text_file(const std::filesystem::path& path) {
+  std::string text = read_file(path);
+#ifdef _WIN32
+  std::string lf;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return text;
+    if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') lf.push_back(text[i]);
+  }
+  return lf;
+#else
+  return text;
+#endif
+}
+
+// The device that swallows output.
+#ifdef _WIN32
+inline constexpr const char* kNullDevice = "NUL";
+#else
+inline constexpr const char* kNullDevice = "/dev/null";
+#endif
+
 }  // namespace qln::test_support

@@ -4,7 +4,11 @@
 #include <array>
 #include <charconv>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 namespace qln::dumpwriter {
 
@@ -272,6 +276,22 @@ std::string utf8_to_utf16be(std::string_view utf8) {
 
 namespace {
 
+#ifdef _WIN32
+// Windows has code pages instead of iconv: 932, and 20932 for EUC-JP.
+std::string japanese_to_utf16be(const char* from, std::string_view text) {
+  const UINT page = std::string_view(from) == "CP932" ? 932 : 20932;
+  const int n = static_cast<int>(text.size());
+  std::wstring wide(text.size(), L'\0');
+  const int got = n == 0 ? 0 : MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, text.data(), n, wide.data(), n);
+  if (n != 0 && got <= 0) throw EncodeError(std::string("invalid ") + from + " text");
+  std::string out;
+  for (int i = 0; i < got; ++i) {
+    out.push_back(static_cast<char>((static_cast<unsigned>(wide[static_cast<std::size_t>(i)]) >> 8) & 0xFF));
+    out.push_back(static_cast<char>(static_cast<unsigned>(wide[static_cast<std::size_t>(i)]) & 0xFF));
+  }
+  return out;
+}
+#else
 std::string japanese_to_utf16be(const char* from, std::string_view text) {
   iconv_t cd = iconv_open("UTF-16BE", from);
   if (cd == reinterpret_cast<iconv_t>(-1)) throw EncodeError(std::string("no conversion from ") + from);
@@ -287,6 +307,7 @@ std::string japanese_to_utf16be(const char* from, std::string_view text) {
   out.resize(out.size() - out_left);
   return out;
 }
+#endif
 
 }  // namespace
 

@@ -10,14 +10,19 @@
 static_assert(sizeof(off_t) >= 8, "dump files need 64-bit offsets");
 
 namespace qln {
+namespace {
+
+int fd_of(std::intptr_t handle) noexcept { return static_cast<int>(handle); }
+
+}  // namespace
 
 DumpFile::DumpFile(DumpFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), pos_(std::exchange(other.pos_, 0)) {}
+    : handle_(std::exchange(other.handle_, kClosed)), pos_(std::exchange(other.pos_, 0)) {}
 
 DumpFile& DumpFile::operator=(DumpFile&& other) noexcept {
   if (this != &other) {
     close();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, kClosed);
     pos_ = std::exchange(other.pos_, 0);
   }
   return *this;
@@ -34,31 +39,31 @@ int DumpFile::open(const std::string& path) {
     ::close(fd);
     return -1;
   }
-  fd_ = fd;
+  handle_ = fd;
   pos_ = 0;
   return 0;
 }
 
 void DumpFile::close() noexcept {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (is_open()) ::close(fd_of(handle_));
+  handle_ = kClosed;
   pos_ = 0;
 }
 
 std::int64_t DumpFile::size() const noexcept {
-  if (fd_ < 0) return -1;
+  if (!is_open()) return -1;
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) return -1;
+  if (::fstat(fd_of(handle_), &st) != 0) return -1;
   return static_cast<std::int64_t>(st.st_size);
 }
 
 std::int64_t DumpFile::read_at(std::int64_t pos, void* buffer, std::size_t n) const noexcept {
-  if (fd_ < 0 || pos < 0) return -1;
+  if (!is_open() || pos < 0) return -1;
   auto* out = static_cast<unsigned char*>(buffer);
   std::size_t done = 0;
   // pread may return short counts (pipes, signals); only 0 means the end.
   while (done < n) {
-    ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(pos + static_cast<std::int64_t>(done)));
+    ssize_t got = ::pread(fd_of(handle_), out + done, n - done, static_cast<off_t>(pos + static_cast<std::int64_t>(done)));
     if (got < 0) {
       if (errno == EINTR) continue;
       return -1;

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "values/charset.hpp"
+
+// The conversions of every character of each source set, and of random
+// texts, summed up in one digest per pair of sets. The digests were taken
+// from the iconv conversions on Linux; the Windows code-page conversions
+// must give the same bytes, replacements included.
+namespace qln {
+namespace {
+
+std::vector<std::string> source_texts(int from) {
+  std::vector<std::string> v;
+  auto add = [&v](std::initializer_list<int> bytes) {
+    std::string s;
+    for (int b : bytes) s.push_back(static_cast<char>(b));
+    v.push_back(std::move(s));
+  };
+  for (int b = 0; b < 256; ++b) add({b});
+  if (from == kCharsetSjis) {
+    for (int l = 0x81; l <= 0xFC; ++l) {
+      for (int t = 0x40; t <= 0xFC; ++t) add({l, t});
+    }
+  } else if (from == kCharsetEucJp) {
+    for (int l = 0xA1; l <= 0xFE; ++l) {
+      for (int t = 0xA1; t <= 0xFE; ++t) {
+        add({l, t});
+        add({0x8F, l, t});
+      }
+    }
+    for (int t = 0xA0; t <= 0xE0; ++t) add({0x8E, t});
+  } else if (from == kCharsetUtf8 || from == kCharsetUtf16) {
+    for (unsigned c = 0x80; c <= 0xFFFF; ++c) {
+      if (from == kCharsetUtf16) {
+        add({static_cast<int>(c >> 8), static_cast<int>(c & 0xFF)});
+      } else if (c < 0x800) {
+        add({static_cast<int>(0xC0 | (c >> 6)), static_cast<int>(0x80 | (c & 0x3F))});
+      } else {
+        add({static_cast<int>(0xE0 | (c >> 12)), static_cast<int>(0x80 | ((c >> 6) & 0x3F)),
+             static_cast<int>(0x80 | (c & 0x3F))});
+      }
+    }
+  }
+  std::mt19937 rng(1107);
+  for (int round = 0; round < 400; ++round) {
+    std::string s;
+    for (int i = static_cast<int>(rng() % 24); i > 0; --i) s.push_back(static_cast<char>(rng() % 256));
+    v.push_back(std::move(s));
+  }
+  return v;
+}
+
+std::uint64_t digest(CharsetConverter& cv, int from, int to) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::string text : source_texts(from)) {
+    convert_charset(cv, from, to, text);
+    text.push_back('\xFF');  // keeps the texts apart
+    for (unsigned char c : text) h = (h ^ c) * 1099511628211ull;
+  }
+  return h;
+}
+
+struct Expected {
+  int from, to;
+  std::uint64_t digest;
+};
+
+TEST(CharsetParity, EveryCharacterConvertsAsTheReferenceDoes) {
+  const Expected expected[] = {
+#include "charset_parity_digests.inc"
+  };
+  CharsetConverter cv;
+  for (const Expected& e : expected) {
+    EXPECT_EQ(digest(cv, e.from, e.to), e.digest) << e.from << " -> " << e.to;
+  }
+}
+
+}  // namespace
+}  // namespace qln

@@ -45,7 +45,7 @@ enum class MessageCode : std::int32_t {
   kLineTooLong = 3129,
   kFileOpen = 3131,
   kFileWrite = 3133,
-  kLobDirMissing = 3137,
+  kLobDirMissing = 3142,
   kConditionFailed = 3200,
   kProcessing = 3900,
   kStopped = 3901,

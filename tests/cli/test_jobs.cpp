@@ -522,7 +522,7 @@ TEST_F(JobsProcess, ColumnFilesForALargeObjectTarget) {
   // A folder that is not there has its own message, before anything is read.
   Outcome missing = run("FILE=" + dump + " LOB_TARGET=DOCS.LAST LOB_DIR=" + dir.file("lobs"));
   EXPECT_EQ(missing.exit_code, 1);
-  EXPECT_EQ(missing.err, "ZUL-03137: バイナリファイル出力フォルダ(\"" + dir.file("lobs") +
+  EXPECT_EQ(missing.err, "ZUL-03142: バイナリファイル出力フォルダ(\"" + dir.file("lobs") +
                              "/\")が存在しません。処理を中断します。\n\n");
   fs::create_directories(dir.file("lobs"));
   // A table without rows has the column but nothing to write: no files, no failure.

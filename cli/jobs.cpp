@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "cli/progress.hpp"
 #include "core/messages.hpp"
 #include "dump/dump_header.hpp"
 #include "engine/conversion.hpp"
@@ -38,7 +39,18 @@ JobStatus job_status(RunContext& ctx, const Status& s, const Results& results) {
 
 JobStatus run(RunContext& ctx, Job job) {
   Results results;
-  const Status s = run_job(ctx.g, ctx.o, job, results);
+  if (!progress_wanted(ctx.o.progress)) return job_status(ctx, run_job(ctx.g, ctx.o, job, results), results);
+  Status s;
+  {
+    ProgressLine line(ctx.g, stderr);
+    RunControl control{[&line](const RunProgress& p) { line.update(p); }, nullptr};
+    s = run_job(ctx.g, ctx.o, job, results, &control);
+  }
+  if (s.ok() && job == Job::kConvert && !results.written.empty()) {
+    const std::string summary = summary_text(ctx.g, results.written);
+    std::fwrite(summary.data(), 1, summary.size(), stderr);
+    std::fflush(stderr);
+  }
   return job_status(ctx, s, results);
 }
 

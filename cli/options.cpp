@@ -71,8 +71,8 @@ struct Parser {
     return word;
   }
 
-  // A number; a leading "-" is read with it so that a negative value is
-  // consumed whole (and then ignored by the caller).
+  // A number within the int32 range; -1 for anything else. A leading "-"
+  // is read with it so that a negative value is consumed whole.
   long long number_value() {
     std::string word;
     int code = 0;
@@ -81,7 +81,6 @@ struct Parser {
       plain_word(word, code);
       return -1;
     }
-    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return parse_decimal(word);
   }
 
@@ -169,9 +168,15 @@ int opt_out_file(Parser& p) {
 
 int opt_out_charset(Parser& p) {
   const std::string v = p.option_word();
-  if (same_word(v, "SJIS")) p.o.out_charset = kCharsetSjis;
-  if (same_word(v, "EUC")) p.o.out_charset = kCharsetEucJp;
-  if (same_word(v, "UTF8")) p.o.out_charset = kCharsetUtf8;
+  if (same_word(v, "SJIS")) {
+    p.o.out_charset = kCharsetSjis;
+  } else if (same_word(v, "EUC")) {
+    p.o.out_charset = kCharsetEucJp;
+  } else if (same_word(v, "UTF8")) {
+    p.o.out_charset = kCharsetUtf8;
+  } else {
+    return p.bad();
+  }
   return 0;
 }
 
@@ -227,8 +232,10 @@ int opt_delimiter(Parser& p) {
   return 0;
 }
 
+// 0 leaves the row count unlimited.
 int opt_max_record(Parser& p) {
   const long long n = p.number_value();
+  if (n < 0) return p.bad();
   if (n > 0) {
     p.o.is_unlimited = kNo;
     p.o.max_record = static_cast<std::int32_t>(n);
@@ -238,7 +245,8 @@ int opt_max_record(Parser& p) {
 
 int opt_raw_length(Parser& p) {
   const long long n = p.number_value();
-  if (n >= 0 && n <= kMaxRawLength) p.o.raw_length = static_cast<std::int32_t>(n);
+  if (n < 0 || n > kMaxRawLength) return p.bad();
+  p.o.raw_length = static_cast<std::int32_t>(n);
   return 0;
 }
 
@@ -446,13 +454,27 @@ int opt_parfile(Parser& p) {
   return read_parameter_file(p.g, p.o, path, p.depth + 1);
 }
 
+// PROPERTY=N and BOM=Y are accepted and change nothing.
 int opt_property(Parser& p) {
-  if (same_word(p.plain_value(), "Y")) p.o.is_property = kYes;
+  Switch value = kNo;
+  if (yes_no(p, value, true) != 0) return -1;
+  if (is_on(value)) p.o.is_property = kYes;
   return 0;
 }
 
 int opt_bom(Parser& p) {
-  if (same_word(p.plain_value(), "N")) p.o.is_output_bom = kNo;
+  Switch value = kYes;
+  if (yes_no(p, value, true) != 0) return -1;
+  if (!is_on(value)) p.o.is_output_bom = kNo;
+  return 0;
+}
+
+// Y or N forces the progress line on or off; without it the line shows
+// when standard error is a terminal.
+int opt_progress(Parser& p) {
+  Switch value = kNo;
+  if (yes_no(p, value, true) != 0) return -1;
+  p.o.progress = value;
   return 0;
 }
 
@@ -480,7 +502,7 @@ struct Option {
   int (*handle)(Parser&);
 };
 
-constexpr std::array<Option, 36> kOptions = {{
+constexpr std::array<Option, 37> kOptions = {{
     {"FILE", true, opt_file},
     {"OUT_FILE", true, opt_out_file},
     {"OUT_CHARSET", true, opt_out_charset},
@@ -512,6 +534,7 @@ constexpr std::array<Option, 36> kOptions = {{
     {"PROPERTY", true, opt_property},
     {"BOM", true, opt_bom},
     {"DEBUG", true, opt_debug},
+    {"PROGRESS", true, opt_progress},
     {"HELP", true, opt_help},
     {"SHOW_VERSION", false, opt_ignored},
     {"--help", false, opt_help_alone},
@@ -574,6 +597,14 @@ std::string requoted(const std::string& arg) {
 }
 
 }  // namespace
+
+std::vector<std::string_view> option_keywords() {
+  std::vector<std::string_view> keywords;
+  for (const Option& opt : kOptions) {
+    if (opt.keyword.front() != '-') keywords.push_back(opt.keyword);
+  }
+  return keywords;
+}
 
 int join_arguments(GlobalParams& g, std::span<const std::string> args, std::string& text) {
   text.clear();

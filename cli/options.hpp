@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/owned_file.hpp"
 #include "core/conv_options.hpp"
@@ -28,6 +29,9 @@ int join_arguments(GlobalParams& g, std::span<const std::string> args, std::stri
 // Opens the file of the last ERRLOG option of `text` as g.err_stream, held
 // by `errlog`, before the other options are parsed.
 int parse_errlog_option(GlobalParams& g, std::string_view text, ConvOptions& o, OwnedFile& errlog);
+
+// Every keyword the parser takes, as the help shows it.
+std::vector<std::string_view> option_keywords();
 
 // Fills the records from an option text: 0, -1 after queueing the message,
 // or kParseStop.

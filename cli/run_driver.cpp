@@ -4,6 +4,7 @@
 
 #include "cli/help.hpp"
 #include "cli/options.hpp"
+#include "core/language.hpp"
 #include "core/platform.hpp"
 #include "core/messages.hpp"
 #include "values/charset.hpp"
@@ -175,6 +176,7 @@ int run_cli(GlobalParams& g, ConvOptions& o, std::span<const std::string> args, 
   g.err_stream = stderr;
   g.is_windowed = kNo;
   g.os_charset = detect_os_charset();
+  g.language = detect_language();
   g.message_converter = static_cast<MessageConverter>(&utf8_to_os_charset);
   o.start_time = start_time_text();
   RunContext ctx(g, o);

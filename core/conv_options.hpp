@@ -58,6 +58,9 @@ struct TableCondition {
   std::string column_text;  // at most kMaxColumnTextLen bytes
 };
 
+// The progress line shows when standard error is a terminal, unless forced.
+inline constexpr Switch kProgressOnTerminal = 1;
+
 struct ConvOptions {
   std::int32_t dbms_type = 0;
   std::int32_t dump_type = kDumpConventional;
@@ -84,6 +87,7 @@ struct ConvOptions {
   Switch is_header = kNo;
   Switch is_trim = kNo;
   Switch is_quote = kNo;
+  Switch progress = kProgressOnTerminal;  // PROGRESS=Y|N forces it
   std::int32_t row_format = 0;  // 1 CSV, 2 INSERT
   char delimiter = ',';
   std::string grep_text;

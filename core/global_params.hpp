@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/language.hpp"
 #include "core/switch.hpp"
 
 namespace qln {
@@ -50,6 +51,8 @@ struct GlobalParams {
   std::int32_t db_charset = kCharsetSjis;
   std::int32_t nls_charset = kCharsetUtf16;
   std::int32_t os_charset = kCharsetSjis;
+  // Front ends set it from the user's locale (detect_language()).
+  Language language = Language::kJapanese;
   Switch is_windowed = kNo;
   std::FILE* out_stream = stdout;
   std::FILE* err_stream = stderr;

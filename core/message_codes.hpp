@@ -55,6 +55,7 @@ enum class MessageCode : std::int32_t {
   kFileOpen = 3131,
   kFileWrite = 3133,
   kNotNullUnwritable = 3137,
+  kLobDirMissing = 3142,
   kConditionFailed = 3200,
   kProcessing = 3900,
   kStopped = 3901,

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/global_params.hpp"
+#include "core/language.hpp"
 #include "core/status.hpp"
 
 namespace qln {
@@ -12,8 +14,15 @@ namespace qln {
 // Most bytes of the caller's text that go into one message.
 inline constexpr std::size_t kMaxReportTextLen = 80;
 
-// Copies the table text of `code` into `out`; -1 when the code is unknown.
-int lookup_message(int code, std::string& out);
+// Copies the table text of `code` in `lang` into `out`; -1 when the code is
+// unknown.
+int lookup_message(int code, std::string& out, Language lang = Language::kJapanese);
+
+// Every code of the message table, ascending.
+std::vector<int> message_codes();
+
+// `text` in the user's language and character set.
+std::string user_text(const GlobalParams& g, const BilingualText& text);
 
 // The table texts are kept in UTF-8; this gives them in g.os_charset through
 // g.message_converter (unchanged for UTF-8 or while no converter is set).

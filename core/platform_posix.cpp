@@ -31,6 +31,9 @@ LocalTime local_now() {
 }
 
 int detect_os_charset() {
+  if (const std::string name = user_locale_name("LC_CTYPE"); !codeset_of_locale(name).empty()) {
+    return charset_from_codeset(codeset_of_locale(name));
+  }
   // Ask the user's locale, then put the process back as it was: the rest of
   // the engine classifies bytes in the "C" locale.
   const char* current = std::setlocale(LC_CTYPE, nullptr);

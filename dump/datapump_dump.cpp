@@ -281,8 +281,11 @@ int DataPumpDump::read_rows(GlobalParams& g, std::size_t index, DataPumpRowConsu
   if (t.refusal != DataPumpRefusal::kNone) {
     // Named only when its rows are wanted.
     if (t.segments.empty() || !consumer.begin_segment(segments_[t.segments.front()])) return 0;
-    const char* what = t.refusal == DataPumpRefusal::kCompressed ? "圧縮されたテーブル" : "暗号化されたテーブル";
-    return fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, what + table_name_text(t)));
+    const BilingualText what = t.refusal == DataPumpRefusal::kCompressed
+                                   ? BilingualText{"圧縮されたテーブル", "The compressed table "}
+                                   : BilingualText{"暗号化されたテーブル", "The encrypted table "};
+    return fail(g, MessageCode::kNotSupported,
+                utf8_to_os_charset(g.os_charset, std::string(what.in(g.language)) + table_name_text(t)));
   }
   std::vector<unsigned char> bytes;
   bytes.reserve(kBatchBytes + 2 * kMaxRowValueLen);

@@ -3,26 +3,43 @@
 #include <string_view>
 #include <utility>
 
+#include "core/language.hpp"
 #include "values/charset.hpp"
 
 namespace qln {
 namespace {
 
-std::string_view export_mode_name(int mode) noexcept {
+constexpr BilingualText kFileType{"ファイル種別        ", "File type           "};
+constexpr BilingualText kDumpType{"ダンプ種別          ", "Dump type           "};
+constexpr BilingualText kExportMode{"エクスポートモード  ", "Export mode         "};
+constexpr BilingualText kVersion{"Oracleバージョン    ", "Oracle version      "};
+constexpr BilingualText kUser{"ユーザ名            ", "User name           "};
+constexpr BilingualText kCharset{"キャラクタセット    ", "Character set       "};
+constexpr BilingualText kNlsCharset{"NLSキャラクタセット ", "NLS character set   "};
+constexpr BilingualText kCreated{"作成日時            ", "Created             "};
+constexpr BilingualText kUnknown{"不明", "Unknown"};
+
+BilingualText export_mode_name(int mode) noexcept {
   switch (mode) {
-    case 0: return "テーブル";
-    case 1: return "ユーザ";
-    case 2: return "データベース";
-    default: return "不明";
+    case 0: return {"テーブル", "Table"};
+    case 1: return {"ユーザ", "User"};
+    case 2: return {"データベース", "Database"};
+    default: return kUnknown;
   }
 }
 
-std::string_view dump_kind_line(int dump_type) noexcept {
+std::string dump_kind_line(Language lang, int dump_type) {
+  std::string line;
   switch (dump_type) {
-    case kDumpConventional: return "ファイル種別        エクスポート";
-    case kDumpDirect: return "ダンプ種別          ダイレクトモード・エクスポート";
-    case kDumpDataPump: return "ダンプ種別          データポンプ";
-    default: return "ファイル種別        不明";
+    case kDumpConventional:
+      return line.append(kFileType.in(lang)).append(lang == Language::kJapanese ? "エクスポート" : "Export");
+    case kDumpDirect:
+      return line.append(kDumpType.in(lang))
+          .append(BilingualText{"ダイレクトモード・エクスポート", "Direct-path export"}.in(lang));
+    case kDumpDataPump:
+      return line.append(kDumpType.in(lang)).append(BilingualText{"データポンプ", "Data Pump"}.in(lang));
+    default:
+      return line.append(kFileType.in(lang)).append(kUnknown.in(lang));
   }
 }
 
@@ -53,16 +70,17 @@ class PropertyWriter {
 }  // namespace
 
 std::string format_properties(const GlobalParams& g, const ConvOptions& o) {
+  const Language lang = g.language;
   PropertyWriter w(g.os_charset);
-  w.line(dump_kind_line(o.dump_type));
+  w.line(dump_kind_line(lang, o.dump_type));
   const bool data_pump = o.dump_type == kDumpDataPump;
-  if (!data_pump) w.label_line("エクスポートモード  ", export_mode_name(o.exp_mode));
-  w.line("Oracleバージョン    ", o.exp_version_str);
-  w.line("ユーザ名            ", o.exp_user);
-  w.label_line("キャラクタセット    ", charset_display_name(g.db_charset));
+  if (!data_pump) w.label_line(kExportMode.in(lang), export_mode_name(o.exp_mode).in(lang));
+  w.line(kVersion.in(lang), o.exp_version_str);
+  w.line(kUser.in(lang), o.exp_user);
+  w.label_line(kCharset.in(lang), charset_display_name(g.db_charset));
   if (!data_pump) {
-    w.label_line("NLSキャラクタセット ", charset_display_name(g.nls_charset));
-    w.line("作成日時            ", o.exp_date);
+    w.label_line(kNlsCharset.in(lang), charset_display_name(g.nls_charset));
+    w.line(kCreated.in(lang), o.exp_date);
   }
   return w.take();
 }

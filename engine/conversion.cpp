@@ -1,6 +1,7 @@
 #include "engine/conversion.hpp"
 
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
 
 #include "core/messages.hpp"
@@ -145,6 +146,11 @@ void append_padded(std::string& out, std::string_view s, std::size_t width, int 
   out += ' ';
 }
 
+bool lob_dir_exists(const std::string& dir) {
+  std::error_code ec;
+  return dir.empty() || std::filesystem::is_directory(dir, ec);
+}
+
 OutputMode output_mode_of(OutputKind k) {
   switch (k) {
     case OutputKind::kCsv: return kOutCsv;
@@ -160,6 +166,7 @@ OutputMode output_mode_of(OutputKind k) {
 // leave them.
 void fill_options(const Request& r, GlobalParams& g, ConvOptions& o) {
   g.os_charset = r.user_charset;
+  g.language = r.language;
   g.message_converter = static_cast<MessageConverter>(&utf8_to_os_charset);
   o.exp_fname = r.volumes;
   o.table_id = r.table.text();
@@ -251,7 +258,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
     return last_failure(g);
   }
   if (!has_format_reader(static_cast<DumpKind>(o.dump_type))) {
-    fail(g, MessageCode::kNotSupported, utf8_to_os_charset(g.os_charset, "データポンプ"));
+    fail(g, MessageCode::kNotSupported, user_text(g, {"データポンプ", "Data Pump"}));
     return last_failure(g);
   }
   if (Status s = check_output_paths(g, o, job); !s.ok()) return s;
@@ -267,12 +274,17 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
       o.read_step = 1;
       break;
     case Job::kConvert:
+      if (o.output_mode == kOutLobFiles && !lob_dir_exists(o.lob_dir)) {
+        fail(g, MessageCode::kLobDirMissing, o.lob_dir);
+        return last_failure(g);
+      }
       if (Status s = out.open(); !s.ok()) return s;
       o.read_step = 0;
       if (o.output_mode != kOutDdl) {
         o.row_format = o.output_mode == kOutInsert ? 2 : 1;
-        // Column files take every byte; the text output stays empty, without a BOM.
-        if (o.output_mode == kOutLobFiles) o.is_output_bom = kNo;
+        // Column files take every byte; the text output stays empty, without
+        // a BOM. SQL clients refuse a script that starts with one.
+        if (o.output_mode == kOutLobFiles || o.output_mode == kOutInsert) o.is_output_bom = kNo;
         // The run converts the table it selects; a column-file target names it.
         if (!o.lob_target_col_name.empty() && !o.lob_table_name.empty() && is_on(o.is_first) &&
             o.table_id.empty())
@@ -293,6 +305,7 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
   results.rows_written = read.rows_written;
   results.last_table_rows = read.last_row_count;
   results.tables = std::move(read.tables);
+  results.written = std::move(read.written);
   results.stopped = read.stopped;
   results.partial = read.partial;
   Status s = run_status(g, o, rc, results);
@@ -336,10 +349,9 @@ Status run_conversion(const Request& request, Results& results, const RunCallbac
 }
 
 std::string format_table_definition(const GlobalParams& g, const TableDefinition& table) {
-  CharsetConverter cv;
   std::string text;
   if (!table.columns.empty()) {
-    text += utf8_to_os_charset(cv, g.os_charset, " カラム                        型\n");
+    text += user_text(g, {" カラム                        型\n", " COLUMN                        TYPE\n"});
     text += "------------------------------ -----------------\n";
     for (const ColumnDef& c : table.columns) {
       text += ' ';
@@ -355,7 +367,8 @@ std::string format_table_definition(const GlobalParams& g, const TableDefinition
     text += '\n';
   }
   if (!table.indexes.empty()) {
-    text += utf8_to_os_charset(cv, g.os_charset, "     索引名                         項目名\n");
+    text += user_text(g, {"     索引名                         項目名\n",
+                         "     INDEX_NAME                    COLUMN_NAME\n"});
     text += "     ------------------------------ ------------------------------\n";
     for (const IndexDef& index : table.indexes) {
       const std::size_t lines = index.columns.empty() ? 1 : index.columns.size();

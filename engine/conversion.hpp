@@ -75,6 +75,7 @@ struct Request {
   int out_charset = kCharsetUtf8;
   int db_charset = kCharsetUnknown;  // overrides the dump's declared set (an Oracle set's id)
   int user_charset = kCharsetUtf8;  // messages and file names
+  Language language = Language::kJapanese;  // of the messages; front ends ask detect_language()
   RawFormat raw_format = kRawHex;
   int raw_length = 20;
   int threads = 0;  // rows decoded and formatted on at most this many threads; 0 = all cores
@@ -86,6 +87,7 @@ struct Results {
   std::int64_t rows_written = 0;
   std::int64_t last_table_rows = 0;
   std::vector<TableListEntry> tables;  // every table and partition met
+  std::vector<WrittenTable> written;   // kConvert: the tables written, with their rows
   TableDefinition table;               // kDescribeTable: with its indexes
   bool stopped = false;
   bool abort = false;  // an output could not be opened: end the program
@@ -94,7 +96,7 @@ struct Results {
 
 struct RunCallbacks {
   MessageSink* messages = nullptr;
-  std::function<void(const ReadProgress&)> progress;  // every block read
+  std::function<void(const RunProgress&)> progress;  // every block read
   const std::atomic<bool>* stop = nullptr;             // set to stop the read
 };
 

@@ -35,7 +35,9 @@ std::string_view trim_view(std::string_view s) {
 }
 
 // COLUMN=A,B or COLUMN=-C: the chosen columns, in the table's own order.
-void apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
+// Returns the first name that is no column of the table (empty when all are).
+std::string_view apply_select_list(std::string_view list, const TableDefinition& table, ColumnOrder& order) {
+  std::string_view unknown;
   const std::size_t n = table.columns.size();
   std::vector<bool> chosen(n, true);
   bool first_include = true;
@@ -54,13 +56,20 @@ void apply_select_list(std::string_view list, const TableDefinition& table, Colu
       std::fill(chosen.begin(), chosen.end(), false);
       first_include = false;
     }
-    for (std::size_t i = 0; i < n; ++i)
-      if (equals_nocase(table.columns[i].name, item)) chosen[i] = !exclude;
+    bool known = false;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (equals_nocase(table.columns[i].name, item)) {
+        chosen[i] = !exclude;
+        known = true;
+      }
+    }
+    if (!known && unknown.empty()) unknown = item;
   }
   order.index.clear();
   for (std::size_t i = 0; i < n; ++i)
     if (chosen[i]) order.index.push_back(static_cast<std::int32_t>(i));
   order.width.assign(order.index.size(), 0);
+  return unknown;
 }
 
 // The column-file writer as the reader sees it.
@@ -121,7 +130,12 @@ class RecordRun final : public DumpVisitor {
   TextWalk on_stored_text(std::span<const unsigned char> bytes, std::size_t& used) override;
   void on_stored_text_end() override { ddl_text_end(g_, ddl_); }
   void on_progress(const ReadProgress& p) override {
-    if (control_ != nullptr && control_->progress) control_->progress(p);
+    if (control_ == nullptr || !control_->progress) return;
+    RunProgress q;
+    static_cast<ReadProgress&>(q) = p;
+    q.table = current_table_;
+    q.rows = r_.rows_written;
+    control_->progress(q);
   }
   bool stop_requested() const override {
     return control_ != nullptr && control_->stop != nullptr &&
@@ -148,6 +162,9 @@ class RecordRun final : public DumpVisitor {
   std::FILE* open_lob_file(const std::string& path);
   void drop_table_output();
   int after_damage(bool read_ended);
+  void note_written_rows() {
+    if (writing_table_) r_.written.back().rows = table_written_;
+  }
 
   // MAX_RECORD limits each table: it ends the read only when no other
   // table's rows can follow (a batch, a keyword search over every table and
@@ -198,6 +215,8 @@ class RecordRun final : public DumpVisitor {
   int lost_ = 0;                  // tables of a CSV batch left out, each named
   std::size_t own_outputs_ = 0;   // o.out_fname from here on: opened by this read
   std::unordered_set<std::string> lob_names_;  // column files written by this run
+  std::string current_table_;   // the table being read, for progress
+  bool writing_table_ = false;  // r_.written.back() is the current table
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
   // A condition reads a few columns here; the rows it keeps go to the
   // pipeline undecoded, so the writer's side decodes them in parallel.
@@ -241,6 +260,13 @@ void RecordRun::put_bom() {
 int RecordRun::prepare_table_output(bool write_heading) {
   // The opener decides whether the table gets a file of its own.
   if (open_table_output(g_, o_, o_.table.table_name) != 0) return -11;
+  if (!ddl()) {
+    WrittenTable w{o_.table.table_name, 0, o_.out_file};
+    if (o_.table_out != nullptr && !o_.out_fname.empty()) w.file = o_.out_fname.back();
+    if (o_.output_mode == kOutLobFiles) w.file = o_.lob_dir.empty() ? "." : o_.lob_dir;
+    r_.written.push_back(std::move(w));
+    writing_table_ = true;
+  }
   if (o_.table_out == nullptr) put_bom();
   if (!write_heading) return 0;
   if (o_.output_mode == kOutInsert && !is_on(o_.is_grep))
@@ -255,7 +281,14 @@ int RecordRun::select_table(const TableDefinition& def) {
   o_.table = def;
   order_.set_identity(static_cast<int>(o_.table.columns.size()));
   const bool column_list = is_on(o_.is_select_list) && !o_.select_list.empty();
-  if (column_list) apply_select_list(o_.select_list, o_.table, order_);
+  if (column_list) {
+    const std::string_view unknown = apply_select_list(o_.select_list, o_.table, order_);
+    // A misspelt name would silently write other columns than asked for. Runs
+    // over several tables leave out what a table does not have.
+    const bool several = o_.output_mode == kOutCsvBatch || is_on(o_.is_preview) || is_on(o_.is_grep) ||
+                         is_on(o_.is_condition);
+    if (!unknown.empty() && converting() && !several) return fail(g_, MessageCode::kColumnNotFound, unknown);
+  }
   if (converting()) {
     if (conditions_.start_table(g_, o_.table) != 0) return -1;
     // A query's select list names the output columns, unless COLUMN does.
@@ -332,6 +365,9 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
     sel_first_ = false;
     sel_name_ = name;
   }
+  note_written_rows();
+  writing_table_ = false;
+  current_table_ = name;
   table_rows_ = 0;
   table_written_ = 0;
   table_selected_ = false;
@@ -364,9 +400,14 @@ Walk RecordRun::on_create_table(const TableInfo& t) {
   if (converting() && o_.output_mode != kOutCsvBatch &&
       (is_on(o_.is_grep) || (is_on(o_.is_preview) && !ddl()))) {
     put_bom();
+    // Japanese users read the table's name between lenticular brackets.
+    const bool ja = g_.language == Language::kJapanese;
+    const char* open = ja ? "【" : "[";
+    const char* close = ja ? "】" : "]";
     if (owners_shown())
-      std::fprintf(g_.out_stream, "【%-30s】【%-30s】\n", std::string(owner).c_str(), name.c_str());
-    else std::fprintf(g_.out_stream, "【%s】\n", name.c_str());
+      std::fprintf(g_.out_stream, "%s%-30s%s%s%-30s%s\n", open, std::string(owner).c_str(), close, open,
+                   name.c_str(), close);
+    else std::fprintf(g_.out_stream, "%s%s%s\n", open, name.c_str(), close);
   }
 
   // A table a condition names is there, whichever way it is converted.
@@ -459,6 +500,11 @@ void RecordRun::drop_table_output() {
   const std::string path = o_.out_fname.back();
   (void)close_table_output(g_, o_);
   remove_last_output_file(o_, path);
+  // A dropped table is no table written: the summary must not list it.
+  if (writing_table_) {
+    r_.written.pop_back();
+    writing_table_ = false;
+  }
 }
 
 void RecordRun::on_table_end(const TableEnd& end) {
@@ -475,6 +521,7 @@ void RecordRun::on_table_end(const TableEnd& end) {
       table_selected_ = false;
     }
   }
+  note_written_rows();
   table_rows_ += end.rows;
   if (list_entry_ < r_.tables.size()) r_.tables[list_entry_].rows += end.rows;
   if (table_selected_) r_.last_row_count = table_rows_;
@@ -632,6 +679,7 @@ std::FILE* RecordRun::open_lob_file(const std::string& path) {
 }
 
 int RecordRun::finish(int rc) {
+  note_written_rows();
   if (pipe_) {
     if (pipe_->drain() != 0 && rc >= 0) rc = -1;
     pipe_.reset();

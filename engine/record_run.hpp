@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/conv_options.hpp"
@@ -21,18 +22,33 @@ struct TableListEntry {
   std::vector<ColumnDef> columns;  // only when the columns were asked for
 };
 
+// One table whose rows a conversion wrote, and where.
+struct WrittenTable {
+  std::string name;
+  std::int64_t rows = 0;
+  std::string file;  // empty: standard output
+};
+
 // What a read hands back besides its result code.
 struct ReadResult {
   std::int64_t last_row_count = 0;   // rows of the last selected table
   std::int64_t rows_written = 0;     // rows given to the writers
   std::vector<TableListEntry> tables;
+  std::vector<WrittenTable> written;  // in the order converted
   bool stopped = false;              // the stop request ended the read
   bool partial = false;  // tables of a batch were left out (named); the others' files are complete
 };
 
+// The reader's progress with what the run adds: the table being read and
+// the rows written so far.
+struct RunProgress : ReadProgress {
+  std::string_view table;
+  std::int64_t rows = 0;
+};
+
 // What a front end may watch and say during a read.
 struct RunControl {
-  std::function<void(const ReadProgress&)> progress;
+  std::function<void(const RunProgress&)> progress;
   const std::atomic<bool>* stop = nullptr;
 };
 

@@ -131,6 +131,7 @@ int LobFileWriter::begin_table(GlobalParams& g, ConvOptions& o, const TableDefin
   o.lob_target_col_idx = target_pos_;
   if (rc != 0) return -1;
   if (target_pos_ < 0) return 0;
+  target_found_ = true;
   int seen = 0;
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     if (!is_lob_section_type(table.columns[i].type)) continue;
@@ -230,7 +231,8 @@ int LobFileWriter::end_row(GlobalParams& g) {
 int LobFileWriter::finish(GlobalParams& g, const ConvOptions& o) {
   row_write_ = false;
   if (close_file(g) != 0) return -1;
-  if (o.output_mode == kOutLobFiles && !written_)
+  // A table that has the column but no rows gives no files, and no failure.
+  if (o.output_mode == kOutLobFiles && !written_ && !target_found_)
     return fail(g, kMsgLobNotFound, o.lob_target_col_name);
   return 0;
 }

@@ -99,8 +99,8 @@ class LobFileWriter {
   bool any_written() const noexcept { return written_; }
   const std::string& row_path() const noexcept { return path_; }
 
-  // End of the read: closes an open file; in column-file output with no file
-  // written, message 3113 with o.lob_target_col_name and -1.
+  // End of the read: closes an open file; in column-file output when no
+  // table had the target column, message 3113 with o.lob_target_col_name and -1.
   int finish(GlobalParams& g, const ConvOptions& o);
 
  private:
@@ -117,6 +117,7 @@ class LobFileWriter {
   int to_charset_ = kCharsetUnknown;    // -1: bytes as stored
   bool row_write_ = false;
   bool written_ = false;
+  bool target_found_ = false;
   std::string path_;
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::string pending_;  // bytes of a character cut by the chunk end

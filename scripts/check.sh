@@ -13,7 +13,11 @@ jobs=$(nproc)
 stage="native"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQLN_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
-(cd build && ctest --output-on-failure -j"$jobs")
+(cd build && ctest --output-on-failure -j"$jobs") | tee build/ctest.log
+bash scripts/report_skips.sh build build/ctest.log
+
+stage="package"
+bash scripts/check_package.sh build
 
 stage="database load (INSERT output into PostgreSQL and MariaDB)"
 bash scripts/dbload.sh build

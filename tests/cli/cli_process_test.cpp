@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli_test_support.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -17,6 +18,7 @@ using testing_cli::TempDir;
 // Runs the built program through the shell, as a user would.
 class CliProcess : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   Outcome run(const std::string& args) { return run_cli(dir, args); }
 };
@@ -97,7 +99,7 @@ TEST_F(CliProcess, DumpHeaderIsCheckedBeforeAnyJob) {
 
 TEST_F(CliProcess, PropertiesOfARealDumpEndWithZero) {
   const std::string dump = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
-  if (!std::filesystem::exists(dump)) GTEST_SKIP() << "no real dumps here";
+  QLN_SKIP_WITHOUT_REAL_DUMP(dump);
   const Outcome o = run("FILE='" + dump + "' PROPERTY=Y ERRLOG=err.log");
   EXPECT_EQ(o.exit_code, 0);
   EXPECT_EQ(o.err, "");

@@ -11,12 +11,14 @@
 #include "core/global_params.hpp"
 #include "core/options_init.hpp"
 #include "support/run_command.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_dir.hpp"
 
 namespace qln::testing_cli {
 
 // The program's text outputs, lines ended by LF whatever the platform.
 inline std::string read_file(const std::filesystem::path& path) { return test_support::read_text_file(path); }
+using test_support::ScopedLocale;
 using test_support::TempDir;
 
 // Records as the program has them after start-up, with UTF-8 user text.

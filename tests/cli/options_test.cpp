@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/options.hpp"
@@ -80,15 +83,34 @@ TEST_F(ParseOptions, OutFile) {
   EXPECT_EQ(r.last_message(), msg3("OUT_FILE"));
 }
 
-TEST_F(ParseOptions, OutCharsetIgnoresUnknownNames) {
-  ASSERT_EQ(parse("OUT_CHARSET=JIS"), 0);
-  EXPECT_EQ(r.o.out_charset, kCharsetUtf8);
+TEST_F(ParseOptions, OutCharsetNames) {
   ASSERT_EQ(parse("OUT_CHARSET=sjis"), 0);
   EXPECT_EQ(r.o.out_charset, kCharsetSjis);
   ASSERT_EQ(parse("OUT_CHARSET=EUC"), 0);
   EXPECT_EQ(r.o.out_charset, kCharsetEucJp);
   ASSERT_EQ(parse("OUT_CHARSET=UTF8"), 0);
   EXPECT_EQ(r.o.out_charset, kCharsetUtf8);
+}
+
+// A value that is no value of its keyword is refused with the keyword, and
+// leaves the field as it was.
+TEST_F(ParseOptions, ValuesOutsideTheirKeywordAreMessage3) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"OUT_CHARSET=KLINGON", "OUT_CHARSET"}, {"OUT_CHARSET=JIS", "OUT_CHARSET"},
+      {"MAX_RECORD=-1", "MAX_RECORD"},        {"MAX_RECORD=99999999999", "MAX_RECORD"},
+      {"MAX_RECORD=abc", "MAX_RECORD"},       {"MAX_RECORD=2147483648", "MAX_RECORD"},
+      {"RAW_LENGTH=1000", "RAW_LENGTH"},      {"RAW_LENGTH=x", "RAW_LENGTH"},
+      {"RAW_LENGTH=-3", "RAW_LENGTH"},        {"PROPERTY=maybe", "PROPERTY"},
+      {"BOM=0", "BOM"},                       {"PROGRESS=always", "PROGRESS"},
+  };
+  for (const auto& [text, keyword] : cases) {
+    Records fresh;
+    EXPECT_EQ(parse_options(fresh.g, text, fresh.o), -1) << text;
+    EXPECT_EQ(fresh.last_message(), msg3(keyword)) << text;
+    EXPECT_EQ(fresh.o.out_charset, kCharsetUtf8) << text;
+    EXPECT_EQ(fresh.o.max_record, -1) << text;
+    EXPECT_EQ(fresh.o.raw_length, 20) << text;
+  }
 }
 
 TEST_F(ParseOptions, TableNamesAreUpperCasedUnlessQuoted) {
@@ -139,18 +161,15 @@ TEST_F(ParseOptions, Delimiter) {
   EXPECT_EQ(r.last_message(), msg3("DELIMITER"));
 }
 
-TEST_F(ParseOptions, MaxRecordTakesOnlyPositiveNumbers) {
+TEST_F(ParseOptions, MaxRecordZeroIsUnlimited) {
   ASSERT_EQ(parse("MAX_RECORD=0"), 0);
   EXPECT_TRUE(is_on(r.o.is_unlimited));
   EXPECT_EQ(r.o.max_record, -1);
-  ASSERT_EQ(parse("MAX_RECORD=-5 HEADER=Y"), 0) << "a negative number is ignored whole";
-  EXPECT_TRUE(is_on(r.o.is_header));
-  EXPECT_TRUE(is_on(r.o.is_unlimited));
-  ASSERT_EQ(parse("MAX_RECORD=abc MAX_RECORD=99999999999"), 0);
-  EXPECT_TRUE(is_on(r.o.is_unlimited));
   ASSERT_EQ(parse("MAX_RECORD=25"), 0);
   EXPECT_FALSE(is_on(r.o.is_unlimited));
   EXPECT_EQ(r.o.max_record, 25);
+  ASSERT_EQ(parse("MAX_RECORD=2147483647"), 0);
+  EXPECT_EQ(r.o.max_record, 2147483647);
 }
 
 TEST_F(ParseOptions, PreviewDefaultsToFiveRows) {
@@ -230,15 +249,10 @@ TEST_F(ParseOptions, RawFormatAndLength) {
   EXPECT_EQ(parse("RAW_FORMAT=BASE64"), -1);
   EXPECT_EQ(r.last_message(), msg3("RAW_FORMAT"));
 
-  ASSERT_EQ(parse("RAW_LENGTH=1000"), 0);
-  EXPECT_EQ(r.o.raw_length, 20);
   ASSERT_EQ(parse("RAW_LENGTH=999"), 0);
   EXPECT_EQ(r.o.raw_length, 999);
   ASSERT_EQ(parse("RAW_LENGTH=0"), 0);
   EXPECT_EQ(r.o.raw_length, 0);
-  ASSERT_EQ(parse("RAW_LENGTH=x RAW_LENGTH=-3"), 0);
-  EXPECT_EQ(r.o.raw_length, 0);
-
   EXPECT_EQ(r.o.threads, 0);
   ASSERT_EQ(parse("THREADS=1"), 0);
   EXPECT_EQ(r.o.threads, 1);
@@ -358,13 +372,16 @@ TEST_F(ParseOptions, QueryRunsToItsClosingParenthesis) {
   }
 }
 
-TEST_F(ParseOptions, PropertyAndBomIgnoreOtherWords) {
-  ASSERT_EQ(parse("PROPERTY=N BOM=Y"), 0);
+TEST_F(ParseOptions, PropertyBomAndProgressTakeYesOrNo) {
+  EXPECT_EQ(r.o.progress, kProgressOnTerminal);
+  ASSERT_EQ(parse("PROPERTY=N BOM=Y PROGRESS=N"), 0);
   EXPECT_FALSE(is_on(r.o.is_property));
   EXPECT_TRUE(is_on(r.o.is_output_bom));
-  ASSERT_EQ(parse("PROPERTY=Y BOM=N"), 0);
+  EXPECT_EQ(r.o.progress, kNo);
+  ASSERT_EQ(parse("PROPERTY=Y BOM=N PROGRESS=y"), 0);
   EXPECT_TRUE(is_on(r.o.is_property));
   EXPECT_FALSE(is_on(r.o.is_output_bom));
+  EXPECT_EQ(r.o.progress, kYes);
 }
 
 TEST_F(ParseOptions, KeywordRules) {
@@ -427,11 +444,13 @@ TEST_F(HelpOutput, HelpTextLinesAsStored) {
       "RAW_FORMAT  バイナリカラム出力フォーマット(HEX|ASCII|IGNORE)\n",
       "RAW_LENGTH  バイナリカラム出力最大バイト数\n",
       "LOB_FILE    バイナリカラム出力ファイル名\n",
+      "LOB_DIR     バイナリカラム出力フォルダ\n",
       "LOB_TARGET  バイナリカラム出力テーブルカラム\n",
       "ERRLOG      エラーログファイル名\n",
       "WHERE       WHERE条件式              WHERE=\"[TABLE]COLUMN = 'value'\"\n",
       "COLUMN      選択カラム               COLUMN=COL1,COL2,COL3..-COL8,-COL9\n",
       "GREP        検索文字列\n",
+      "QUERY       SELECT文                 QUERY=(SELECT COL1,COL2 FROM TABLE WHERE ...)\n",
   };
   std::size_t at = head.size();
   for (const char* line : lines) {
@@ -441,6 +460,38 @@ TEST_F(HelpOutput, HelpTextLinesAsStored) {
   EXPECT_NE(out.find("終了コード", at), std::string::npos);
   EXPECT_EQ(out.back(), '\n');
   EXPECT_EQ(r.g.message_count, 0) << "options after HELP=Y are not looked at";
+}
+
+// Both languages name every keyword the parser takes, and every exit code.
+TEST_F(HelpOutput, EveryKeywordAndExitCodeInBothLanguages) {
+  for (const Language lang : {Language::kJapanese, Language::kEnglish}) {
+    r.g.language = lang;
+    const std::string help = captured("--help", kParseStop);
+    for (const std::string_view keyword : option_keywords()) {
+      if (keyword == "SHOW_VERSION") continue;  // accepted and ignored
+      const std::regex word("(^|[\n ])" + std::string(keyword) + "[ =]");
+      EXPECT_TRUE(std::regex_search(help, word)) << keyword;
+    }
+    for (const char* code : {" 0:", " 1:", " 255"}) EXPECT_NE(help.find(code), std::string::npos) << code;
+    if (lang == Language::kEnglish) {
+      EXPECT_TRUE(std::all_of(help.begin(), help.end(), [](char c) { return (c & 0x80) == 0; }));
+      EXPECT_NE(help.find("GREP        rows that hold this text\n"), std::string::npos);
+    }
+  }
+}
+
+// The manual page describes every keyword, exit code and environment variable.
+TEST(ManualPage, NamesEveryKeywordExitCodeAndVariable) {
+  const std::string page = testing_cli::read_file(std::string(QLN_SOURCE_DIR) + "/docs/quillon-cli.1");
+  ASSERT_FALSE(page.empty());
+  for (const std::string_view keyword : option_keywords()) {
+    EXPECT_TRUE(std::regex_search(page, std::regex("\n\\.B[IR]? " + std::string(keyword) + "[= \n]"))) << keyword;
+  }
+  for (const char* code : {"0", "1", "255"}) EXPECT_NE(page.find("\n.B " + std::string(code) + "\n"), std::string::npos);
+  for (const char* var : {"QLN_LANG", "LC_ALL", "LC_MESSAGES", "LC_CTYPE", "LANG", "NLS_DATE_FORMAT", "QLN_DEBUG_MODE",
+                          "TMPDIR"}) {
+    EXPECT_NE(page.find(var), std::string::npos) << var;
+  }
 }
 
 TEST_F(HelpOutput, DashHelpAndVersion) {

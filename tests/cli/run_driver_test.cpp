@@ -67,6 +67,7 @@ constexpr Jobs kJobs{header_ok, properties, ddl, list, describe, convert_ok};
 
 class RunDriver : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   Records r;
   TempDir dir;
   std::string dump = dir.write("a.dmp", "dump");

@@ -10,6 +10,7 @@
 
 #include "cli_test_support.hpp"
 #include "dumpwriter/dump_writer.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -46,6 +47,7 @@ struct Table {
 
 class ConditionsCli : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   const std::string alpha = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 
@@ -72,7 +74,7 @@ using Row = std::vector<std::string>;
 double num(const std::string& s) { return std::stod(s); }
 
 TEST_F(ConditionsCli, AlphaofficeRowsAreThoseTheConditionSelects) {
-  if (!fs::exists(alpha)) GTEST_SKIP() << "no " << alpha;
+  QLN_SKIP_WITHOUT_REAL_DUMP(alpha);
   struct Case {
     std::string table;
     std::string condition;
@@ -171,7 +173,7 @@ TEST_F(ConditionsCli, AlphaofficeRowsAreThoseTheConditionSelects) {
 }
 
 TEST_F(ConditionsCli, AlphaofficeQuerySelectListDecidesTheColumns) {
-  if (!fs::exists(alpha)) GTEST_SKIP() << "no " << alpha;
+  QLN_SKIP_WITHOUT_REAL_DUMP(alpha);
   const Table t = whole(alpha, "SALES_ORDER_HEADER");
   const int id = t.col("SALES_ORDER_ID"), cust = t.col("CUSTOMER_ID"), po = t.col("CUST_PO_NO");
   std::vector<std::string> expected;

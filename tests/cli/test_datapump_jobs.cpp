@@ -11,6 +11,7 @@
 
 #include "cli_test_support.hpp"
 #include "dumpwriter/datapump_writer.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -23,6 +24,7 @@ using testing_cli::TempDir;
 
 class DataPumpJobs : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   const std::string scott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
 
@@ -30,7 +32,7 @@ class DataPumpJobs : public ::testing::Test {
 };
 
 #define NEED_SCOTT() \
-  if (!fs::exists(scott)) GTEST_SKIP() << "no real dumps in " << QLN_DUMPS_DIR
+  QLN_SKIP_WITHOUT_REAL_DUMP(scott)
 
 const std::string kBom = "\xEF\xBB\xBF";
 
@@ -65,7 +67,8 @@ TEST_F(DataPumpJobs, ScottListsDescribesAndConverts) {
 
   o = run("FILE='" + scott + "' TABLE=DEPT MODE=INSERT");
   EXPECT_EQ(o.exit_code, 0) << o.err;
-  EXPECT_EQ(o.out, kBom +
+  // No byte-order mark: SQL clients refuse a script that starts with one.
+  EXPECT_EQ(o.out, std::string() +
                    "INSERT INTO DEPT (DEPTNO,DNAME,LOC) VALUES (10,'ACCOUNTING','NEW YORK');\n"
                    "INSERT INTO DEPT (DEPTNO,DNAME,LOC) VALUES (20,'RESEARCH','DALLAS');\n"
                    "INSERT INTO DEPT (DEPTNO,DNAME,LOC) VALUES (30,'SALES','CHICAGO');\n"

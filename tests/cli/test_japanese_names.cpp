@@ -50,6 +50,7 @@ fs::path utf8_path(std::string_view utf8) { return fs::path(std::u8string(utf8.b
 
 class JapaneseNames : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   testing_cli::TempDir dir;
 
   void SetUp() override {

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "cli/jobs.hpp"
+#include "core/platform.hpp"
+#include "values/charset.hpp"
 #include "cli_test_support.hpp"
 #include "dumpwriter/dump_writer.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -29,12 +32,11 @@ std::size_t count_lines(const std::string& s) { return static_cast<std::size_t>(
 // Runs the built program in a folder of its own, as a user would.
 class JobsProcess : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   const std::string real = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 
   Outcome run(const std::string& args) { return run_cli(dir, args); }
-
-  bool have_real_dump() const { return fs::exists(real); }
 
   // The .csv files the program left in its folder.
   std::vector<std::string> csv_files() const {
@@ -47,7 +49,7 @@ class JobsProcess : public ::testing::Test {
 };
 
 #define NEED_REAL_DUMP() \
-  if (!have_real_dump()) GTEST_SKIP() << "no real dumps here"
+  QLN_SKIP_WITHOUT_REAL_DUMP(real)
 
 struct TableCount {
   const char* name;
@@ -241,6 +243,54 @@ void add_emp_rows(dw::DumpWriter& w, int n) {
                Cell::text("2011-12-31 23:59:59"), i % 3 == 0 ? Cell::null() : Cell::number("12.5")});
 }
 
+// Messages, help, properties and listing labels follow the user's locale:
+// Japanese for "ja" (in the locale's own code set, installed or not),
+// English for anything else.
+TEST_F(JobsProcess, TextsFollowTheUsersLocale) {
+  const std::string dump = dir.file("emp.dmp");
+  {
+    dw::DumpWriter w(dump);
+    dw::TableSpec t = emp_table();
+    t.indexes = {{"EMP_NAME", {"ENAME"}}};
+    w.begin_table(t);
+    add_emp_rows(w, 2);
+    w.end_table();
+    w.finish();
+  }
+  for (const char* lang : {"en_US.UTF-8", "C.UTF-8", "C"}) {
+    testing_cli::ScopedLocale locale(lang);
+    const std::string none = run("").err;
+    EXPECT_EQ(none.substr(none.find("ZUL")), "ZUL-00004: No arguments were given. Processing is aborted.\n\n");
+    EXPECT_EQ(run("FILE=" + dump + " MAX_RECORD=x").err,
+              "ZUL-00003: Invalid argument (\"MAX_RECORD\"). Processing is aborted.\n\n") << lang;
+    const std::string props = run("FILE=" + dump + " PROPERTY=Y").out;
+    EXPECT_EQ(props.substr(0, props.find('\n')), "File type           Export") << lang;
+    EXPECT_NE(props.find("\nExport mode         User\nOracle version      "), std::string::npos) << props;
+    const std::string described = run("FILE=" + dump + " LIST=Y TABLE=EMP").out;
+    EXPECT_EQ(described.substr(0, described.find('\n')), " COLUMN                        TYPE");
+    EXPECT_NE(described.find("\n     INDEX_NAME                    COLUMN_NAME\n"), std::string::npos) << described;
+    EXPECT_EQ(run("FILE=" + dump + " PREVIEW=Y BOM=N").out.substr(0, 6), "[EMP]\n");
+    const std::string all = props + described + run("--help").out + run("FILE=" + dump + " TABLE=NONE").err;
+    EXPECT_TRUE(std::all_of(all.begin(), all.end(), [](char c) { return (c & 0x80) == 0; })) << lang << all;
+  }
+#ifdef _WIN32
+  const char* const japanese[] = {"ja_JP.UTF-8"};  // the code page, not the name, gives the set
+#else
+  const char* const japanese[] = {"ja_JP.UTF-8", "ja_JP.SJIS", "ja_JP.eucJP"};
+#endif
+  for (const char* lang : japanese) {
+    testing_cli::ScopedLocale locale(lang);
+    const int cs = charset_from_codeset(codeset_of_locale(lang));
+    const auto in_set = [cs](std::string_view utf8) { return utf8_to_os_charset(cs, utf8); };
+    EXPECT_EQ(run("FILE=" + dump + " MAX_RECORD=x").err,
+              in_set("ZUL-00003: 引数が不正です(\"MAX_RECORD\")。処理を中断します。\n\n")) << lang;
+    const std::string props = run("FILE=" + dump + " PROPERTY=Y").out;
+    EXPECT_EQ(props.substr(0, props.find('\n')), in_set("ファイル種別        エクスポート")) << lang;
+    EXPECT_NE(run("--help").out.find(in_set("GREP        検索文字列\n")), std::string::npos) << lang;
+    EXPECT_EQ(run("FILE=" + dump + " PREVIEW=Y BOM=N OUT_CHARSET=UTF8").out.substr(0, 10), "【EMP】\n") << lang;
+  }
+}
+
 TEST_F(JobsProcess, InsertStatementsForAWrittenDump) {
   const std::string dump = dir.file("emp.dmp");
   {
@@ -266,6 +316,78 @@ TEST_F(JobsProcess, InsertStatementsForAWrittenDump) {
   EXPECT_EQ(pg.exit_code, 0) << pg.err;
   EXPECT_EQ(split_lines(pg.out).front(), "BEGIN;");
   EXPECT_EQ(count_lines(pg.out), 4u);
+
+  // SQL clients refuse a script that starts with a byte-order mark; CSV of
+  // the same UTF-8 dump keeps it.
+  EXPECT_EQ(run("FILE=" + dump + " MODE=INSERT").out.substr(0, 12), "INSERT INTO ");
+  EXPECT_EQ(run("FILE=" + dump + " MODE=INSERT OUT_FILE=emp.sql").exit_code, 0);
+  EXPECT_EQ(read_file(dir.file("emp.sql")).substr(0, 12), "INSERT INTO ");
+  EXPECT_EQ(run("FILE=" + dump).out.substr(0, 3), "\xEF\xBB\xBF");
+}
+
+// Progress and the closing summary go to standard error when it is a
+// terminal or PROGRESS=Y; otherwise standard error stays as it was.
+TEST_F(JobsProcess, ProgressAndSummaryOnlyWhenAsked) {
+  const std::string dump = dir.file("emp.dmp");
+  {
+    dw::DumpWriter w(dump);
+    w.begin_table(emp_table());
+    add_emp_rows(w, 40000);
+    w.end_table();
+    w.begin_table(emp_table("DEPT"));
+    add_emp_rows(w, 3);
+    w.end_table();
+    w.finish();
+  }
+  testing_cli::ScopedLocale english("en_US.UTF-8");
+  const Outcome shown = run("FILE=" + dump + " PROGRESS=Y OUT_FILE=emp.csv");
+  EXPECT_EQ(shown.exit_code, 0) << shown.err;
+  const std::string summary = "EMP                                 40000 rows  emp.csv\n";
+  ASSERT_GE(shown.err.size(), summary.size());
+  EXPECT_EQ(shown.err.substr(shown.err.size() - summary.size()), summary);
+  // A line drawn during the read is cleared before the summary.
+  if (shown.err.size() > summary.size()) {
+    EXPECT_EQ(shown.err[shown.err.size() - summary.size() - 1], '\r');
+  }
+
+  const Outcome batch = run("FILE=" + dump + " PROGRESS=Y MODE=CSV_BATCH");
+  EXPECT_NE(batch.err.find("EMP                                 40000 rows  EMP.csv\n"
+                           "DEPT                                    3 rows  DEPT.csv\n"),
+            std::string::npos) << batch.err;
+  for (const char* quiet : {" PROGRESS=N", ""}) {
+    const Outcome o = run("FILE=" + dump + " OUT_FILE=emp.csv" + quiet);
+    EXPECT_EQ(o.exit_code, 0);
+    EXPECT_EQ(o.err, "") << quiet;
+    EXPECT_EQ(count_lines(read_file(dir.file("emp.csv"))), 40000u);
+  }
+}
+
+// A COLUMN entry that names no column of the converted table is refused,
+// with nothing written; runs over every table leave such names out.
+TEST_F(JobsProcess, ColumnNamingNoColumnIs3104) {
+  const std::string dump = dir.file("emp.dmp");
+  {
+    dw::DumpWriter w(dump);
+    w.begin_table(emp_table());
+    add_emp_rows(w, 3);
+    w.end_table();
+    w.begin_table(emp_table("DEPT"));
+    add_emp_rows(w, 1);
+    w.end_table();
+    w.finish();
+  }
+  for (const char* list : {"-NOPE", "ENAME,NOPE", "NOPE"}) {
+    const Outcome o = run("FILE=" + dump + " TABLE=EMP COLUMN=" + list + " OUT_FILE=out.csv");
+    EXPECT_EQ(o.exit_code, 1) << list;
+    EXPECT_EQ(o.err, "ZUL-03104: 指定されたカラム(\"NOPE\")が存在しません。\n\n") << list;
+    EXPECT_FALSE(fs::exists(dir.file("out.csv"))) << list;
+  }
+  const Outcome ok = run("FILE=" + dump + " TABLE=EMP COLUMN=-sal,-hired BOM=N");
+  EXPECT_EQ(ok.exit_code, 0) << ok.err;
+  EXPECT_EQ(ok.out.substr(0, ok.out.find('\n')), "1,N1");
+  const Outcome batch = run("FILE=" + dump + " MODE=CSV_BATCH COLUMN=-NOPE,-SAL BOM=N");
+  EXPECT_EQ(batch.exit_code, 0) << batch.err;
+  EXPECT_EQ(read_file(dir.file("DEPT.csv")), "1,N1,2011/12/31 23:59:59\n");
 }
 
 TEST_F(JobsProcess, OptionsReachTheConversion) {
@@ -380,9 +502,24 @@ TEST_F(JobsProcess, ColumnFilesForALargeObjectTarget) {
     w.add_row({Cell::null(), Cell::number("2"), Cell::text("b"), Cell::null()});
     w.add_row({Cell::bytes("p3"), Cell::number("3"), Cell::text("c"), Cell::bytes(std::string(70000, 'z'))});
     w.end_table();
+    dw::TableSpec empty;
+    empty.name = "NO_ROWS";
+    empty.columns = {{"ID", "NUMBER"}, {"IMAGE", "BLOB"}};
+    w.begin_table(empty);
+    w.end_table();
     w.finish();
   }
+  // A folder that is not there has its own message, before anything is read.
+  Outcome missing = run("FILE=" + dump + " LOB_TARGET=DOCS.LAST LOB_DIR=" + dir.file("lobs"));
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_EQ(missing.err, "ZUL-03142: バイナリファイル出力フォルダ(\"" + dir.file("lobs") +
+                             "/\")が存在しません。処理を中断します。\n\n");
   fs::create_directories(dir.file("lobs"));
+  // A table without rows has the column but nothing to write: no files, no failure.
+  Outcome none = run("FILE=" + dump + " LOB_TARGET=NO_ROWS.IMAGE LOB_DIR=" + dir.file("lobs"));
+  EXPECT_EQ(none.exit_code, 0) << none.err;
+  EXPECT_EQ(none.err, "");
+  EXPECT_TRUE(fs::is_empty(dir.file("lobs")));
   // No TABLE: the target's table is the one converted, not the first one.
   Outcome o = run("FILE=" + dump + " LOB_TARGET=DOCS.LAST LOB_DIR=" + dir.file("lobs") + " LOB_FILE=r%ID%.dat");
   EXPECT_EQ(o.exit_code, 0) << o.err;
@@ -396,9 +533,11 @@ TEST_F(JobsProcess, ColumnFilesForALargeObjectTarget) {
   EXPECT_EQ(test_support::read_file(dir.file("lobs/p1.dat")), std::string("p1\0\xFF", 4));
   EXPECT_EQ(test_support::read_file(dir.file("lobs/p3.dat")), "p3");
 
-  o = run("FILE=" + dump + " LOB_TARGET=DOCS.NAME LOB_DIR=" + dir.file("lobs"));
-  EXPECT_EQ(o.exit_code, 1);
-  EXPECT_NE(o.err.find("ZUL-03113"), std::string::npos) << o.err;
+  for (const char* target : {"DOCS.NAME", "DOCS.NOPE", "NOPE.PIC"}) {
+    o = run("FILE=" + dump + " LOB_TARGET=" + target + " LOB_DIR=" + dir.file("lobs"));
+    EXPECT_EQ(o.exit_code, 1) << target;
+    EXPECT_NE(o.err.find("ZUL-03113"), std::string::npos) << target << o.err;
+  }
 }
 
 // A dump cut inside its row data: a numbered message, failure, and none of

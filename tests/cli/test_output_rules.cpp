@@ -23,6 +23,7 @@ using testing_cli::TempDir;
 
 class OutputRules : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
 
   Outcome run(const std::string& args, int seconds = 60) { return run_cli(dir, args, seconds); }

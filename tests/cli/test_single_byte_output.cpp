@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli_test_support.hpp"
+#include "support/real_dumps.hpp"
 #include "support/run_command.hpp"
 
 namespace qln {
@@ -64,6 +65,7 @@ std::string line_starting(const std::string& csv, std::string_view prefix) {
 
 class WindowsLatinDump : public ::testing::Test {
  protected:
+  testing_cli::ScopedLocale locale;  // the Japanese texts
   TempDir dir;
   const std::string real = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
 
@@ -85,7 +87,7 @@ TEST(Utf8Check, FindsBrokenSequences) {
 }
 
 TEST_F(WindowsLatinDump, EveryTableBecomesValidUtf8) {
-  if (!fs::exists(real)) GTEST_SKIP() << "no real dumps here";
+  QLN_SKIP_WITHOUT_REAL_DUMP(real);
   ASSERT_EQ(run("FILE=" + real + " MODE=CSV_BATCH OUT_CHARSET=UTF8"), 0)
       << read_file(dir.file("stderr.txt"));
   int files = 0;
@@ -108,7 +110,7 @@ TEST_F(WindowsLatinDump, EveryTableBecomesValidUtf8) {
 }
 
 TEST_F(WindowsLatinDump, ShiftJisOutputReplacesWhatItLacks) {
-  if (!fs::exists(real)) GTEST_SKIP() << "no real dumps here";
+  QLN_SKIP_WITHOUT_REAL_DUMP(real);
   ASSERT_EQ(run("FILE=" + real + " TABLE=COUNTRY_CODES OUT_FILE=cc.csv OUT_CHARSET=SJIS"), 0)
       << read_file(dir.file("stderr.txt"));
   const std::string csv = read_file(dir.file("cc.csv"));

@@ -10,34 +10,11 @@
 
 #include "support/memory_stream.hpp"
 #include "support/temp_dir.hpp"
+#include "support/scoped_env.hpp"
 
 namespace qln::testing_core {
 
-// Sets (or removes) one environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
+using test_support::ScopedEnv;
 
 // The variable that names the temporary folder, and the separator in paths.
 #ifdef _WIN32

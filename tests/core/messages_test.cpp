@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/core_test_support.hpp"
 
@@ -44,18 +46,38 @@ TEST(MessageTable, LooksUpTextsByCode) {
   EXPECT_EQ(text, "unchanged");
 }
 
-TEST(MessageTable, EveryTextHasAtMostOnePlaceForTheCallersText) {
-  int found = 0;
-  std::string text;
-  for (int code = 0; code <= 5000; ++code) {
-    if (lookup_message(code, text) != 0) continue;
-    ++found;
-    const auto first = text.find("%s");
-    if (first != std::string::npos) {
-      EXPECT_EQ(text.find("%s", first + 1), std::string::npos) << code;
-    }
+// Every message has a Japanese and an English text, each with at most one
+// place for the caller's text, and both with the same number of places.
+TEST(MessageTable, EveryCodeHasBothTexts) {
+  const std::vector<int> codes = message_codes();
+  EXPECT_EQ(codes.size(), 180u);
+  for (const int code : codes) {
+    std::string ja, en;
+    ASSERT_EQ(lookup_message(code, ja, Language::kJapanese), 0) << code;
+    ASSERT_EQ(lookup_message(code, en, Language::kEnglish), 0) << code;
+    EXPECT_FALSE(ja.empty()) << code;
+    EXPECT_FALSE(en.empty()) << code << " has no English text";
+    EXPECT_NE(ja, en) << code;
+    EXPECT_TRUE(std::all_of(en.begin(), en.end(), [](char c) { return (c & 0x80) == 0; })) << code << ": " << en;
+    const auto places = [](const std::string& t) {
+      const auto first = t.find("%s");
+      if (first == std::string::npos) return 0;
+      return t.find("%s", first + 2) == std::string::npos ? 1 : 2;
+    };
+    EXPECT_LE(places(ja), 1) << code;
+    EXPECT_EQ(places(en), places(ja)) << code << ": " << en;
   }
-  EXPECT_EQ(found, 179);
+}
+
+TEST(ReportError, EnglishTextsAroundTheCallersText) {
+  GlobalParams g = utf8_globals();
+  g.language = Language::kEnglish;
+  EXPECT_EQ(report(g, 3100, "a.dmp"), "ZUL-03100: Dump file open error (\"a.dmp\"). Processing is aborted.");
+  EXPECT_EQ(report(g, 3, "MAX_RECORD"), "ZUL-00003: Invalid argument (\"MAX_RECORD\"). Processing is aborted.");
+  EXPECT_EQ(report(g, 2, ""), "ZUL-00002: Out of memory. Processing is aborted.");
+  EXPECT_EQ(user_text(g, {"テーブル", "Table"}), "Table");
+  g.language = Language::kJapanese;
+  EXPECT_EQ(user_text(g, {"テーブル", "Table"}), "テーブル");
 }
 
 TEST(ReportError, FillsTheCallersTextBetweenPrefixAndSuffix) {

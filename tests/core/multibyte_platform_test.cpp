@@ -6,6 +6,7 @@
 #include "core/core_test_support.hpp"
 #include "core/global_params.hpp"
 #include "core/multibyte.hpp"
+#include "core/language.hpp"
 #include "core/platform.hpp"
 
 namespace qln {
@@ -74,6 +75,46 @@ TEST(Platform, DetectingTheCharsetLeavesTheProcessLocaleAlone) {
   EXPECT_EQ(detect_os_charset(), kCharsetUtf8);
   EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
 }
+
+#ifndef _WIN32
+// Language and code set come from the locale's name, so a Japanese locale
+// the system has not installed still works.
+TEST(Platform, LanguageAndCharsetFromTheLocaleVariables) {
+  struct Case {
+    const char* lang;
+    Language language;
+    int charset;
+  };
+  const Case cases[] = {
+      {"ja_JP.UTF-8", Language::kJapanese, kCharsetUtf8}, {"ja_JP.SJIS", Language::kJapanese, kCharsetSjis},
+      {"ja_JP.eucJP", Language::kJapanese, kCharsetEucJp}, {"ja.SJIS@x", Language::kJapanese, kCharsetSjis},
+      {"en_US.UTF-8", Language::kEnglish, kCharsetUtf8},  {"C.UTF-8", Language::kEnglish, kCharsetUtf8},
+      {"C", Language::kEnglish, kCharsetUtf8},            {"POSIX", Language::kEnglish, kCharsetUtf8},
+      {"jam_JM.UTF-8", Language::kEnglish, kCharsetUtf8},
+  };
+  for (const Case& c : cases) {
+    test_support::ScopedLocale locale(c.lang);
+    EXPECT_EQ(detect_language(), c.language) << c.lang;
+    EXPECT_EQ(detect_os_charset(), c.charset) << c.lang;
+  }
+  test_support::ScopedLocale locale("en_US.UTF-8");
+  {
+    testing_core::ScopedEnv messages("LC_MESSAGES", "ja_JP.eucJP");
+    EXPECT_EQ(detect_language(), Language::kJapanese);
+    EXPECT_EQ(detect_os_charset(), kCharsetUtf8);  // LC_CTYPE is LANG's
+    testing_core::ScopedEnv all("LC_ALL", "C");  // LC_ALL rules both
+    EXPECT_EQ(detect_language(), Language::kEnglish);
+  }
+  {
+    testing_core::ScopedEnv forced("QLN_LANG", "ja");
+    EXPECT_EQ(detect_language(), Language::kJapanese);
+    testing_core::ScopedEnv messages("LC_ALL", "ja_JP.UTF-8");
+    testing_core::ScopedEnv english("QLN_LANG", "en");
+    EXPECT_EQ(detect_language(), Language::kEnglish);
+  }
+}
+
+#endif
 
 #ifdef _WIN32
 TEST(Platform, TempDirFromTheEnvironment) {

@@ -9,6 +9,7 @@
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
 #include "engine/record_run.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -47,6 +48,7 @@ const std::map<std::string, std::int64_t> kRowCounts = {
     {"SALES_ORDER_LINE_ITEM", 21456}};
 
 TEST(ClassicAlphaoffice, ListsNineteenTablesWithTheirRowCounts) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   ReaderRun run;
   run.o.read_step = 2;
   run.o.table_id.clear();
@@ -68,6 +70,7 @@ TEST(ClassicAlphaoffice, ListsNineteenTablesWithTheirRowCounts) {
 }
 
 TEST(ClassicAlphaoffice, ConvertsAddressesWithTheFirstRowAsRecorded) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   ReaderRun run;
   run.o.table_id = "ADDRESSES";
   ASSERT_EQ(run.read(), 0);
@@ -80,6 +83,7 @@ TEST(ClassicAlphaoffice, ConvertsAddressesWithTheFirstRowAsRecorded) {
 }
 
 TEST(ClassicAlphaoffice, TimestampKeepsItsFraction) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   ReaderRun run;
   run.o.table_id = "ALPHA_SERVICES_STATS";
   ASSERT_EQ(run.read(), 0);
@@ -89,6 +93,7 @@ TEST(ClassicAlphaoffice, TimestampKeepsItsFraction) {
 }
 
 TEST(ClassicAlphaoffice, EveryTableConvertsWithItsRowCount) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   std::int64_t total = 0;
   for (const auto& [name, rows] : kRowCounts) {
     ReaderRun run;
@@ -104,6 +109,7 @@ TEST(ClassicAlphaoffice, EveryTableConvertsWithItsRowCount) {
 }
 
 TEST(ClassicAlphaoffice, DescribesATableWithItsIndex) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   ReaderRun run;
   run.o.read_step = 1;
   run.o.table_id = "ALPHA_SERVICES_STATS";
@@ -120,6 +126,7 @@ TEST(ClassicAlphaoffice, DescribesATableWithItsIndex) {
 }
 
 TEST(ClassicAlphaoffice, LargeObjectTableIsReadByItsEntries) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   ReaderRun run;
   run.o.table_id = "PRODUCT_IMAGES";
   run.o.is_header = kYes;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "datapump_test_support.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -15,7 +16,7 @@ const std::string kScott = std::string(QLN_DUMPS_DIR) + "/scott.dmp";
 class DataPumpScott : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kScott)) GTEST_SKIP() << "no real dumps in " << QLN_DUMPS_DIR;
+    QLN_SKIP_WITHOUT_REAL_DUMP(kScott);
     g.db_charset = kCharsetUtf8;
     ASSERT_EQ(dump.open(g, {kScott}), 0);
   }

@@ -16,6 +16,7 @@
 #include "core/global_params.hpp"
 #include "engine/record_run.hpp"
 #include "dumpwriter/dump_writer.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -72,6 +73,7 @@ class AlphaofficeDdlTest : public DumpOutputTest {
     o.exp_user = "ALPHA";
     o.output_mode = kOutDdl;
     g.db_charset = 100;
+    QLN_SKIP_WITHOUT_REAL_DUMP(kAlpha);
   }
 };
 

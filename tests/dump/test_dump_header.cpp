@@ -13,6 +13,7 @@
 #include "dump/dump_file.hpp"
 #include "dump/dump_header.hpp"
 #include "values/charset.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -329,6 +330,10 @@ TEST(ExportMode, MissingOrBadLines) {
 // The real dumps of the shared folder.
 class RealDumps : public ::testing::Test {
  protected:
+  void SetUp() override {
+    QLN_SKIP_WITHOUT_REAL_DUMP(dump("alphaoffice.dmp"));
+    QLN_SKIP_WITHOUT_REAL_DUMP(dump("scott.dmp"));
+  }
   static std::string dump(const char* name) { return std::string(QLN_DUMPS_DIR) + "/" + name; }
   GlobalParams g;
   ConvOptions o;

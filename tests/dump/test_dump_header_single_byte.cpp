@@ -12,6 +12,7 @@
 #include "dump/dump_header.hpp"
 #include "dump/properties.hpp"
 #include "values/charset.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -129,7 +130,7 @@ TEST_F(SingleByteHeaders, DataPumpSetNames) {
 
 TEST_F(SingleByteHeaders, RealWindowsLatinDumpShowsItsOracleName) {
   const std::string path = std::string(QLN_DUMPS_DIR) + "/alphaoffice.dmp";
-  if (!fs::exists(path)) GTEST_SKIP() << "no real dumps here";
+  QLN_SKIP_WITHOUT_REAL_DUMP(path);
   o_.exp_fname = {path};
   g_.os_charset = kCharsetUtf8;
   ASSERT_EQ(read_dmp_header(g_, o_), 0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dumpwriter/dump_writer.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln::dumpwriter {
 namespace {
@@ -103,7 +104,7 @@ TableSpec addresses() {
 }
 
 TEST_F(DumpWriterStream, MatchesTheRealDump) {
-  if (!fs::exists(real_dump())) GTEST_SKIP() << "no real dump";
+  QLN_SKIP_WITHOUT_REAL_DUMP(real_dump().string());
   const std::string real = slurp(real_dump());
   const DumpOptions o = alpha_options();
   // Header and the session preamble up to the first section mark.

@@ -8,6 +8,7 @@
 #include "dump/dump_header.hpp"
 #include "dump/properties.hpp"
 #include "values/charset.hpp"
+#include "support/real_dumps.hpp"
 
 namespace qln {
 namespace {
@@ -103,6 +104,7 @@ std::string printed_properties(const char* name) {
 }
 
 TEST(Properties, AlphaofficeDump) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(test_support::real_dump_path("alphaoffice.dmp"));
   EXPECT_EQ(printed_properties("alphaoffice.dmp"),
             "ファイル種別        エクスポート\n"
             "エクスポートモード  ユーザ\n"
@@ -114,6 +116,7 @@ TEST(Properties, AlphaofficeDump) {
 }
 
 TEST(Properties, ScottDataPumpDump) {
+  QLN_SKIP_WITHOUT_REAL_DUMP(test_support::real_dump_path("scott.dmp"));
   EXPECT_EQ(printed_properties("scott.dmp"),
             "ダンプ種別          データポンプ\n"
             "Oracleバージョン    12.01.00.02.00\n"

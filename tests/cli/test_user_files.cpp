@@ -62,7 +62,8 @@ TEST_F(UserFiles, ErrlogMayNotBeTheDumpNorTheOutput) {
 TEST_F(UserFiles, WriteFailuresAreSaidOnAStreamThatWorks) {
   auto [code, err] = run("FILE=t.dmp ERRLOG=/dev/full TABLE=NOPE");
   EXPECT_EQ(code, 1);
-  EXPECT_NE(err.find("ZUL-03133: ファイル書き込みエラー(\"/dev/full\")"), std::string::npos) << err;
+  EXPECT_NE(err.find("ZUL-03133"), std::string::npos) << err;
+  EXPECT_NE(err.find("(\"/dev/full\")"), std::string::npos) << err;
   EXPECT_NE(err.find("ZUL-03103"), std::string::npos) << err;
   std::tie(code, err) = run("FILE=t.dmp ERRLOG=/no/such/dir/e.log TABLE=EMP");
   EXPECT_EQ(code, 0);

@@ -273,6 +273,12 @@ Status run_job(GlobalParams& g, ConvOptions& o, Job job, Results& results, const
     case Job::kDescribeTable:
       o.read_step = 1;
       break;
+    case Job::kTableColumns:
+      o.read_step = 3;
+      break;
+    case Job::kReadHeader:
+      results.dump = dump_info_of(g, o);
+      return {};
     case Job::kConvert:
       if (o.output_mode == kOutLobFiles && !lob_dir_exists(o.lob_dir)) {
         fail(g, MessageCode::kLobDirMissing, o.lob_dir);

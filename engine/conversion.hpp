@@ -16,7 +16,9 @@
 namespace qln {
 
 // What a front end asks of the engine: one job on one dump.
-enum class Job : std::uint8_t { kConvert, kListTables, kDescribeTable };
+// kTableColumns lists every table with its columns and prints nothing (the
+// windowed program's lists); kReadHeader reads the header only.
+enum class Job : std::uint8_t { kConvert, kListTables, kDescribeTable, kTableColumns, kReadHeader };
 enum class OutputKind : std::uint8_t { kCsv, kCsvBatch, kInsert, kDdl, kLobFiles };
 enum class SqlDialect : std::int32_t { kOracle = 0, kDb2 = 3, kPostgreSql = 4, kMySql = 5, kSqlServer = 6 };
 

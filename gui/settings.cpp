@@ -200,6 +200,8 @@ void apply_key(const KeyLine& k, Settings& s) {
     set_limited(upper(k.rest), kMaxColumnText, s.select_list);
   } else if (key == "SELECT_LIST_CONDITION") {
     read_switch(w, s.select_list_on);
+  } else if (key == "DB_CHARSET") {
+    if (w.empty() || charset_id_from_name(w) != kCharsetUnknown) s.db_charset = w;
   } else if (key == "DEBUG") {
     if (w == "Y") s.debug = true;
   }
@@ -372,6 +374,7 @@ std::string render_settings(const std::optional<std::string>& old_text, const Se
   std::string out;
   std::array<bool, kKeys.size()> met{};
   std::vector<bool> written(s.conditions.size(), false);
+  bool db_charset_met = false;
   if (!old_text) {
     out += std::string(kStars) + "\r\n; Quillon ini file\r\n" + std::string(kStars) + "\r\n";
   } else {
@@ -397,6 +400,11 @@ std::string render_settings(const std::optional<std::string>& old_text, const Se
         if (!with_conditions) out += copy;
         continue;
       }
+      if (k && k->key == "DB_CHARSET") {
+        out += "DB_CHARSET=" + s.db_charset + "\r\n";
+        db_charset_met = true;
+        continue;
+      }
       const auto known = k ? std::find(kKeys.begin(), kKeys.end(), k->key) : kKeys.end();
       if (known == kKeys.end()) {
         out += copy;
@@ -410,6 +418,8 @@ std::string render_settings(const std::optional<std::string>& old_text, const Se
     for (std::size_t i = 0; i < kKeys.size(); ++i) {
       if (!met[i]) out += key_line(kKeys[i], s) + "\r\n";
     }
+    // Only a set the user named is written: the dump's own needs no line.
+    if (!db_charset_met && !s.db_charset.empty()) out += "DB_CHARSET=" + s.db_charset + "\r\n";
   }
   if (with_conditions) {
     for (std::size_t i = 0; i < s.conditions.size(); ++i) {

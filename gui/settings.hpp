@@ -55,6 +55,7 @@ struct Settings {
   std::string grep;
   std::string select_list;
   bool select_list_on = false;
+  std::string db_charset;  // an Oracle set name overriding the dump's; empty: the dump's own
   bool debug = false;  // read only, never written
   bool grep_on = false;  // chosen in the main window, not kept in the file
   std::string query;   // a WHERE line outside any section

@@ -47,7 +47,7 @@ ProgressWindow::ProgressWindow(HINSTANCE instance, ProgressTask task, std::vecto
   window_ = CreateWindowExW(0, kProgressClass, L"Quillon", style, x, y, w, h, nullptr, nullptr, instance, this);
   if (window_ == nullptr) return;
   font_ = CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"");
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kJapaneseFace);
   make_control(window_, L"STATIC", L"", SS_LEFT, 250, 10, 200, 16, kStatusLineId, font_);
   make_control(window_, L"STATIC", L"", SS_LEFT, 20, 35, 660, 15, kFileLineId, font_);
   HWND bar = make_control(window_, PROGRESS_CLASSW, L"", 0, 20, 65, 660, 15, kProgressBarId, font_);

@@ -6,6 +6,10 @@
 
 namespace qln::gui {
 
+// The face of the windows' one font, the dialogs' too: on every Japanese
+// Windows; elsewhere (wine) it is mapped to an installed Japanese face.
+inline constexpr wchar_t kJapaneseFace[] = L"ＭＳ Ｐゴシック";
+
 // The program keeps UTF-8 and talks UTF-16 to Windows.
 inline std::wstring widen(std::string_view utf8) {
   if (utf8.empty()) return {};

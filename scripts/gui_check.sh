@@ -2,7 +2,8 @@
 # The windowed program under wine on a virtual display: converts a real dump
 # named on its command line, starts the viewer named by QLN_PREVIEW_PROGRAM
 # with the CSV path, and a second instance started meanwhile ends at once.
-# A screenshot of the progress window is left in the build folder.
+# Then the window tests (tests/test_gui_win.exe) drive the main window by
+# messages. Screenshots of the progress and main windows are left in the build folder.
 #   gui_check.sh BUILD_DIR   (the x86-64 cross-build holding quillon.exe)
 # Exit 0 passed, 77 skipped, anything else failed.
 set -uo pipefail
@@ -11,15 +12,31 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dump="$root/../shared/dumps/alphaoffice.dmp"
 exe="$build/quillon.exe"
 wine=$(command -v wine64 || command -v wine || true)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 [ -n "$wine" ] && command -v xvfb-run >/dev/null || { echo "gui: SKIPPED - no wine or xvfb-run"; exit 77; }
 [ -f "$dump" ] || { echo "gui: SKIPPED - no $dump"; exit 77; }
 [ -f "$exe" ] || { echo "gui: no $exe"; exit 1; }
+
+# Japanese captions need a Japanese font on this side (wine uses the system's).
+if ! fc-list 2>/dev/null | grep -qi ipapgothic && [ "$(id -u)" = 0 ]; then
+  apt-get install -y -qq fonts-ipafont >/dev/null 2>&1 ||
+    { apt-get update -qq >/dev/null 2>&1; apt-get install -y -qq fonts-ipafont >/dev/null 2>&1; } ||
+    echo "gui: fonts-ipafont could not be installed; Japanese captions show as boxes"
+fi
 
 work="$build/gui-check"
 rm -rf "$work" && mkdir -p "$work"
 cp "$dump" "$work/alpha.dmp"  # a copy: a Unix link is no file a Windows program meets
 export WINEDEBUG=-all WINEPREFIX="$build/gui-wineprefix"
 [ -d "$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
+# The windows' font and the system's UI faces drawn with the installed Japanese face.
+{
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+  for face in 'ＭＳ Ｐゴシック' 'ＭＳ ゴシック' 'MS UI Gothic' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Tahoma' 'MS Sans Serif'; do
+    printf '"%s"="IPAPGothic"\r\n' "$face"
+  done
+} | iconv -f UTF-8 -t UTF-16 >"$work/fonts.reg"
+"$wine" regedit /S "Z:$(sed 's#/#\\#g' <<<"$work")\\fonts.reg" >/dev/null 2>&1
 # The viewer: a shell line that records the paths it is given.
 export QLN_PREVIEW_PROGRAM='cmd.exe /c echo>Z:'"$(sed 's#/#\\#g' <<<"$work")"'\viewer.txt'
 export QLN_INIFILE_PATH="Z:$(sed 's#/#\\#g' <<<"$work")\\Quillon.ini"
@@ -40,14 +57,25 @@ for i in \$(seq 1 100); do
   sleep 0.1
 done
 wait \$first; echo "first=\$?" >"$work/first.txt"
+# The window tests, on the same display.
+(cd "$build/tests" && env -u QLN_PREVIEW_PROGRAM -u QLN_INIFILE_PATH "$wine" test_gui_win.exe \
+  >"$work/window-tests.txt" 2>&1); echo "tests=\$?" >"$work/tests.txt"
+"$wineserver" -k 2>/dev/null || true  # nothing of this prefix outlives the display
 RUN
 chmod +x "$work/run.sh"
-xvfb-run -a -s "-screen 0 800x600x24" "$work/run.sh"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/run.sh"
 sleep 2  # the viewer runs on its own
 fail=0
 grep -q "first=0" "$work/first.txt" || { echo "gui: quillon.exe failed"; fail=1; }
 [ -s "$work/alpha.csv" ] || { echo "gui: no CSV written"; fail=1; }
 grep -q 'alpha.csv' "$work/viewer.txt" 2>/dev/null || { echo "gui: the viewer was not started with the CSV"; fail=1; }
 [ -f "$work/second.txt" ] && ! grep -q "second=0" "$work/second.txt" && { echo "gui: a second instance did not end at once"; fail=1; }
-[ $fail = 0 ] && echo "gui: converted, viewer started, second instance ended; screenshot $build/quillon-progress.png"
+if [ ! -f "$build/tests/test_gui_win.exe" ]; then
+  echo "gui: no tests/test_gui_win.exe"; fail=1
+elif ! grep -q "tests=0" "$work/tests.txt"; then
+  echo "gui: window tests failed:"; grep -E "Failure|FAILED|error" -A3 "$work/window-tests.txt" | head -40; fail=1
+else
+  echo "gui: $(grep -E '^\[  PASSED' "$work/window-tests.txt")"
+fi
+[ $fail = 0 ] && echo "gui: converted, viewer started, second instance ended, window tests passed; screenshots $build/quillon-progress.png, $build/quillon-main.png"
 exit $fail

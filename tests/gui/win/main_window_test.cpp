@@ -173,6 +173,16 @@ TEST(MainWindow, LayoutMenuAcceleratorsAndControlsAsDescribed) {
   send_command(h, kCmdVersion);
   ASSERT_EQ(a.boxes.size(), 1u);
   EXPECT_EQ(a.boxes[0], "Quillon\nバージョン : 2.9.8.0");
+  // Help: the compiled help of the build when there is one, else its HTML page.
+  send_command(h, kCmdHelp);
+  const std::filesystem::path chm = std::filesystem::u8path(QLN_BINARY_DIR) / "Quillon.chm";
+  if (std::filesystem::exists(chm)) {
+    EXPECT_EQ(windows_path(std::filesystem::u8path(a.help)), windows_path(chm));
+    EXPECT_EQ(read_file(chm).substr(0, 4), "ITSF");
+  } else {
+    EXPECT_EQ(windows_path(std::filesystem::u8path(a.help)), windows_path(chm.parent_path() / "Quillon.html"));
+  }
+  EXPECT_EQ(a.boxes.size(), 1u);
   const auto work = work_folder("settings");
   std::ofstream(work / "Quillon.html") << "<html></html>";
   MainWindow w2(GetModuleHandleW(nullptr), s, windows_path(work / "Quillon.ini"), windows_path(work), a.hooks());

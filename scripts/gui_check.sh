@@ -36,7 +36,6 @@ export WINEDEBUG=-all WINEPREFIX="$build/gui-wineprefix"
     printf '"%s"="IPAPGothic"\r\n' "$face"
   done
 } | iconv -f UTF-8 -t UTF-16 >"$work/fonts.reg"
-"$wine" regedit /S "Z:$(sed 's#/#\\#g' <<<"$work")\\fonts.reg" >/dev/null 2>&1
 # The viewer: a shell line that records the paths it is given.
 export QLN_PREVIEW_PROGRAM='cmd.exe /c echo>Z:'"$(sed 's#/#\\#g' <<<"$work")"'\viewer.txt'
 export QLN_INIFILE_PATH="Z:$(sed 's#/#\\#g' <<<"$work")\\Quillon.ini"
@@ -46,6 +45,8 @@ printf 'VIEW_PROGRAM=USER\r\nHEADER=Y\r\n' >"$work/Quillon.ini"
 windump="Z:$(sed 's#/#\\#g' <<<"$work")\\alpha.dmp"
 cat >"$work/run.sh" <<RUN
 #!/usr/bin/env bash
+# Wine's processes of this prefix start here, on this display, and end with it.
+"$wine" regedit /S 'Z:$(sed 's#/#\\#g' <<<"$work")\\fonts.reg' >/dev/null 2>&1
 "$wine" "$exe" '$windump' & first=\$!
 shot=0
 for i in \$(seq 1 100); do
@@ -57,12 +58,23 @@ for i in \$(seq 1 100); do
   sleep 0.1
 done
 wait \$first; echo "first=\$?" >"$work/first.txt"
+# Started alone it opens its main window (client 710 x 415 under a menu bar).
+"$wine" "$exe" & alone=\$!
+for i in \$(seq 1 100); do
+  xwininfo -root -tree 2>/dev/null | grep -q '"Quillon": ("quillon.exe" "quillon.exe")  710x4' && break
+  sleep 0.1
+done
+sleep 0.5
+xwininfo -root -tree 2>/dev/null | grep '"Quillon"' >"$work/main-window.txt"
+import -window root "$build/quillon-start.png" 2>/dev/null
+kill \$alone 2>/dev/null; wait \$alone 2>/dev/null
 # The window tests, on the same display.
 (cd "$build/tests" && env -u QLN_PREVIEW_PROGRAM -u QLN_INIFILE_PATH "$wine" test_gui_win.exe \
   >"$work/window-tests.txt" 2>&1); echo "tests=\$?" >"$work/tests.txt"
 "$wineserver" -k 2>/dev/null || true  # nothing of this prefix outlives the display
 RUN
 chmod +x "$work/run.sh"
+"$wineserver" -k 2>/dev/null  # nothing left of an earlier run on a display now gone
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/run.sh"
 sleep 2  # the viewer runs on its own
 fail=0
@@ -70,6 +82,7 @@ grep -q "first=0" "$work/first.txt" || { echo "gui: quillon.exe failed"; fail=1;
 [ -s "$work/alpha.csv" ] || { echo "gui: no CSV written"; fail=1; }
 grep -q 'alpha.csv' "$work/viewer.txt" 2>/dev/null || { echo "gui: the viewer was not started with the CSV"; fail=1; }
 [ -f "$work/second.txt" ] && ! grep -q "second=0" "$work/second.txt" && { echo "gui: a second instance did not end at once"; fail=1; }
+grep -q '710x4' "$work/main-window.txt" || { echo "gui: the main window did not open"; fail=1; }
 if [ ! -f "$build/tests/test_gui_win.exe" ]; then
   echo "gui: no tests/test_gui_win.exe"; fail=1
 elif ! grep -q "tests=0" "$work/tests.txt"; then
@@ -77,5 +90,5 @@ elif ! grep -q "tests=0" "$work/tests.txt"; then
 else
   echo "gui: $(grep -E '^\[  PASSED' "$work/window-tests.txt")"
 fi
-[ $fail = 0 ] && echo "gui: converted, viewer started, second instance ended, window tests passed; screenshots $build/quillon-progress.png, $build/quillon-main.png"
+[ $fail = 0 ] && echo "gui: converted, viewer started, second instance ended, window tests passed; screenshots quillon-progress.png, quillon-start.png, quillon-main.png in $build"
 exit $fail

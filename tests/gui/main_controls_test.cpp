@@ -83,6 +83,9 @@ TEST(MainControls, RulesOfTheControls) {
   c.date_format = "YYYY";
   EXPECT_TRUE(controls_to_options(c, s));
   EXPECT_FALSE(s.grep_on);
+
+  EXPECT_EQ(gui_message(1921).substr(0, 11), "ZUL-01921: ");
+  EXPECT_NE(gui_message(3201, "x.csv").find("x.csv"), std::string::npos);
 }
 
 TEST(MainControls, CommandsMakeTheirRuns) {
@@ -155,6 +158,14 @@ TEST(MainControls, TableListAndHeaderOfARealDump) {
   EXPECT_EQ(rows["ADDRESSES"], 119);
   EXPECT_EQ(rows["SALES_ORDER_HEADER"], 21456);
   EXPECT_EQ(rows["PRODUCT_IMAGES"], 0);
+
+  // A Data Pump dump's tables come from the same pass.
+  Results pump;
+  ASSERT_TRUE(run_conversion(table_list_request(s, (dump.parent_path() / "scott.dmp").string()), pump).ok());
+  rows.clear();
+  for (const TableListEntry& t : pump.tables) rows[t.name] = static_cast<std::int64_t>(t.columns.size()) * 1000 + t.rows;
+  EXPECT_EQ(rows["EMP"], 8014);  // eight columns, fourteen rows
+  EXPECT_EQ(rows["DEPT"], 3004);
 
   Results header;
   ASSERT_TRUE(run_conversion(header_request(dump.string()), header).ok());

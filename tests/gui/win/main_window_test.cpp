@@ -201,6 +201,11 @@ TEST(MainWindow, LayoutMenuAcceleratorsAndControlsAsDescribed) {
   EXPECT_EQ(back, s);
   EXPECT_TRUE(back.header && back.preview && back.view_program == ViewProgram::kSpreadsheet);
   EXPECT_EQ(back.view_program_path, "C:\\v.exe");
+
+  send_command(w2.handle(), kCmdExit);
+  EXPECT_FALSE(IsWindow(w2.handle()));
+  MSG quit;
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));  // the loop would end
 }
 
 // Commands run on a real dump write what quillon-cli writes for the same options.

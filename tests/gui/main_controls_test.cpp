@@ -7,6 +7,7 @@
 
 #include "gui/run_request.hpp"
 #include "support/temp_dir.hpp"
+#include "values/charset.hpp"
 
 namespace qln::gui {
 namespace {
@@ -30,7 +31,9 @@ TEST(MainControls, EveryRadioCombinationRoundTripsThroughTheSettings) {
           c.select_list = "ENAME,SAL";
           Settings s;
           ASSERT_TRUE(controls_to_options(c, s));
-          if (table == kTablePreview && condition == kConditionOff) EXPECT_EQ(s.max_record, 5) << n;
+          if (table == kTablePreview && condition == kConditionOff) {
+            EXPECT_EQ(s.max_record, 5) << n;
+          }
           Settings again = s;
           EXPECT_EQ(options_to_controls(again, nullptr), c) << n;
           EXPECT_EQ(again, s) << n;
@@ -123,8 +126,11 @@ TEST(MainControls, CommandsMakeTheirRuns) {
   EXPECT_EQ(r.lob.file_pattern, "I_%ID%.jpg");
 
   // Conditions on, none selected: Open refuses; in a batch it does not.
-  parse_settings("WHERE_CONDITION=Y\n[EMP][]\nWHERE=SAL > 1\nCOLUMN=\n", s);
+  parse_settings("WHERE_CONDITION=Y\nBATCH_OUTPUT=N\n[EMP][]\nWHERE=SAL > 1\nCOLUMN=\n", s);
   EXPECT_TRUE(lacks_selected_condition(s));
+  s.batch_output = true;
+  EXPECT_FALSE(lacks_selected_condition(s));
+  s.batch_output = false;
   s.conditions[0].selected = true;
   EXPECT_FALSE(lacks_selected_condition(s));
   r = csv_request(s, CommandLine{{"a.dmp"}, {}});

@@ -215,16 +215,21 @@ class Commands : public ::testing::Test {
     if (!std::filesystem::exists(real_dump("alphaoffice.dmp"))) GTEST_SKIP() << "no real dumps";
     work = work_folder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     // Written anew, not copied: a copy would keep the read-only bit of the shared dumps.
-    std::ofstream(work / "alpha.dmp", std::ios::binary) << read_file(real_dump("alphaoffice.dmp"));
-    dump = windows_path(work / "alpha.dmp");
+    // The window's copy sits in a folder with a Japanese name.
+    gui = work / u8"日本語";
+    std::filesystem::create_directories(gui);
+    const std::string bytes = read_file(real_dump("alphaoffice.dmp"));
+    std::ofstream(gui / "alpha.dmp", std::ios::binary) << bytes;
+    std::ofstream(work / "alpha.dmp", std::ios::binary) << bytes;
+    dump = windows_path(gui / "alpha.dmp");
   }
   std::string cli_file(std::vector<std::string> args) {
-    args.insert(args.begin(), "FILE=" + dump);
+    args.insert(args.begin(), "FILE=" + windows_path(work / "alpha.dmp"));
     args.push_back("OUT_FILE=" + windows_path(work / "cli.out"));
     EXPECT_EQ(run_cli(args), 0);
     return read_file(work / "cli.out");
   }
-  std::filesystem::path work;
+  std::filesystem::path work, gui;
   std::string dump;
   Answers a;
   Settings s;
@@ -245,7 +250,7 @@ TEST_F(Commands, OpenWithTableAndColumnsOrConditionsWritesTheCsvOfTheCommandLine
   EXPECT_FALSE(a.insert_dialog);
   EXPECT_FALSE(a.loaded_columns.empty());
   ASSERT_EQ(a.boxes, std::vector<std::string>{"CSV変換処理が終了しました。"});
-  const std::string csv = read_file(work / "alpha.csv");
+  const std::string csv = read_file(gui / "alpha.csv");
   EXPECT_EQ(csv, cli_file({"TABLE=ADDRESSES", "HEADER=Y", "QUOTE=Y", "COLUMN=ADDRESS_ID,CITY"}));
   EXPECT_EQ(csv.find("ADDRESS_ID,CITY\r\n"), 3u);  // after the BOM: the chosen columns only
 
@@ -260,7 +265,7 @@ TEST_F(Commands, OpenWithTableAndColumnsOrConditionsWritesTheCsvOfTheCommandLine
   a.conditions[0].selected = true;
   send_command(h, kCmdWhere);
   send_command(h, kCmdOpen);
-  EXPECT_EQ(read_file(work / "alpha.csv"),
+  EXPECT_EQ(read_file(gui / "alpha.csv"),
             cli_file({"WHERE=[ADDRESSES]CITY = 'San Francisco'", "HEADER=Y", "QUOTE=Y"}));
 
   // A dropped dump with the first table, tab-separated, five rows.
@@ -277,19 +282,19 @@ TEST_F(Commands, OpenWithTableAndColumnsOrConditionsWritesTheCsvOfTheCommandLine
   std::copy(wide.begin(), wide.end(), reinterpret_cast<wchar_t*>(drop + 1));
   GlobalUnlock(mem);
   SendMessageW(h, WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
-  EXPECT_EQ(read_file(work / "alpha.csv"), cli_file({"HEADER=Y", "QUOTE=Y", "DELIMITER=TAB", "MAX_RECORD=5"}));
+  EXPECT_EQ(read_file(gui / "alpha.csv"), cli_file({"HEADER=Y", "QUOTE=Y", "DELIMITER=TAB", "MAX_RECORD=5"}));
 }
 
 TEST_F(Commands, DdlInsertAndPropertiesWriteWhatTheCommandLineWrites) {
   MainWindow w(GetModuleHandleW(nullptr), s, "", QLN_BINARY_DIR, a.hooks());
   HWND h = w.handle();
-  const std::string ddl = windows_path(work / "alpha.sql");
+  const std::string ddl = windows_path(gui / "alpha.sql");
   a.ddl_kinds = kDdlTable | kDdlIndex;
   a.files = {dump, ddl};
   send_command(h, kCmdDdl);
   EXPECT_EQ(a.asked, (std::vector<FileDialog>{FileDialog::kDump, FileDialog::kDdlFile}));
-  EXPECT_EQ(read_file(work / "alpha.sql"), cli_file({"MODE=DDL", "DDL=TABLE|INDEX"}));
-  EXPECT_NE(read_file(work / "alpha.sql").find("CREATE TABLE"), std::string::npos);
+  EXPECT_EQ(read_file(gui / "alpha.sql"), cli_file({"MODE=DDL", "DDL=TABLE|INDEX"}));
+  EXPECT_NE(read_file(gui / "alpha.sql").find("CREATE TABLE"), std::string::npos);
 
   // INSERT for PostgreSQL of a chosen table, over the file just written (after asking).
   a.dbms = 4;
@@ -302,7 +307,7 @@ TEST_F(Commands, DdlInsertAndPropertiesWriteWhatTheCommandLineWrites) {
   ASSERT_GE(a.boxes.size(), 2u);
   EXPECT_EQ(a.boxes[0], "既存のSQLファイルを上書きしますか？");
   EXPECT_EQ(a.boxes.back(), "INSERT SQL出力処理が終了しました。");
-  const std::string sql = read_file(work / "alpha.sql");
+  const std::string sql = read_file(gui / "alpha.sql");
   EXPECT_EQ(sql, cli_file({"MODE=INSERT", "DBMS=POSTGRESQL", "TABLE=ORDERS"}));
   EXPECT_NE(sql.find("INSERT INTO"), std::string::npos);
 

@@ -202,6 +202,12 @@ TEST(MainWindow, LayoutMenuAcceleratorsAndControlsAsDescribed) {
   EXPECT_TRUE(back.header && back.preview && back.view_program == ViewProgram::kSpreadsheet);
   EXPECT_EQ(back.view_program_path, "C:\\v.exe");
 
+  // The real message box, answered from another thread as a person would.
+  {
+    DialogDriver yes(L"Quillon", [](HWND box) { PostMessageW(box, WM_COMMAND, IDYES, 0); });
+    EXPECT_EQ(system_hooks().message_box(w2.handle(), L"既存のSQLファイルを上書きしますか？", MB_YESNO), IDYES);
+  }
+
   send_command(w2.handle(), kCmdExit);
   EXPECT_FALSE(IsWindow(w2.handle()));
   MSG quit;

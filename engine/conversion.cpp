@@ -7,6 +7,7 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/options_init.hpp"
+#include "core/platform.hpp"
 #include "dump/dump_header.hpp"
 #include "output/lob_files.hpp"
 #include "engine/output_file.hpp"
@@ -148,7 +149,7 @@ void append_padded(std::string& out, std::string_view s, std::size_t width, int 
 
 bool lob_dir_exists(const std::string& dir) {
   std::error_code ec;
-  return dir.empty() || std::filesystem::is_directory(dir, ec);
+  return dir.empty() || std::filesystem::is_directory(native_path(dir), ec);
 }
 
 OutputMode output_mode_of(OutputKind k) {

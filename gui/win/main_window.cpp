@@ -378,12 +378,11 @@ void MainWindow::command(int id) {
   }
 }
 
-bool MainWindow::take_controls() {
+void MainWindow::take_controls() {
   if (!controls_to_options(read_controls(), settings_)) {
     box(widen(gui_message(2113)), MB_OK | MB_ICONEXCLAMATION);
     SetDlgItemTextW(window_, kDateFormatEdit, widen(kDefaultDateFormat).c_str());
   }
-  return true;
 }
 
 RunOutcome MainWindow::run(const Request& request) {

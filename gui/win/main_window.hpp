@@ -63,7 +63,7 @@ class MainWindow {
   void create_controls();
   void paint();
   void command(int id);
-  bool take_controls();  // controls into the settings; false when a run must not start
+  void take_controls();  // the controls into the settings (an invalid DATE format is put right)
   void open_dump(std::optional<std::string> dropped);
   void output_ddl();
   void output_insert();

@@ -26,6 +26,7 @@ struct Answers {
   std::vector<TableCondition> conditions;
   std::uint8_t ddl_kinds = kDdlAll;
   int dbms = 0;
+  std::string lob_table, lob_column, lob_dir;
   DumpInfo properties;
 
   MainWindowHooks hooks() {
@@ -65,7 +66,10 @@ struct Answers {
       d = dbms;
       return win::DialogResult::kOk;
     };
-    h.edit_binary_output = [](HWND, Settings&) { return win::DialogResult::kCancel; };
+    h.edit_binary_output = [this](HWND, Settings& s) {
+      s.lob_table = lob_table, s.lob_column = lob_column, s.lob_dir = lob_dir;
+      return win::DialogResult::kOk;
+    };
     h.show_properties = [this](HWND, const DumpInfo& d) { properties = d; };
     return h;
   }
@@ -317,11 +321,24 @@ TEST_F(Commands, DdlInsertAndPropertiesWriteWhatTheCommandLineWrites) {
   EXPECT_EQ(sql, cli_file({"MODE=INSERT", "DBMS=POSTGRESQL", "TABLE=ORDERS"}));
   EXPECT_NE(sql.find("INSERT INTO"), std::string::npos);
 
+  // Column files: an empty large-object column writes none and says nothing;
+  // a column that is none is refused with the engine's message.
+  a.lob_table = "PRODUCT_IMAGES", a.lob_column = "IMAGE", a.lob_dir = windows_path(gui) + "\\";
+  a.files = {dump};
+  std::size_t boxes = a.boxes.size();
+  send_command(h, kCmdBinary);
+  EXPECT_EQ(a.boxes.size(), boxes) << a.boxes.back();
+  a.lob_table = "ADDRESSES", a.lob_column = "ADDRESS1";
+  a.files = {dump};
+  send_command(h, kCmdBinary);
+  ASSERT_EQ(a.boxes.size(), boxes + 1);
+  EXPECT_EQ(a.boxes.back().substr(0, 11), "ZUL-03113: ");
+
   a.files = {dump};
   send_command(h, kCmdProperties);
   EXPECT_EQ(a.properties.user, "ALPHA");
   EXPECT_EQ(a.properties.kind, DumpKind::kConventional);
-  const std::size_t boxes = a.boxes.size();
+  boxes = a.boxes.size();
   std::ofstream(work / "not.dmp") << "no dump at all";
   a.files = {windows_path(work / "not.dmp")};
   send_command(h, kCmdProperties);

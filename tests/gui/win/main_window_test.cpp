@@ -343,7 +343,14 @@ TEST_F(Commands, DdlInsertAndPropertiesWriteWhatTheCommandLineWrites) {
   a.files = {windows_path(work / "not.dmp")};
   send_command(h, kCmdProperties);
   ASSERT_EQ(a.boxes.size(), boxes + 1);
-  EXPECT_EQ(a.boxes.back().substr(0, 4), "ZUL-");
+  EXPECT_EQ(a.boxes.back().substr(0, 11), "ZUL-00011: ");
+  // Open, tables chosen by the user: the same message, and no table list.
+  a.files = {windows_path(work / "not.dmp")};
+  a.listed.clear();
+  send_command(h, kCmdOpen);
+  ASSERT_EQ(a.boxes.size(), boxes + 2);
+  EXPECT_EQ(a.boxes.back().substr(0, 11), "ZUL-00011: ");
+  EXPECT_TRUE(a.listed.empty());
 }
 
 }  // namespace

@@ -171,9 +171,9 @@ MainWindow::MainWindow(HINSTANCE instance, Settings& settings, std::string setti
                             r.bottom - r.top, nullptr, nullptr, instance, this);
   if (window_ == nullptr) return;
   create_controls();
-  show_controls(options_to_controls(settings_, _wgetenv(L"QLN_PREVIEW_PROGRAM") != nullptr
-                                                   ? narrow(_wgetenv(L"QLN_PREVIEW_PROGRAM")).c_str()
-                                                   : nullptr));
+  const wchar_t* preview = _wgetenv(L"QLN_PREVIEW_PROGRAM");
+  const std::string preview_program = preview != nullptr ? narrow(preview) : std::string();
+  show_controls(options_to_controls(settings_, preview != nullptr ? preview_program.c_str() : nullptr));
   DragAcceptFiles(window_, TRUE);
   ShowWindow(window_, SW_SHOWNORMAL);
   UpdateWindow(window_);
@@ -186,7 +186,7 @@ MainWindow::~MainWindow() {
   }
   if (font_ != nullptr) DeleteObject(font_);
   if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
+  // The accelerators came from the resources: the system frees them.
 }
 
 void MainWindow::create_controls() {
@@ -205,6 +205,7 @@ int MainWindow::message_loop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (TranslateAcceleratorW(window_, accelerators_, &msg)) continue;
+    if (IsDialogMessageW(window_, &msg)) continue;  // Tab and the arrow keys move between controls
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

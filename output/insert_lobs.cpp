@@ -6,14 +6,20 @@
 namespace qln {
 
 void InsertLobs::begin_table(const GlobalParams& g, const ConvOptions& o,
-                             const TableDefinition& table) {
+                             const TableDefinition& table, bool long_values) {
   columns_.clear();
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     const std::int32_t type = table.columns[i].type;
-    if (!is_lob_section_type(type)) continue;
+    const bool long_value = long_values && (type == kColLong || type == kColLongRaw);
+    if (!is_lob_section_type(type) && !long_value) continue;
     Column c;
     c.index = static_cast<int>(i);
-    if (type != kColBlob) {
+    c.binary = type == kColBlob || type == kColLongRaw;
+    c.long_value = long_value;
+    if (type == kColLong) {
+      c.to = output_charset(o);
+      c.from = g.db_charset;
+    } else if (!c.binary) {
       // As the column files have them: CLOB of a varying-width set is stored in UTF-16.
       c.to = output_charset(o);
       c.from = type == kColNclob ? (has_conversion(g.nls_charset) ? g.nls_charset : kCharsetUtf16)
@@ -41,7 +47,7 @@ void InsertLobs::chunk(int column, std::span<const std::uint8_t> bytes) {
   c->seen = true;
   if (c->over) return;
   // Hex digits take twice the bytes.
-  const std::size_t room = c->from == kCharsetUnknown ? kMaxInsertLob / 2 : kMaxInsertLob;
+  const std::size_t room = c->binary ? kMaxInsertLob / 2 : kMaxInsertLob;
   if (c->bytes.size() + bytes.size() > room) {
     c->over = true;
     c->bytes.clear();
@@ -68,6 +74,8 @@ void InsertLobs::fill(GlobalParams& g, const TableDefinition& table, RowValues& 
       continue;
     }
     SqlValue& v = row[c.index];
+    // A long value that came in the row itself is whole there already.
+    if (c.long_value && !seen) continue;
     if (over) {
       v.type = VT_NULL;
       v.text.clear();
@@ -81,7 +89,7 @@ void InsertLobs::fill(GlobalParams& g, const TableDefinition& table, RowValues& 
     }
     v.type = VT_BYTES;
     if (!seen) c.bytes.clear();
-    if (c.from == kCharsetUnknown) {
+    if (c.binary) {
       v.text.assign("0x");
       for (char ch : c.bytes) {
         const auto b = static_cast<unsigned char>(ch);

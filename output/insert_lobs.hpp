@@ -17,13 +17,16 @@ namespace qln {
 // a larger value is written as NULL with a warning (3128) naming its column.
 inline constexpr std::size_t kMaxInsertLob = 16u << 20;
 
-// The large objects of the row being written as INSERT: the reader hands
-// their chunks after the row, they are gathered here (each bounded by
+// The large objects and long values of the row being written as INSERT: the
+// reader hands their chunks with the row, they are gathered here (each bounded by
 // kMaxInsertLob) and put into the row's values before it is written.
 class InsertLobs {
  public:
-  // Set-up for a table; active() says whether it has large-object columns.
-  void begin_table(const GlobalParams& g, const ConvOptions& o, const TableDefinition& table);
+  // Set-up for a table; active() says whether it has large-object columns,
+  // or LONG and LONG RAW ones when the reader hands those over in chunks
+  // (`long_values`).
+  void begin_table(const GlobalParams& g, const ConvOptions& o, const TableDefinition& table,
+                   bool long_values);
   bool active() const noexcept { return !columns_.empty(); }
   bool wants(int column) const noexcept;
   void chunk(int column, std::span<const std::uint8_t> bytes);
@@ -37,8 +40,10 @@ class InsertLobs {
  private:
   struct Column {
     int index = 0;
-    int from = kCharsetUnknown;  // text: the stored set; kCharsetUnknown for BLOB
+    int from = kCharsetUnknown;  // text: the stored set
     int to = kCharsetUnknown;
+    bool binary = false;      // BLOB, LONG RAW: written as hex digits
+    bool long_value = false;  // LONG, LONG RAW: chunks come inside the row
     std::string bytes;
     bool seen = false;
     bool over = false;

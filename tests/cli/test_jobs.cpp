@@ -325,6 +325,65 @@ TEST_F(JobsProcess, InsertStatementsForAWrittenDump) {
   EXPECT_EQ(run("FILE=" + dump).out.substr(0, 3), "\xEF\xBB\xBF");
 }
 
+// LONG and LONG RAW values of any length reach INSERT whole, conventional
+// and direct path, a long value last in its row or between others; CSV
+// shows what RAW_LENGTH asks of them; one over the statement bound is NULL
+// with its column named, never cut.
+TEST_F(JobsProcess, LongValuesReachInsertWhole) {
+  std::string text;
+  for (int i = 0; text.size() < 100000; ++i) text += "row " + std::to_string(i) + " 'q' \\\n";
+  text.resize(100000);
+  std::string bytes(70001, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  std::string hex;
+  for (unsigned char b : bytes) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+  auto quoted = [](std::string t) {
+    for (std::size_t at = 0; (at = t.find('\'', at)) != std::string::npos; at += 2) t.insert(at, 1, '\'');
+    return "'" + t + "'";
+  };
+  for (bool direct : {false, true}) {
+    const std::string dump = dir.file(direct ? "d.dmp" : "c.dmp");
+    {
+      dw::DumpOptions opt;
+      opt.direct_path = direct;
+      opt.long_chunk = 3000;
+      dw::DumpWriter w(dump, opt);
+      dw::TableSpec t;
+      t.name = "NOTES";
+      t.columns = {{"ID", "NUMBER(6, 0)"}, {"TAIL", "VARCHAR2(9)"}, {"BODY", "LONG"}};
+      w.begin_table(t);
+      w.add_row({Cell::number("1"), Cell::text("a"), Cell::text(text)});
+      w.add_row({Cell::number("2"), Cell::null(), Cell::text("short")});
+      w.add_row({Cell::number("3"), Cell::text("c"), Cell::null()});
+      w.end_table();
+      t.name = "IMAGES";
+      t.columns = {{"ID", "NUMBER(6, 0)"}, {"DATA", "LONG RAW"}, {"NAME", "VARCHAR2(9)"}};
+      w.begin_table(t);
+      w.add_row({Cell::number("1"), Cell::bytes(bytes), Cell::text("after")});
+      w.add_row({Cell::number("2"), Cell::bytes(std::string(17u << 20, 'x')), Cell::text("big")});
+      w.end_table();
+      w.finish();
+    }
+    // Compared whole: a failure prints no 100 KB of text.
+    const Outcome notes = run("FILE=" + dump + " TABLE=NOTES MODE=INSERT DBMS=POSTGRESQL");
+    EXPECT_EQ(notes.exit_code, 0) << notes.err;
+    EXPECT_TRUE(notes.out == "BEGIN;\nINSERT INTO NOTES (ID,TAIL,BODY) VALUES (1,'a'," + quoted(text) + ");\n"
+                             "INSERT INTO NOTES (ID,TAIL,BODY) VALUES (2,NULL,'short');\n"
+                             "INSERT INTO NOTES (ID,TAIL,BODY) VALUES (3,'c',NULL);\nCOMMIT;\n") << direct;
+    const Outcome images = run("FILE=" + dump + " TABLE=IMAGES MODE=INSERT DBMS=MYSQL");
+    EXPECT_EQ(images.exit_code, 0) << images.err;
+    EXPECT_NE(images.err.find("ZUL-03128"), std::string::npos) << images.err;
+    EXPECT_NE(images.err.find("IMAGES.DATA"), std::string::npos) << images.err;
+    EXPECT_TRUE(images.out == "START TRANSACTION;\nINSERT INTO IMAGES (ID,DATA,NAME) VALUES (1,X'" + hex +
+                                  "','after');\nINSERT INTO IMAGES (ID,DATA,NAME) VALUES (2,NULL,'big');\nCOMMIT;\n")
+        << direct;
+    std::string shown = text.substr(0, 999);
+    std::replace(shown.begin(), shown.end(), '\n', '.');
+    const Outcome csv = run("FILE=" + dump + " TABLE=NOTES RAW_FORMAT=ASCII RAW_LENGTH=999 BOM=N");
+    EXPECT_EQ(split_lines(csv.out).at(0), "1,a," + shown);
+  }
+}
+
 // Progress and the closing summary go to standard error when it is a
 // terminal or PROGRESS=Y; otherwise standard error stays as it was.
 TEST_F(JobsProcess, ProgressAndSummaryOnlyWhenAsked) {

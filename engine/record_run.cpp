@@ -300,7 +300,7 @@ int RecordRun::select_table(const TableDefinition& def) {
     }
   }
   if (o_.output_mode == kOutInsert && converting())
-    insert_lobs_.begin_table(g_, o_, o_.table, o_.dump_type != kDumpDataPump);
+    insert_lobs_.begin_table(g_, o_, o_.table);
   else
     insert_lobs_ = InsertLobs();
   lob_row_pending_ = false;

@@ -6,11 +6,11 @@
 namespace qln {
 
 void InsertLobs::begin_table(const GlobalParams& g, const ConvOptions& o,
-                             const TableDefinition& table, bool long_values) {
+                             const TableDefinition& table) {
   columns_.clear();
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     const std::int32_t type = table.columns[i].type;
-    const bool long_value = long_values && (type == kColLong || type == kColLongRaw);
+    const bool long_value = type == kColLong || type == kColLongRaw;
     if (!is_lob_section_type(type) && !long_value) continue;
     Column c;
     c.index = static_cast<int>(i);

@@ -22,11 +22,9 @@ inline constexpr std::size_t kMaxInsertLob = 16u << 20;
 // kMaxInsertLob) and put into the row's values before it is written.
 class InsertLobs {
  public:
-  // Set-up for a table; active() says whether it has large-object columns,
-  // or LONG and LONG RAW ones when the reader hands those over in chunks
-  // (`long_values`).
-  void begin_table(const GlobalParams& g, const ConvOptions& o, const TableDefinition& table,
-                   bool long_values);
+  // Set-up for a table; active() says whether it has large-object, LONG or
+  // LONG RAW columns.
+  void begin_table(const GlobalParams& g, const ConvOptions& o, const TableDefinition& table);
   bool active() const noexcept { return !columns_.empty(); }
   bool wants(int column) const noexcept;
   void chunk(int column, std::span<const std::uint8_t> bytes);
@@ -43,7 +41,7 @@ class InsertLobs {
     int from = kCharsetUnknown;  // text: the stored set
     int to = kCharsetUnknown;
     bool binary = false;      // BLOB, LONG RAW: written as hex digits
-    bool long_value = false;  // LONG, LONG RAW: chunks come inside the row
+    bool long_value = false;  // LONG, LONG RAW: the row holds their first bytes
     std::string bytes;
     bool seen = false;
     bool over = false;

@@ -360,7 +360,7 @@ int main(int argc, char** argv) {
       write_orders(w, a, rnd);
       if (!a.bench_only) write_samples(w, rnd);
       // A Data Pump row piece holds at most 64 KB.
-      if (a.every_kind) write_every_kind(w, 3000);
+      if (a.every_kind) write_every_kind(w, 100000);
       const DataPumpStats s = w.finish();
       stats.bytes = s.bytes;
       stats.rows = s.rows;

@@ -1,7 +1,10 @@
 #include "output/insert_lobs.hpp"
 
+#include <string>
+
 #include "core/messages.hpp"
 #include "output/lob_files.hpp"
+#include "output/sql_identifiers.hpp"
 
 namespace qln {
 
@@ -16,6 +19,10 @@ void InsertLobs::begin_table(const GlobalParams& g, const ConvOptions& o,
     c.index = static_cast<int>(i);
     c.binary = type == kColBlob || type == kColLongRaw;
     c.long_value = long_value;
+    // Hex digits take twice the bytes. Oracle binds a LONG RAW of at most
+    // 32,760 bytes from a script (a PL/SQL variable).
+    c.bound = c.binary ? kMaxInsertLob / 2 : kMaxInsertLob;
+    if (type == kColLongRaw && o.dbms_type == kDbmsOracle) c.bound = kMaxOracleLongRaw;
     if (type == kColLong) {
       c.to = output_charset(o);
       c.from = g.db_charset;
@@ -46,9 +53,7 @@ void InsertLobs::chunk(int column, std::span<const std::uint8_t> bytes) {
   if (c == nullptr) return;
   c->seen = true;
   if (c->over) return;
-  // Hex digits take twice the bytes.
-  const std::size_t room = c->binary ? kMaxInsertLob / 2 : kMaxInsertLob;
-  if (c->bytes.size() + bytes.size() > room) {
+  if (c->bytes.size() + bytes.size() > c->bound) {
     c->over = true;
     c->bytes.clear();
     c->bytes.shrink_to_fit();
@@ -83,7 +88,8 @@ void InsertLobs::fill(GlobalParams& g, const TableDefinition& table, RowValues& 
         c.warned = true;
         g.zulcode = code_number(MessageCode::kColumnWrittenAsNull);
         report_error(g, table.table_name + "." +
-                            table.columns[static_cast<std::size_t>(c.index)].name + " > 16MB");
+                            table.columns[static_cast<std::size_t>(c.index)].name + " > " +
+                            (c.bound < kMaxInsertLob / 2 ? std::to_string(c.bound) + " bytes" : "16MB"));
       }
       continue;
     }

@@ -16,6 +16,8 @@ namespace qln {
 // The most bytes one large-object value may take in an INSERT statement;
 // a larger value is written as NULL with a warning (3128) naming its column.
 inline constexpr std::size_t kMaxInsertLob = 16u << 20;
+// The most bytes of LONG RAW an Oracle script can carry.
+inline constexpr std::size_t kMaxOracleLongRaw = 32760;
 
 // The large objects and long values of the row being written as INSERT: the
 // reader hands their chunks with the row, they are gathered here (each bounded by
@@ -42,6 +44,7 @@ class InsertLobs {
     int to = kCharsetUnknown;
     bool binary = false;      // BLOB, LONG RAW: written as hex digits
     bool long_value = false;  // LONG, LONG RAW: the row holds their first bytes
+    std::size_t bound = kMaxInsertLob;  // bytes gathered at most
     std::string bytes;
     bool seen = false;
     bool over = false;

@@ -167,6 +167,36 @@ TEST_F(DataPumpJobs, WrittenDumpsOverTwoFiles) {
   EXPECT_FALSE(fs::exists(dir.file("s.csv")));
 }
 
+// WITH LOCAL TIME ZONE values are the database zone's time: CSV says which
+// zone, as the dump names it; a zone text that is no zone is left out.
+TEST_F(DataPumpJobs, LocalTimeZoneValuesCarryTheDatabaseZone) {
+  namespace dw = dumpwriter;
+  for (const std::string zone : {"Europe/Paris", "+09:00", "+09:00,\"x"}) {
+    const std::string path = dir.file("z.dmp");
+    {
+      dw::DataPumpOptions opt;
+      opt.db_timezone = zone;
+      dw::DataPumpWriter w({path}, opt);
+      dw::TableSpec t;
+      t.owner = "Q";
+      t.name = "TIMES";
+      t.columns = {{"L", "TIMESTAMP(3) WITH LOCAL TIME ZONE"}, {"T", "TIMESTAMP(3)"}};
+      w.begin_segment(w.add_table(t));
+      w.add_row({dw::Cell::text("2024-03-01 12:00:00.25"), dw::Cell::text("2024-03-01 12:00:00.25")});
+      w.add_row({dw::Cell::null(), dw::Cell::null()});
+      w.end_segment();
+      w.finish();
+    }
+    const std::string shown = zone.find(',') == std::string::npos ? " " + zone : "";
+    Outcome o = run("FILE=z.dmp TABLE=TIMES BOM=N");
+    EXPECT_EQ(o.exit_code, 0) << o.err;
+    EXPECT_EQ(o.out, "2024/03/01 12:00:00.250" + shown + ",2024/03/01 12:00:00.250\n,\n") << zone;
+    o = run("FILE=z.dmp TABLE=TIMES MODE=INSERT DBMS=POSTGRESQL");
+    EXPECT_NE(o.out.find("(TIMESTAMP '2024-03-01 12:00:00.250',TIMESTAMP '2024-03-01 12:00:00.250')"),
+              std::string::npos) << o.out;
+  }
+}
+
 // The sample dump of qln-mkdump written as a classic export and in both
 // Data Pump forms converts to the very same files, and to the same INSERT
 // statements, long values whole (only the Data Pump dumps know the

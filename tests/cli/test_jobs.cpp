@@ -384,6 +384,57 @@ TEST_F(JobsProcess, LongValuesReachInsertWhole) {
   }
 }
 
+// Oracle takes 2,000 bytes in one HEXTORAW literal: a longer binary value
+// makes its row a PL/SQL block that builds it from such pieces; a LONG RAW
+// longer than a PL/SQL variable holds is NULL, said; other rows stay plain.
+TEST_F(JobsProcess, OracleBinaryOverTwoThousandBytesIsBuiltInPlsql) {
+  auto hex_of = [](std::size_t n, char b) {
+    std::string h;
+    for (std::size_t i = 0; i < n; ++i) h += "0123456789abcdef"[static_cast<unsigned char>(b) >> 4],
+                                        h += "0123456789abcdef"[b & 15];
+    return h;
+  };
+  const std::string dump = dir.file("bin.dmp");
+  {
+    dw::DumpWriter w(dump);
+    dw::TableSpec t;
+    t.name = "IMAGES";
+    t.columns = {{"ID", "NUMBER(6, 0)"}, {"DATA", "LONG RAW"}, {"NAME", "VARCHAR2(9)"}};
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::bytes(std::string(32761, '\x5a')), Cell::text("over")});
+    w.add_row({Cell::number("2"), Cell::bytes(std::string(4001, '\xa5')), Cell::text("mid")});
+    w.end_table();
+    t.name = "DOCS";
+    t.columns = {{"ID", "NUMBER(6, 0)"}, {"B", "BLOB"}};
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::bytes(std::string(5000, '\x01'))});
+    w.add_row({Cell::number("2"), Cell::bytes(std::string(2000, '\x02'))});
+    w.end_table();
+    w.finish();
+  }
+  const Outcome images = run("FILE=" + dump + " TABLE=IMAGES MODE=INSERT");
+  EXPECT_EQ(images.exit_code, 0) << images.err;
+  EXPECT_NE(images.err.find("ZUL-03128"), std::string::npos) << images.err;
+  EXPECT_NE(images.err.find("IMAGES.DATA > 32760 bytes"), std::string::npos) << images.err;
+  const std::string piece = "HEXTORAW('" + hex_of(2000, '\xa5') + "')";
+  EXPECT_TRUE(images.out ==
+              "INSERT INTO IMAGES (ID,DATA,NAME) VALUES (1,NULL,'over');\n"
+              "DECLARE\n  qln_v1 RAW(32767);\nBEGIN\n  qln_v1 := " + piece + ";\n"
+              "  qln_v1 := UTL_RAW.CONCAT(qln_v1, " + piece + ");\n  qln_v1 := UTL_RAW.CONCAT(qln_v1, HEXTORAW('a5'));\n"
+              "  INSERT INTO IMAGES (ID,DATA,NAME) VALUES (2,qln_v1,'mid');\nEND;\n/\nCOMMIT;\n")
+      << images.out.substr(0, 600);
+  const Outcome docs = run("FILE=" + dump + " TABLE=DOCS MODE=INSERT");
+  EXPECT_EQ(docs.exit_code, 0) << docs.err;
+  const std::string put = "  DBMS_LOB.WRITEAPPEND(qln_v1, ";
+  EXPECT_TRUE(docs.out ==
+              "DECLARE\n  qln_v1 BLOB;\nBEGIN\n  DBMS_LOB.CREATETEMPORARY(qln_v1, TRUE);\n" +
+              put + "2000, HEXTORAW('" + hex_of(2000, 1) + "'));\n" + put + "2000, HEXTORAW('" + hex_of(2000, 1) +
+              "'));\n" + put + "1000, HEXTORAW('" + hex_of(1000, 1) + "'));\n"
+              "  INSERT INTO DOCS (ID,B) VALUES (1,qln_v1);\n  DBMS_LOB.FREETEMPORARY(qln_v1);\nEND;\n/\n"
+              "INSERT INTO DOCS (ID,B) VALUES (2,HEXTORAW('" + hex_of(2000, 2) + "'));\nCOMMIT;\n")
+      << docs.out.substr(0, 600);
+}
+
 // Progress and the closing summary go to standard error when it is a
 // terminal or PROGRESS=Y; otherwise standard error stays as it was.
 TEST_F(JobsProcess, ProgressAndSummaryOnlyWhenAsked) {

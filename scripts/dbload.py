@@ -125,7 +125,7 @@ def ds_seconds(text):
 def long_text(n):  # as qln-mkdump writes its LONG values
     out, size, line = [], 0, 0
     while size < n:
-        out.append(f"line {line} of LONG 'text'\n"); size += len(out[-1]); line += 1
+        out.append(f"line {line} of LONG 'text'; "); size += len(out[-1]); line += 1
     return "".join(out)[:n]
 
 def same(k, want, got):
@@ -136,7 +136,7 @@ def same(k, want, got):
     if k in ("ts", "tsltz"):
         # WITH LOCAL TIME ZONE: the CSV adds the database zone the time is in
         # where the dump says it; INSERT writes the time in that zone.
-        if k == "tsltz": want = re.sub(r" \S+$", "", want)
+        if k == "tsltz" and want.count(" ") == 2: want = want.rsplit(" ", 1)[0]
         a, _, fa = want.partition("."); b, _, fb = got.partition(".")
         return a == b and fa[:6].rstrip("0") == fb[:6].rstrip("0")
     if k == "tstz":

@@ -273,10 +273,10 @@ void write_samples(Writer& w, Random& rnd) {
   w.end_table();
 }
 
-// Text whose every line says where it is, so a cut or a shift shows.
+// Text whose every piece says where it is, so a cut or a shift shows.
 std::string long_text(std::size_t n) {
   std::string s;
-  for (std::size_t line = 0; s.size() < n; ++line) s += "line " + std::to_string(line) + " of LONG 'text'\n";
+  for (std::size_t line = 0; s.size() < n; ++line) s += "line " + std::to_string(line) + " of LONG 'text'; ";
   s.resize(n);
   return s;
 }

@@ -416,16 +416,23 @@ bool unwritable_column_type(std::int32_t t) noexcept {
 constexpr std::size_t kOracleLiteralLimit = 4000;
 constexpr std::size_t kOracleRawLiteralLimit = kOracleLiteralLimit / 2;
 
+// DB2 takes at most 32,672 bytes in a string constant and as many hex
+// digits in a binary one: longer values are joined as CLOB or BLOB.
+constexpr std::size_t kDb2LiteralLimit = 32672;
+
 void append_quoted_text(std::string& out, std::string_view text, bool national,
                         std::int32_t dbms, int charset) {
-  if (dbms == kDbmsOracle && text.size() > kOracleLiteralLimit) {
+  const bool db2_long = dbms == kDbmsDb2 && text.size() > kDb2LiteralLimit;
+  if ((dbms == kDbmsOracle && text.size() > kOracleLiteralLimit) || db2_long) {
+    // Quotes doubled may double a piece: half the limit of the source text.
+    const std::size_t piece = (db2_long ? kDb2LiteralLimit : kOracleLiteralLimit) / 2;
     bool first = true;
     while (!text.empty()) {
-      std::size_t n = cut_at_char_boundary(charset, text, kOracleLiteralLimit / 2);
-      if (n == 0) n = std::min(text.size(), kOracleLiteralLimit / 2);
+      std::size_t n = cut_at_char_boundary(charset, text, piece);
+      if (n == 0) n = std::min(text.size(), piece);
       if (!first) out.append("||");
       first = false;
-      out.append(national ? "TO_NCLOB('" : "TO_CLOB('");
+      out.append(db2_long ? "CLOB('" : national ? "TO_NCLOB('" : "TO_CLOB('");
       append_doubled(out, text.substr(0, n), '\'', false, charset);
       out.append("')");
       text.remove_prefix(n);
@@ -456,7 +463,11 @@ void append_binary(std::string& out, std::string_view hex, std::int32_t dbms) {
       out.append("0x").append(hex);
       return;
     case kDbmsDb2:
-      out.append("BLOB(X'").append(hex).append("')");
+      do {
+        const std::string_view piece = hex.substr(0, kDb2LiteralLimit);
+        hex.remove_prefix(piece.size());
+        out.append("BLOB(X'").append(piece).append(hex.empty() ? "')" : "')||");
+      } while (!hex.empty());
       return;
     default:
       out.append("HEXTORAW('").append(hex).append("')");

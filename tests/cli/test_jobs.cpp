@@ -387,7 +387,8 @@ TEST_F(JobsProcess, LongValuesReachInsertWhole) {
 // Oracle takes 2,000 bytes in one HEXTORAW literal: a longer binary value
 // makes its row a PL/SQL block that builds it from such pieces; a LONG RAW
 // longer than a PL/SQL variable holds is NULL, said; other rows stay plain.
-TEST_F(JobsProcess, OracleBinaryOverTwoThousandBytesIsBuiltInPlsql) {
+// DB2 joins long values from pieces its constants take.
+TEST_F(JobsProcess, LongLiteralsArePiecedWhereTheDialectLimitsThem) {
   auto hex_of = [](std::size_t n, char b) {
     std::string h;
     for (std::size_t i = 0; i < n; ++i) h += "0123456789abcdef"[static_cast<unsigned char>(b) >> 4],
@@ -410,8 +411,20 @@ TEST_F(JobsProcess, OracleBinaryOverTwoThousandBytesIsBuiltInPlsql) {
     w.add_row({Cell::number("1"), Cell::bytes(std::string(5000, '\x01'))});
     w.add_row({Cell::number("2"), Cell::bytes(std::string(2000, '\x02'))});
     w.end_table();
+    t.name = "LOGS";
+    t.columns = {{"ID", "NUMBER(6, 0)"}, {"C", "CLOB"}, {"B", "BLOB"}};
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::text(std::string(40000, 'c')), Cell::bytes(std::string(20000, '\x03'))});
+    w.end_table();
     w.finish();
   }
+  // DB2 takes 32,672 bytes in a string constant, as many hex digits in a binary one.
+  const Outcome db2 = run("FILE=" + dump + " TABLE=LOGS MODE=INSERT DBMS=DB2");
+  EXPECT_EQ(db2.exit_code, 0) << db2.err;
+  EXPECT_TRUE(db2.out == "INSERT INTO LOGS (ID,C,B) VALUES (1,CLOB('" + std::string(16336, 'c') + "')||CLOB('" +
+                             std::string(16336, 'c') + "')||CLOB('" + std::string(7328, 'c') + "'),BLOB(X'" +
+                             hex_of(16336, 3) + "')||BLOB(X'" + hex_of(3664, 3) + "'));\nCOMMIT;\n")
+      << db2.out.substr(0, 300);
   const Outcome images = run("FILE=" + dump + " TABLE=IMAGES MODE=INSERT");
   EXPECT_EQ(images.exit_code, 0) << images.err;
   EXPECT_NE(images.err.find("ZUL-03128"), std::string::npos) << images.err;

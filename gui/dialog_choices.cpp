@@ -1,6 +1,9 @@
 #include "gui/dialog_choices.hpp"
 
+#include <cstdio>
+
 #include "core/global_params.hpp"
+#include "core/messages.hpp"
 #include "output/lob_files.hpp"
 
 namespace qln::gui {
@@ -66,6 +69,15 @@ std::array<std::string, 7> property_texts(const DumpInfo& dump, Language lang) {
   t[5] = charset_name(dump.nls_charset);
   t[6] = dump.date;
   return t;
+}
+
+std::string numbered_message(int code, std::string_view text, Language lang) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "ZUL-%05d: ", code);
+  std::string table;
+  if (lookup_message(code, table, lang) != 0) return prefix + std::string(text);
+  if (const auto at = table.find("%s"); at != std::string::npos) table.replace(at, 2, text);
+  return prefix + table;
 }
 
 }  // namespace qln::gui

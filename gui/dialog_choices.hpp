@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/conv_options.hpp"
 #include "core/language.hpp"
@@ -36,5 +37,9 @@ int apply_binary_output(const BinaryOutput& b, Settings& s, ConvOptions& parts);
 // The property dialog's seven texts: file kind, export mode, version, user,
 // character set, NLS character set, creation date.
 std::array<std::string, 7> property_texts(const DumpInfo& dump, Language lang);
+
+// A numbered message as a dialog shows it: "ZUL-nnnnn: " and the text of
+// `code` in `lang` with `text` in place of its %s.
+std::string numbered_message(int code, std::string_view text, Language lang);
 
 }  // namespace qln::gui

@@ -34,9 +34,10 @@ inline void set_control_text(HWND dialog, int id, std::string_view utf8) {
 
 inline bool is_checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
-inline void add_list_column(HWND list, int index, const wchar_t* title, int width) {
+inline void add_list_column(HWND list, int index, const wchar_t* title, int width, int format = LVCFMT_LEFT) {
   LVCOLUMNW c{};
-  c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+  c.fmt = format;
   c.pszText = const_cast<wchar_t*>(title);
   c.cx = width;
   c.iSubItem = index;

@@ -1,8 +1,9 @@
+#include "gui/win/dialogs.hpp"
+
 #include <commdlg.h>
 
 #include "gui/where_editor.hpp"
 #include "gui/win/dialog_support.hpp"
-#include "gui/win/dialogs.hpp"
 
 namespace qln::gui::win {
 namespace {

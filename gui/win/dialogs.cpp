@@ -1,5 +1,7 @@
 #include "gui/win/dialogs.hpp"
 
+#include <shlobj.h>
+
 #include <array>
 
 #include "gui/table_choice.hpp"
@@ -108,7 +110,7 @@ INT_PTR CALLBACK table_procedure(HWND dialog, UINT message, WPARAM wparam, LPARA
       const HWND list = GetDlgItem(dialog, id::kTableList);
       SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
       add_list_column(list, 0, L"テーブル名", 245);
-      add_list_column(list, 1, L"件数", 82);
+      add_list_column(list, 1, L"件数", 82, LVCFMT_RIGHT);
       fill_tables(dialog, *st);
       if (st->insert_output) EnableWindow(GetDlgItem(dialog, id::kChooseColumns), FALSE);
       return TRUE;

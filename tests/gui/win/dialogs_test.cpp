@@ -26,7 +26,7 @@ namespace id = dialog_id;
 // --- small helpers until the window tests share theirs ---
 
 HWND wait_dialog(const wchar_t* title) {
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 600; ++i) {  // a fresh wine prefix is slow at first
     if (HWND w = FindWindowW(L"#32770", title); w != nullptr && IsWindowVisible(w)) {
       Sleep(200);  // let it paint
       return w;
@@ -123,8 +123,10 @@ void chunk(std::string& png, const char* type, const std::string& data) {
 
 // The window as the screen shows it, as an uncompressed PNG.
 void screenshot(HWND window, const std::string& name) {
+  // The client area: without a window manager nobody draws the frame.
   RECT r;
-  GetWindowRect(window, &r);
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
   const int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);

@@ -204,6 +204,12 @@ void browse_folder(HWND dialog) {
   bi.hwndOwner = dialog;
   bi.lpszTitle = L"Quillon バイナリカラムファイル出力フォルダ";
   bi.ulFlags = BIF_RETURNONLYFSDIRS;
+  struct Com {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~Com() {
+      if (SUCCEEDED(hr)) CoUninitialize();
+    }
+  } com;
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
   if (chosen == nullptr) return;
   wchar_t path[MAX_PATH] = {};

@@ -263,7 +263,8 @@ TEST_F(Dialogs, TableFilterChoiceAndColumns) {
     ASSERT_NE(d, nullptr);
     SetDlgItemTextW(d, id::kNameFilter, L"ORDERS");
     select(GetDlgItem(d, id::kTableList), 0);
-    press(d, IDOK);
+    NMHDR dbl{GetDlgItem(d, id::kTableList), static_cast<UINT_PTR>(id::kTableList), static_cast<UINT>(NM_DBLCLK)};
+    SendMessageW(d, WM_NOTIFY, id::kTableList, reinterpret_cast<LPARAM>(&dbl));
   });
   EXPECT_EQ(r, DialogResult::kOk);
   EXPECT_EQ(choice.table, "ORDERS");

@@ -15,16 +15,22 @@ if ! fc-list 2>/dev/null | grep -qi ipagothic; then
 fi
 
 export WINEDEBUG=-all WINEPREFIX="$build/gui-dialogs-prefix"
-if [ ! -d "$WINEPREFIX" ]; then
-  "$wine" wineboot -i >/dev/null 2>&1
-  # The faces the templates name, drawn with the IPA fonts.
-  reg="$build/gui-fonts.reg"
-  printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
-    '"MS UI Gothic"="IPAPGothic"' '' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
-  "$wine" regedit /S "$(sed 's#/#\\#g' <<<"Z:$reg")" >/dev/null 2>&1
-  "$wine" wineserver -w 2>/dev/null || true
-fi
-cd "$build/tests"
-xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$exe" "$@"
+# The faces the templates name, drawn with the IPA fonts.
+reg="$build/gui-fonts.reg"
+printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+  '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+  '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' \
+  '"MS UI Gothic"="IPAPGothic"' '' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
+# Everything on the virtual display: a prefix made without one keeps a
+# desktop no window can be shown on.
+cat >"$build/gui-dialogs-run.sh" <<RUN
+#!/usr/bin/env bash
+[ -d "\$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
+"$wine" regedit /S '$(sed 's#/#\\#g' <<<"Z:$reg")' >/dev/null 2>&1
+cd "$build/tests" && "$wine" "$exe" "\$@"
+RUN
+chmod +x "$build/gui-dialogs-run.sh"
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/gui-dialogs-run.sh" "$@"
+status=$?
+wineserver -k 2>/dev/null || true
+exit $status

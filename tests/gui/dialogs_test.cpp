@@ -85,6 +85,12 @@ TEST(TableChoice, RealDumpListsItsTables) {
   ASSERT_EQ(names(sales), (std::vector<std::string>{"SALES_ORDER_HEADER", "SALES_ORDER_LINE_ITEM"}));
   EXPECT_EQ(sales[0].rows, 21456);
   EXPECT_EQ(names(table_rows(tables, "ADDRESS")), (std::vector<std::string>{"ADDRESSES", "ADDRESS_USAGES"}));
+  const std::string data_pump = test_support::real_dump_path("scott.dmp");
+  if (std::filesystem::exists(data_pump)) {
+    const std::vector<TableRow> emp = table_rows(listed(data_pump), "em");
+    ASSERT_EQ(names(emp), (std::vector<std::string>{"EMP"}));
+    EXPECT_EQ(emp[0].rows, 14);
+  }
 }
 
 TEST(WhereEditor, AddsTakesRefusesAndKeepsItsLimits) {

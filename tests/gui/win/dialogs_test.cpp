@@ -277,6 +277,8 @@ TEST_F(Dialogs, WhereEditorAddsTakesRefusesDuplicatesAndSaves) {
   std::string file;
   const std::string saved = std::string(QLN_BINARY_DIR) + "/dialog-conditions.ini";
   std::filesystem::remove(saved);
+  std::string backslashed = saved;
+  for (char& c : backslashed) c = c == '/' ? '\\' : c;
   const DialogResult r = drive([&] { return edit_where(nullptr, s, file); }, [&] {
     HWND d = wait_dialog(L"Quillon WHERE条件式");
     ASSERT_NE(d, nullptr);
@@ -320,10 +322,36 @@ TEST_F(Dialogs, WhereEditorAddsTakesRefusesDuplicatesAndSaves) {
     for (int i = 0; i < 100 && !std::filesystem::exists(saved); ++i) Sleep(50);
     Sleep(200);
     screenshot(d, "dialog-where.png");
-    press(d, id::kWhereOk);  // saved: no question
+
+    // Taken out, then loaded back from the file through the open-file dialog.
+    select(list, 0);
+    SendMessageW(d, WM_COMMAND, id::kTake, 0);
+    ASSERT_EQ(rows_of(list), 2);
+    SetDlgItemTextW(d, id::kConditionFile, L"");
+    press(d, id::kBrowse);
+    HWND open = wait_dialog(L"Quillon 検索条件パラメータファイル");
+    ASSERT_NE(open, nullptr);
+    // The file name: the edit inside the dialog's name box.
+    HWND name = nullptr;
+    EnumChildWindows(open, [](HWND c, LPARAM p) -> BOOL {
+      wchar_t cls[16] = {};
+      GetClassNameW(c, cls, 16);
+      if (GetDlgCtrlID(c) == 0x47C && std::wstring(cls) == L"Edit") *reinterpret_cast<HWND*>(p) = c;
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&name));
+    ASSERT_NE(name, nullptr);
+    SetWindowTextW(name, widen(backslashed).c_str());
+    PostMessageW(open, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && IsWindow(open); ++i) Sleep(50);
+    if (IsWindow(open)) ADD_FAILURE() << "the open-file dialog did not take the name", press(open, IDCANCEL);
+    for (int i = 0; i < 100 && rows_of(list) != 3; ++i) Sleep(50);
+    EXPECT_EQ(rows_of(list), 3);
+    EXPECT_EQ(cell(list, 0, 1), L"ADDRESSES");
+    EXPECT_EQ(text_of(d, id::kConditionFile), widen(backslashed));
+    press(d, id::kWhereOk);  // loaded: nothing unsaved
   });
   EXPECT_EQ(r, DialogResult::kOk);
-  EXPECT_EQ(file, saved);
+  EXPECT_EQ(file, backslashed) << "the file the conditions were loaded from";
   ASSERT_EQ(s.conditions.size(), 3u);
   EXPECT_EQ(s.conditions[0], (TableCondition{"ADDRESSES", "CITY = 'San Francisco'", "ADDRESS_ID, CITY", false}));
   EXPECT_TRUE(s.conditions[1].selected);

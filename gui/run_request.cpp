@@ -51,10 +51,10 @@ Request base_request(const Settings& s, std::vector<std::string> dumps) {
 
 }  // namespace
 
-TableSelector table_selector(const std::string& name) {
+TableSelector table_selector(const std::string& name, const std::string& owner) {
   if (name.empty()) return TableSelector::first();
   if (name.front() == '+') return TableSelector::partition(name.substr(1));
-  return TableSelector::named(name);
+  return TableSelector::named(name, owner);
 }
 
 bool tables_chosen_by_user(const Settings& s) {

@@ -23,8 +23,8 @@ std::string csv_path_for(const std::string& dump);
 // The engine request for converting `cmd.dumps` to CSV with `s`.
 Request csv_request(const Settings& s, const CommandLine& cmd);
 
-// A table as the lists name it: NAME, or "+" and a partition.
-TableSelector table_selector(const std::string& name);
+// A table as the lists name it: NAME (of `owner` when given), or "+" and a partition.
+TableSelector table_selector(const std::string& name, const std::string& owner = {});
 
 // Whether Open asks the user for the table: no condition, keyword or batch
 // chooses them, and the table mode is SELECT.

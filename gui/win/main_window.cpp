@@ -143,6 +143,7 @@ MainWindow::MainWindow(HINSTANCE instance, Settings& settings, std::string setti
     : instance_(instance),
       settings_(settings),
       settings_path_(std::move(settings_path)),
+      condition_file_(settings_path_),
       help_folder_(std::move(help_folder)),
       hooks_(std::move(hooks)) {
   WNDCLASSEXW wc{};
@@ -369,7 +370,7 @@ void MainWindow::command(int id) {
     case kCmdWhere:
       take_controls();
       enable_main_controls(false);
-      hooks_.edit_where(window_, settings_);
+      hooks_.edit_where(window_, settings_, condition_file_);
       enable_main_controls(true);
       break;
     default:
@@ -446,6 +447,7 @@ void MainWindow::open_dump(std::optional<std::string> dropped) {
     const auto choice = choose_table(*dump, false, result);
     if (!choice) return;
     request = open_request(settings_, *dump, choice->table, choice->columns);
+    request.table = table_selector(choice->table, choice->owner);
   } else {
     request = open_request(settings_, *dump, {}, {});
   }
@@ -487,14 +489,17 @@ void MainWindow::output_insert() {
   if (!dump) return;
   const auto out = output_file(FileDialog::kSqlFile, L"既存のSQLファイルを上書きしますか？");
   if (!out) return;
-  std::string table;
+  std::string table, owner;
   if (settings_.table_mode != TableMode::kFirst) {
     win::DialogResult result{};
     const auto choice = choose_table(*dump, true, result);
     if (!choice) return;
     table = choice->table;
+    owner = choice->owner;
   }
-  const RunOutcome run_out = run(insert_request(settings_, *dump, table, *out, static_cast<SqlDialect>(dbms)));
+  Request request = insert_request(settings_, *dump, table, *out, static_cast<SqlDialect>(dbms));
+  request.table = table_selector(table, owner);
+  const RunOutcome run_out = run(request);
   show_run_messages(run_out);
   if (run_out.status.ok()) box(L"INSERT SQL出力処理が終了しました。", MB_OK | MB_ICONINFORMATION);
 }
@@ -528,7 +533,9 @@ void MainWindow::show_dump_properties() {
 
 void MainWindow::save_settings() {
   take_controls();
-  if (settings_path_.empty() || write_settings(settings_, settings_path_, false, true) != 0) {
+  // Conditions loaded from another file stay out of the standard file, which keeps its own.
+  const bool with_conditions = condition_file_.empty() || condition_file_ == settings_path_;
+  if (settings_path_.empty() || write_settings(settings_, settings_path_, false, with_conditions) != 0) {
     box(widen(gui_message(3133, settings_path_)), MB_OK | MB_ICONEXCLAMATION);
   }
 }

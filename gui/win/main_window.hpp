@@ -28,7 +28,7 @@ struct MainWindowHooks {
   std::function<win::DialogResult(HWND, const std::vector<TableListEntry>&, bool, const win::ColumnLoader&,
                                   win::TableChoice&)>
       choose_table;
-  std::function<win::DialogResult(HWND, Settings&)> edit_where;
+  std::function<win::DialogResult(HWND, Settings&, std::string& condition_file)> edit_where;
   std::function<win::DialogResult(HWND, std::uint8_t&)> choose_ddl_kinds;
   std::function<win::DialogResult(HWND, int&)> choose_dbms;
   std::function<win::DialogResult(HWND, Settings&)> edit_binary_output;
@@ -83,6 +83,7 @@ class MainWindow {
   HINSTANCE instance_;
   Settings& settings_;
   std::string settings_path_;
+  std::string condition_file_;  // the WHERE dialog's file; the standard file until another is chosen
   std::string help_folder_;
   MainWindowHooks hooks_;
   HWND window_ = nullptr;

@@ -24,6 +24,7 @@ struct Answers {
   std::vector<TableListEntry> listed;
   std::vector<ColumnDef> loaded_columns;
   std::vector<TableCondition> conditions;
+  std::string condition_file;
   std::uint8_t ddl_kinds = kDdlAll;
   int dbms = 0;
   std::string lob_table, lob_column, lob_dir;
@@ -52,9 +53,13 @@ struct Answers {
       insert_dialog = insert;
       load(table.table, loaded_columns);
       choice = table;
+      for (const TableListEntry& t : tables) {
+        if (t.name == table.table) choice.owner = t.owner;  // as the dialog hands it back
+      }
       return table_result;
     };
-    h.edit_where = [this](HWND, Settings& s) {
+    h.edit_where = [this](HWND, Settings& s, std::string& file) {
+      condition_file = file;
       s.conditions = conditions;
       return win::DialogResult::kOk;
     };
@@ -253,7 +258,7 @@ TEST_F(Commands, OpenWithTableAndColumnsOrConditionsWritesTheCsvOfTheCommandLine
   click(h, 313);  // CSV only: no viewer
   click(h, 322);  // choose the table
   a.files = {dump};
-  a.table = {"ADDRESSES", {"ADDRESS_ID", "CITY"}};
+  a.table = {"ADDRESSES", "", {"ADDRESS_ID", "CITY"}};
   a.table_result = win::DialogResult::kOkWithColumns;
   send_command(h, kCmdOpen);
   EXPECT_EQ(a.listed.size(), 19u);
@@ -308,7 +313,7 @@ TEST_F(Commands, DdlInsertAndPropertiesWriteWhatTheCommandLineWrites) {
 
   // INSERT for PostgreSQL of a chosen table, over the file just written (after asking).
   a.dbms = 4;
-  a.table = {"ORDERS", {}};
+  a.table = {"ORDERS", "", {}};
   a.table_result = win::DialogResult::kOk;
   a.files = {dump, ddl};
   click(h, 322);

@@ -45,6 +45,22 @@ std::vector<std::string> source_texts(int from) {
              static_cast<int>(0x80 | (c & 0x3F))});
       }
     }
+  } else if (is_multibyte_set(from)) {
+    const CharWidth width = oracle_charsets()[static_cast<std::size_t>(from - kCharsetOracleFirst)].width;
+    for (int l = 0x81; l <= 0xFE; ++l) {
+      for (int t = 0x30; t <= 0xFE; ++t) add({l, t});
+      for (int t = 0xA1; t <= 0xFE && width == CharWidth::kEucTw; ++t) add({0x8E, 0xA2, l, t});
+    }
+    // Four-byte GB18030: the BMP part whole, every 7th lead of the rest, cut-off starts.
+    for (int a = 0x81; a <= 0xFE && width == CharWidth::kGb; a += a < 0x84 ? 1 : 7) {
+      for (int b = 0x30; b <= 0x39; ++b) {
+        for (int c = 0x81; c <= 0xFE; ++c) {
+          for (int d = 0x30; d <= 0x39; ++d) add({a, b, c, d});
+        }
+        add({a, b});
+        add({a, b, 0x81});
+      }
+    }
   }
   std::mt19937 rng(1107);
   for (int round = 0; round < 400; ++round) {
@@ -76,7 +92,8 @@ TEST(CharsetParity, EveryCharacterConvertsAsTheReferenceDoes) {
   };
   CharsetConverter cv;
   for (const Expected& e : expected) {
-    EXPECT_EQ(digest(cv, e.from, e.to), e.digest) << e.from << " -> " << e.to;
+    const std::uint64_t d = digest(cv, e.from, e.to);
+    EXPECT_EQ(d, e.digest) << "    {" << e.from << ", " << e.to << ", 0x" << std::hex << d << "ull},";
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <span>
 
 #include "values/codepage_converter.hpp"
 
@@ -64,7 +65,9 @@ bool lacks_private_use(unsigned cp, unsigned c) noexcept {
 
 // Bytes Windows passes through as C1 controls where the reference tables
 // have no character.
-bool lacks_c1(unsigned cp) noexcept { return cp == kCp932 || is_windows_page(cp) || cp == 936 || cp == 949; }
+bool lacks_c1(unsigned cp) noexcept {
+  return cp == kCp932 || is_windows_page(cp) || cp == 936 || cp == 949 || cp == 874;
+}
 
 // The JIS X 0212 plane places IBM extension characters at 8F F3F3-8F F4FE,
 // in this order, and user-defined characters from 8F F5A1 on.
@@ -103,6 +106,36 @@ constexpr OneWay kBig5Boxes[] = {{0x2550, 0xA2A4}, {0x255E, 0xA2A5}, {0x2561, 0x
 // ISO-8859-7 as revised in 2003; code page 28597 keeps the 1987 table.
 constexpr unsigned kCpGreek = 28597;
 constexpr OneWay kGreek2003[] = {{0x2018, 0xA1}, {0x2019, 0xA2}, {0x20AC, 0xA4}, {0x20AF, 0xA5}, {0x037A, 0xAA}};
+constexpr std::uint16_t kGreek1987[] = {0x02BC, 0x02BD};
+// ISO-8859-8 has the macron and the direction marks where 28598 has an
+// overline and nothing; the reference 1255 lacks the holam for vav.
+constexpr OneWay kHebrewIso[] = {{0x00AF, 0xAF}, {0x200E, 0xFD}, {0x200F, 0xFE}};
+constexpr std::uint16_t kHebrewOverline[] = {0x203E};
+constexpr std::uint16_t kHolamForVav[] = {0x05BA};
+
+// Per page: characters the reference tables place that Windows places
+// elsewhere or not at all, and characters only Windows gives the page. On
+// the single-byte pages the first correct decoding too, byte by byte.
+struct PageFixes {
+  std::span<const OneWay> extra;
+  std::span<const std::uint16_t> foreign;
+  bool single_byte = false;
+};
+
+PageFixes page_fixes(unsigned cp) noexcept {
+  switch (cp) {
+    case kCp932: return {kCp932Extra, {}};
+    case kCpBig5: return {kBig5Boxes, {}};
+    case kCpGreek: return {kGreek2003, kGreek1987, true};
+    case 28598: return {kHebrewIso, kHebrewOverline, true};
+    case 1255: return {{}, kHolamForVav};
+    default: return {};
+  }
+}
+
+bool is_foreign(const PageFixes& f, unsigned c) noexcept {
+  return std::find(f.foreign.begin(), f.foreign.end(), c) != f.foreign.end();
+}
 
 const OneWay* find_unicode(const OneWay* first, const OneWay* last, unsigned c) noexcept {
   const OneWay* hit = std::find_if(first, last, [c](const OneWay& e) { return e.unicode == c; });
@@ -118,24 +151,30 @@ void put_bytes(std::uint16_t bytes, std::string& out) {
 bool decode_page(unsigned cp, const char* p, std::size_t n, std::wstring& w) {
   if (n == 0) return true;
   const int len = static_cast<int>(n);
-  // The Greek page is corrected below, byte by byte.
-  const DWORD flags = cp == kCpGreek ? 0 : MB_ERR_INVALID_CHARS;
+  // Pages corrected byte by byte take undefined bytes too; what Windows
+  // makes of them is refused below.
+  const PageFixes fixes = page_fixes(cp);
+  const DWORD flags = fixes.single_byte ? 0 : MB_ERR_INVALID_CHARS;
   const int need = MultiByteToWideChar(cp, flags, p, len, nullptr, 0);
   if (need <= 0) return false;
   const std::size_t at = w.size();
   w.resize(at + static_cast<std::size_t>(need));
   MultiByteToWideChar(cp, flags, p, len, w.data() + at, need);
-  if (cp == kCpGreek) {
+  if (fixes.single_byte) {
+    if (w.size() != at + n) return false;
     for (std::size_t i = 0; i < n; ++i) {
       const unsigned b = static_cast<unsigned char>(p[i]);
-      for (const OneWay& e : kGreek2003) {
-        if (e.bytes == b) w[at + i] = static_cast<wchar_t>(e.unicode);
+      const auto hit = std::find_if(fixes.extra.begin(), fixes.extra.end(), [b](const OneWay& e) { return e.bytes == b; });
+      if (hit != fixes.extra.end()) {
+        w[at + i] = static_cast<wchar_t>(hit->unicode);
+      } else if ((w[at + i] == L'?' && b != '?') || w[at + i] == 0xFFFD) {
+        return false;
       }
     }
   }
   for (std::size_t i = at; i < w.size(); ++i) {
     const unsigned c = w[i];
-    if (lacks_private_use(cp, c) || (cp == kCpGreek && (c == 0x02BC || c == 0x02BD))) return false;
+    if (lacks_private_use(cp, c) || is_foreign(fixes, c)) return false;
   }
   if (lacks_c1(cp)) {
     // Bytes the reference tables leave undefined.
@@ -153,25 +192,13 @@ bool encode_page_plain(unsigned cp, const wchar_t* w, std::size_t n, std::string
 // those characters are written from the tables, the runs between them
 // through WideCharToMultiByte.
 bool encode_page(unsigned cp, const wchar_t* w, std::size_t n, std::string& out) {
-  const OneWay* first = nullptr;
-  const OneWay* last = nullptr;
-  if (cp == kCp932) {
-    first = std::begin(kCp932Extra);
-    last = std::end(kCp932Extra);
-  } else if (cp == kCpGreek) {
-    first = std::begin(kGreek2003);
-    last = std::end(kGreek2003);
-  } else if (cp == kCpBig5) {
-    first = std::begin(kBig5Boxes);
-    last = std::end(kBig5Boxes);
-  } else {
-    return encode_page_plain(cp, w, n, out);
-  }
+  const PageFixes fixes = page_fixes(cp);
+  if (fixes.extra.empty() && fixes.foreign.empty()) return encode_page_plain(cp, w, n, out);
   std::size_t run = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const unsigned c = static_cast<unsigned short>(w[i]);
-    const OneWay* hit = find_unicode(first, last, c);
-    if (hit == nullptr && !(cp == kCpGreek && (c == 0x02BC || c == 0x02BD))) continue;
+    const OneWay* hit = find_unicode(fixes.extra.data(), fixes.extra.data() + fixes.extra.size(), c);
+    if (hit == nullptr && !is_foreign(fixes, c)) continue;
     if (!encode_page_plain(cp, w + run, i - run, out) || hit == nullptr) return false;
     put_bytes(hit->bytes, out);
     run = i + 1;

@@ -81,6 +81,17 @@ std::uint64_t digest(CharsetConverter& cv, int from, int to) {
   return h;
 }
 
+#ifdef _WIN32
+// Where Windows has no table of its own the code pages give less than
+// iconv: Hong Kong's own characters and the CNS planes 3-7 become
+// replacements, and Hebrew and Vietnamese marks stay apart from their
+// letters. The test below holds these sets to that.
+bool windows_differs(int from, int to) {
+  auto set = [](int id) { return id == 118 || id == 120 || id == 132; };
+  return set(from) || set(to) || to == 133;
+}
+#endif
+
 struct Expected {
   int from, to;
   std::uint64_t digest;
@@ -92,9 +103,30 @@ TEST(CharsetParity, EveryCharacterConvertsAsTheReferenceDoes) {
   };
   CharsetConverter cv;
   for (const Expected& e : expected) {
+#ifdef _WIN32
+    if (windows_differs(e.from, e.to)) continue;
+#endif
     const std::uint64_t d = digest(cv, e.from, e.to);
     EXPECT_EQ(d, e.digest) << "    {" << e.from << ", " << e.to << ", 0x" << std::hex << d << "ull},";
   }
+}
+
+TEST(CharsetParity, WhatWindowsLacksIsReplacedWhole) {
+  CharsetConverter cv;
+  auto to_utf8 = [&cv](int from, std::string text) {
+    EXPECT_EQ(convert_charset(cv, from, kCharsetUtf8, text), 0);
+    return text;
+  };
+#ifdef _WIN32
+  const std::string hk = "\xEF\xBF\xBD", tw = "\xEF\xBF\xBD", vi = "A\xCC\x83";
+#else
+  const std::string hk = "\xE4\x8F\xB0", tw = "\xE4\xB8\xA8", vi = "\xC3\x83";
+#endif
+  // HKSCS 8740, CNS plane 3 cell 2121 and A with a combining tilde, each
+  // between characters both platforms have.
+  EXPECT_EQ(to_utf8(132, "a\x87\x40\xA4\x40z"), "a" + hk + "\xE4\xB8\x80z");
+  EXPECT_EQ(to_utf8(133, "a\x8E\xA3\xA1\xA1\x8E\xA2\xA1\xA1z"), "a" + tw + "\xE4\xB9\x82z");
+  EXPECT_EQ(to_utf8(120, "A\xDE\x81z"), vi + "\xEF\xBF\xBDz");
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ class CharsetDumps : public ::testing::Test {
     Results results;
     const Status s = run_conversion(r, results);
     EXPECT_TRUE(s.ok()) << s.text();
-    return test_support::read_file(r.out_file);
+    return test_support::read_text_file(r.out_file);
   }
 
   std::string classic(unsigned db_id, unsigned nchar_id, const std::vector<dw::ColumnSpec>& cols,

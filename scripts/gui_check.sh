@@ -28,7 +28,13 @@ work="$build/gui-check"
 rm -rf "$work" && mkdir -p "$work"
 cp "$dump" "$work/alpha.dmp"  # a copy: a Unix link is no file a Windows program meets
 export WINEDEBUG=-all WINEPREFIX="$build/gui-wineprefix"
-[ -d "$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
+if [ ! -d "$WINEPREFIX" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1
+  # A new prefix is written out when its server ends: a program started
+  # before that finds no registry and fails.
+  server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+  "$server" -w 2>/dev/null || sleep 5
+fi
 # The windows' font and the system's UI faces drawn with the installed Japanese face.
 {
   printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'

@@ -179,6 +179,25 @@ TEST_F(NothingLost, LossesInsideADumpAreNamedAndTheirOutputRemoved) {
     EXPECT_EQ(files_in(out_dir), (std::vector<std::string>{"A.csv", "DOCS.csv"}));
   }
 
+  // A damaged or missing end-of-row mark in the middle of A: A fails alone,
+  // named; no row after it may vanish unnoticed.
+  const std::size_t row_end = intact.find(std::string("\x04\0a150\0\0", 8)) + 6;
+  for (const std::string& mark : {std::string("\xff\xff"), std::string("\x01\0", 2), std::string("\xfe\xff"),
+                                  std::string("\0\x01", 2), std::string()}) {
+    b = intact;
+    b.replace(row_end, 2, mark);
+    const std::string marked = write("end.dmp", b);
+    o = run(csv(marked, "A"));
+    EXPECT_EQ(o.status.code(), MessageCode::kDumpFormat) << mark.size();
+    EXPECT_TRUE(o.said(MessageCode::kDumpFormat, "(\"A\")"));
+    EXPECT_EQ(read_file(dir.file("out.csv")), expected["C"]) << "no output for A";
+    fs::remove_all(out_dir);
+    o = run(batch(marked));
+    EXPECT_EQ(o.status.code(), MessageCode::kTablesLost);
+    EXPECT_EQ(files_in(out_dir), (std::vector<std::string>{"C.csv", "DOCS.csv"}));
+    EXPECT_EQ(read_file(out_dir / "C.csv"), expected["C"]);
+  }
+
   // A row whose first length reads as the end-of-table mark.
   const std::size_t row = intact.find(std::string("\0\0\x03\x00", 4), intact.find("INSERT INTO \"A\"") + 2000);
   b = intact;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dumpwriter/datapump_writer.hpp"
 #include "dumpwriter/dump_writer.hpp"
 #include "engine/conversion.hpp"
 #include "support/temp_dir.hpp"
@@ -227,6 +228,22 @@ TEST_F(NothingLost, AFailedRunLeavesTheUsersFilesAsTheyWere) {
   dir.write("out/C.csv", "old C\n");
   o = run(batch(write("cut.dmp", intact.substr(0, rows_end("C") - 40))));
   EXPECT_EQ(read_file(old_c), "old C\n");
+  // A Data Pump batch whose table cannot be read: its earlier file stays,
+  // and nothing of the run does.
+  {
+    dw::DataPumpWriter w(dir.file("dp.dmp"));
+    w.begin_table(table_of("C", {{"ID", "NUMBER(10, 0)"}}));
+    w.add_row({Cell::number("1")});
+    w.end_table();
+    w.finish();
+  }
+  std::string dp = read_file(dir.file("dp.dmp"));
+  dp[dp.find("</ROWSET>") + 2] = '\0';
+  o = run(batch(write("dp.dmp", dp)));
+  EXPECT_EQ(o.status.code(), MessageCode::kDumpRead);
+  EXPECT_EQ(files_in(out_dir), (std::vector<std::string>{"A.csv", "C.csv", "DOCS.csv"}));
+  EXPECT_EQ(read_file(old_c), "old C\n");
+
   r = csv(dump, "NOPE");
   r.out_file = test_support::kNullDevice;
   EXPECT_FALSE(run(r).status.ok());

@@ -88,6 +88,7 @@ class ClassicWalk {
   int walk_result(Walk w);
   int rows_damaged(std::int64_t rows);
   bool rest_is_padding();
+  int resume_at_next_table();
   bool looks_like_data() const;
   std::string table_label() const;
   bool stop_now();
@@ -105,6 +106,7 @@ class ClassicWalk {
   std::int64_t header_len_ = 0;
   std::int64_t next_progress_ = kProgressStep;
   std::string stmt_;
+  std::string resumed_;  // the start of the statement a resumed walk found
   std::string owner_;
   std::string table_;      // from the last TABLE statement
   std::string partition_;  // from the last PARTITION statement
@@ -173,7 +175,8 @@ int ClassicWalk::find_stream_start() {
 
 // One statement: the bytes up to the next NUL or line feed.
 int ClassicWalk::read_statement() {
-  stmt_.clear();
+  stmt_.swap(resumed_);
+  resumed_.clear();
   for (;;) {
     int rc = in_.fill();
     if (rc != 1) return rc == 0 && !stmt_.empty() ? 1 : rc;
@@ -323,16 +326,38 @@ bool ClassicWalk::rest_is_padding() {
   }
 }
 
+// After damage inside a table's rows: moves on to the next table (its TABLE
+// line) or the next user's (CONNECT), whose statement read_statement() then
+// returns. 1 when one was found, 0 at the end of the data, -1 on error.
+int ClassicWalk::resume_at_next_table() {
+  static constexpr std::string_view kStarts[] = {"\nTABLE \"", "\nCONNECT "};
+  std::string tail;  // the last bytes read, as long as the longest start
+  unsigned char c = 0;
+  for (;;) {
+    const int rc = in_.get(c);
+    if (rc != 1) return rc;
+    if (tail.size() == 9) tail.erase(0, 1);
+    tail.push_back(static_cast<char>(c));
+    for (std::string_view start : kStarts) {
+      if (!std::string_view(tail).ends_with(start)) continue;
+      resumed_ = std::string(start.substr(1));
+      return 1;
+    }
+  }
+}
+
 // The rows block of the table begun last is damaged (reported already). A
 // cut at the end of the data ends the walk cleanly: every table before it
-// is complete. 1 then, else -1.
+// is complete. Otherwise the walk goes on with the next table, so that
+// only this one is lost. 1 when the walk ends, 0 when it goes on, else -1.
 int ClassicWalk::rows_damaged(std::int64_t rows) {
   TableEnd end;
   end.rows = rows;
   end.complete = false;
   v_.on_table_end(end);
   rows_due_ = false;
-  if (last_failure(g_).code() != MessageCode::kDumpFormat || !rest_is_padding()) return -1;
+  if (last_failure(g_).code() != MessageCode::kDumpFormat) return -1;
+  if (!rest_is_padding()) return resume_at_next_table() == 1 ? 0 : -1;
   // The missing end is said first, the cut table last: the table's message
   // is what a run that wanted it fails with.
   ended_cut_ = true;
@@ -383,7 +408,7 @@ int ClassicWalk::on_insert() {
   if (keep) {
     if (!placed_) {
       fail(g_, MessageCode::kDumpFormat, "(\"" + name + "\")");
-      return rows_damaged(0) == 1 ? 1 : -1;
+      return rows_damaged(0);
     }
     expected = table_col_.empty() ? static_cast<int>(def_.columns.size())
                                   : static_cast<int>(table_col_.size());

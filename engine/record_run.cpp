@@ -545,9 +545,8 @@ void RecordRun::discard_table_output() {
     failed(-1);
     return;
   }
-  std::remove(path.c_str());
-  o_.out_fname.pop_back();
-  if (!o_.out_fname_flags.empty()) o_.out_fname_flags.pop_back();
+  // What this run wrote goes; a file of that name from before stays.
+  remove_last_output_file(o_, path);
 }
 
 Walk RecordRun::on_rows(const RowBatch& rows) {

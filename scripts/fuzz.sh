@@ -29,8 +29,9 @@ rm -rf "$seeds"
 mkdir -p "$seeds"/{fuzz_dump,fuzz_options,fuzz_sql,fuzz_charset} "$out/findings"
 
 # Dumps: each seed is one job byte followed by the dump's bytes. Inputs are
-# kept under 32 KB (longer seeds are cut there: cut dumps are wanted too),
-# so that each runs in about a millisecond.
+# kept under 44 KB (longer seeds are cut there: cut dumps are wanted too),
+# the size of a small Data Pump dump, so that each runs in a few
+# milliseconds; other inputs gain nothing from more than 4 KB.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$out/qln-mkdump" --rows 3 --bench-only "$tmp/small.dmp" >/dev/null
@@ -38,6 +39,9 @@ trap 'rm -rf "$tmp"' EXIT
 "$out/qln-mkdump" --rows 12 --bench-only --direct "$tmp/direct.dmp" >/dev/null
 "$out/qln-mkdump" --rows 12 --bench-only --mode full "$tmp/full.dmp" >/dev/null
 "$out/qln-mkdump" --rows 8 --bench-only --charset 832 "$tmp/sjis.dmp" >/dev/null
+# Data Pump dumps of both forms, small enough to stay under the length limit.
+"$out/qln-mkdump" --rows 3 --bench-only --datapump "$tmp/dp12.dmp" >/dev/null
+"$out/qln-mkdump" --rows 2 --bench-only --datapump23 "$tmp/dp23.dmp" >/dev/null
 # The writer pads its dumps with zero bytes: seeds go without them, the
 # fuzzer spends its time on the statements and rows.
 for f in "$tmp"/*.dmp; do
@@ -88,6 +92,8 @@ printf '\x02\xe6\x97\xa5\xe6\x9c\xac\xf0\x9f\x98\x80' >"$seeds/fuzz_charset/utf8
 printf '\x13\x00\x41\xd8\x3d\xde\x00' >"$seeds/fuzz_charset/utf16"
 printf '\x21\xc6\xfc\xcb\xdc\x8e\xb1' >"$seeds/fuzz_charset/euc"
 
+max_len_of() { if [ "$1" = fuzz_dump ]; then echo 45056; else echo 4096; fi; }
+
 failed=()
 for t in "${targets[@]}"; do
   corpus=$out/corpus/$t
@@ -96,7 +102,7 @@ for t in "${targets[@]}"; do
   # Absolute paths: the targets work in a scratch folder of their own.
   abs=$(cd "$out" && pwd)
   if ! ASAN_OPTIONS=detect_leaks=1 "$abs/fuzz/$t" "$abs/corpus/$t" "$abs/seeds/$t" \
-        -max_total_time="$secs" -timeout=20 -rss_limit_mb=2048 -max_len=32768 \
+        -max_total_time="$secs" -timeout=20 -rss_limit_mb=2048 -max_len="$(max_len_of "$t")" \
         -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$abs/findings/$t-" 2>"$out/fuzz-$t.log"; then
     failed+=("$t")
     tail -n 40 "$out/fuzz-$t.log"

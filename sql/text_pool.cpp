@@ -9,7 +9,7 @@ namespace qln {
 bool TextPool::allocate() {
   if (allocated()) return true;
   try {
-    data_.assign(static_cast<std::size_t>(kUsable) + 1, '\0');
+    data_ = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(kUsable) + 1);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -18,7 +18,7 @@ bool TextPool::allocate() {
 }
 
 void TextPool::release() noexcept {
-  std::vector<char>().swap(data_);
+  data_.reset();
   fill_ = 0;
 }
 
@@ -30,7 +30,7 @@ std::int32_t TextPool::put(std::string_view text) {
   }
   if (!allocate()) return -1;
   const std::int32_t offset = fill_;
-  std::copy(text.begin(), text.end(), data_.begin() + offset);
+  std::copy(text.begin(), text.end(), data_.get() + offset);
   data_[static_cast<std::size_t>(offset) + text.size()] = '\0';
   fill_ = offset + static_cast<std::int32_t>(text.size()) + 1;
   return offset;
@@ -38,7 +38,7 @@ std::int32_t TextPool::put(std::string_view text) {
 
 std::string_view TextPool::get(std::int32_t offset) const noexcept {
   if (offset < 0 || offset >= fill_ || offset >= kUsable) return {};
-  const char* start = data_.data() + offset;
+  const char* start = data_.get() + offset;
   const void* end = std::memchr(start, '\0', static_cast<std::size_t>(fill_ - offset));
   const std::size_t len = end ? static_cast<std::size_t>(static_cast<const char*>(end) - start)
                               : static_cast<std::size_t>(fill_ - offset);

@@ -1,13 +1,14 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace qln {
 
 // The text pool of one analysis: texts are appended NUL-terminated and
 // referred to by byte offset. The storage is taken once at its full size, so
-// views returned by get() stay valid until clear() or release().
+// views returned by get() stay valid until clear() or release(); it is not
+// cleared (only what put() wrote is ever read), as an analysis uses little.
 class TextPool {
  public:
   static constexpr std::int32_t kUsable = 655360;
@@ -15,7 +16,7 @@ class TextPool {
   // Takes the storage; false when it cannot be had.
   bool allocate();
   void release() noexcept;
-  bool allocated() const noexcept { return !data_.empty(); }
+  bool allocated() const noexcept { return data_ != nullptr; }
   void clear() noexcept { fill_ = 0; }
   std::int32_t fill() const noexcept { return fill_; }
 
@@ -26,7 +27,7 @@ class TextPool {
   std::string_view get(std::int32_t offset) const noexcept;
 
  private:
-  std::vector<char> data_;
+  std::unique_ptr<char[]> data_;
   std::int32_t fill_ = 0;
 };
 

@@ -127,13 +127,6 @@ const OracleCharset* find_set(Match match) noexcept {
   return nullptr;
 }
 
-// Descriptor slot of an id with conversions: 0-3 for ids 1-4, then the
-// single-byte sets.
-constexpr std::size_t slot_of(int id) noexcept {
-  return id <= kCharsetUtf16 ? static_cast<std::size_t>(id - 1)
-                             : static_cast<std::size_t>(4 + (id - kCharsetOracleFirst));
-}
-
 const char* platform_name(int id) noexcept {
   return id <= kCharsetUtf16 ? kPlatformNames[id - 1]
                              : kOracleSets[id - kCharsetOracleFirst].iconv_name;
@@ -306,12 +299,10 @@ int output_charset(const ConvOptions& o) noexcept {
 }
 
 PlatformConverter& CharsetConverter::descriptor(int from, int to) {
-  const std::size_t index = slot_of(from) * kSets + slot_of(to);
-  if (!tried_[index]) {
-    tried_[index] = true;
-    descriptors_[index] = PlatformConverter(platform_name(to), platform_name(from));
-  }
-  return descriptors_[index];
+  for (Direction& d : descriptors_)
+    if (d.from == from && d.to == to) return d.converter;
+  descriptors_.push_back({from, to, PlatformConverter(platform_name(to), platform_name(from))});
+  return descriptors_.back().converter;
 }
 
 int CharsetConverter::platform_convert(int from, int to, std::string_view in, std::string& out) {

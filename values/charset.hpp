@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
@@ -92,9 +93,14 @@ class CharsetConverter {
  private:
   PlatformConverter& descriptor(int from, int to);
 
-  static constexpr std::size_t kSets = 4 + (kCharsetOracleLast - kCharsetOracleFirst + 1);
-  std::array<PlatformConverter, kSets * kSets> descriptors_;
-  std::array<bool, kSets * kSets> tried_{};
+  // The directions opened so far (a run uses one or two): every row's
+  // values own a converter, so it must cost nothing until it is used.
+  struct Direction {
+    int from = 0;
+    int to = 0;
+    PlatformConverter converter;
+  };
+  std::vector<Direction> descriptors_;
   std::string scratch_;
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dumpwriter/datapump_writer.hpp"
 #include "dumpwriter/dump_writer.hpp"
 #include "engine/conversion.hpp"
 #include "support/temp_dir.hpp"
@@ -179,6 +180,25 @@ TEST_F(NothingLost, LossesInsideADumpAreNamedAndTheirOutputRemoved) {
     EXPECT_EQ(files_in(out_dir), (std::vector<std::string>{"A.csv", "DOCS.csv"}));
   }
 
+  // A damaged or missing end-of-row mark in the middle of A: A fails alone,
+  // named; no row after it may vanish unnoticed.
+  const std::size_t row_end = intact.find(std::string("\x04\0a150\0\0", 8)) + 6;
+  for (const std::string& mark : {std::string("\xff\xff"), std::string("\x01\0", 2), std::string("\xfe\xff"),
+                                  std::string("\0\x01", 2), std::string()}) {
+    b = intact;
+    b.replace(row_end, 2, mark);
+    const std::string marked = write("end.dmp", b);
+    o = run(csv(marked, "A"));
+    EXPECT_EQ(o.status.code(), MessageCode::kDumpFormat) << mark.size();
+    EXPECT_TRUE(o.said(MessageCode::kDumpFormat, "(\"A\")"));
+    EXPECT_EQ(read_file(dir.file("out.csv")), expected["C"]) << "no output for A";
+    fs::remove_all(out_dir);
+    o = run(batch(marked));
+    EXPECT_EQ(o.status.code(), MessageCode::kTablesLost);
+    EXPECT_EQ(files_in(out_dir), (std::vector<std::string>{"C.csv", "DOCS.csv"}));
+    EXPECT_EQ(read_file(out_dir / "C.csv"), expected["C"]);
+  }
+
   // A row whose first length reads as the end-of-table mark.
   const std::size_t row = intact.find(std::string("\0\0\x03\x00", 4), intact.find("INSERT INTO \"A\"") + 2000);
   b = intact;
@@ -208,6 +228,22 @@ TEST_F(NothingLost, AFailedRunLeavesTheUsersFilesAsTheyWere) {
   dir.write("out/C.csv", "old C\n");
   o = run(batch(write("cut.dmp", intact.substr(0, rows_end("C") - 40))));
   EXPECT_EQ(read_file(old_c), "old C\n");
+  // A Data Pump batch whose table cannot be read: its earlier file stays,
+  // and nothing of the run does.
+  {
+    dw::DataPumpWriter w(dir.file("dp.dmp"));
+    w.begin_table(table_of("C", {{"ID", "NUMBER(10, 0)"}}));
+    w.add_row({Cell::number("1")});
+    w.end_table();
+    w.finish();
+  }
+  std::string dp = read_file(dir.file("dp.dmp"));
+  dp[dp.find("</ROWSET>") + 2] = '\0';
+  o = run(batch(write("dp.dmp", dp)));
+  EXPECT_EQ(o.status.code(), MessageCode::kDumpRead);
+  EXPECT_EQ(files_in(out_dir), (std::vector<std::string>{"A.csv", "C.csv", "DOCS.csv"}));
+  EXPECT_EQ(read_file(old_c), "old C\n");
+
   r = csv(dump, "NOPE");
   r.out_file = test_support::kNullDevice;
   EXPECT_FALSE(run(r).status.ok());

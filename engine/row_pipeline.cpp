@@ -114,17 +114,22 @@ int RowPipeline::format_gathered(GlobalParams& g, RowWriter& w, RowValues& value
   w.line.start = 0;
   w.line.clear();
   w.keep_lines = true;
+  // Plain rows go from their bytes to text; the others, and any row with a
+  // value out of the ordinary, through typed values.
+  const bool stored = prepare_stored_rows(w, *b.table, *b.order);
   std::size_t start = 0;
   int rc = 0;
   for (std::size_t end : b.ends) {
     bool rejected = false;
     const std::span<const unsigned char> row(b.bytes.data() + start, end - start);
-    if (decode_row(g, o_, row, values, rejected) != 0 ||
+    start = end;
+    const int direct = stored ? write_stored_row(w, row) : 0;
+    if (direct > 0) continue;
+    if (direct < 0 || decode_row(g, o_, row, values, rejected) != 0 ||
         (!rejected && write_row(w, *b.table, *b.order, values) != 0)) {
       rc = -1;
       break;
     }
-    start = end;
   }
   w.keep_lines = false;
   w.line.size = w.line.start;

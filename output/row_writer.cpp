@@ -698,11 +698,15 @@ int flush_line(RowWriter& w) {
 
 int write_text(RowWriter& w, std::string_view text) {
   if (text.empty()) return 0;
+  // Many lines at once (formatted on other threads) go out in one call.
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
 #if defined(__GLIBC__)
   // One thread writes the output; the stream lock is pure cost.
-  std::size_t written = fwrite_unlocked(text.data(), 1, text.size(), w.g.out_stream);
+  std::size_t written = text.size() >= kBlock ? write_block(w.g.out_stream, text.data(), text.size())
+                                              : fwrite_unlocked(text.data(), 1, text.size(), w.g.out_stream);
 #else
-  std::size_t written = std::fwrite(text.data(), 1, text.size(), w.g.out_stream);
+  std::size_t written = text.size() >= kBlock ? write_block(w.g.out_stream, text.data(), text.size())
+                                              : std::fwrite(text.data(), 1, text.size(), w.g.out_stream);
 #endif
   if (written != text.size()) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
@@ -1064,6 +1068,10 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row) {
   const bool trim = is_on(o.is_trim);
   const bool quote_all = is_on(o.is_quote);
   const char separator = csv ? w.delimiter : ',';
+  // CSV numbers without padding are their canonical text, unless the
+  // delimiter is a character numbers are written with.
+  const char d = w.delimiter;
+  const bool plain_numbers = csv && !((d >= '0' && d <= '9') || d == '.' || d == '-');
   LineBuffer& line = w.line;
   line.clear();
   auto leave = [&line] {
@@ -1107,10 +1115,27 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row) {
         break;
       }
       case StoredColumn::kNumber: {
+        if (plain_numbers && c.scale <= 0) {
+          // The canonical text is the field: written in place.
+          char* const q = line.reserve(kNumberTextMax);
+          char* const e = write_stored_number(q, bytes);
+          if (e == nullptr) return leave();
+          // "0.5" is written ".5".
+          if (e - q > 1 && q[0] == '0' && q[1] == '.') {
+            std::memmove(q, q + 1, static_cast<std::size_t>(e - q - 1));
+            line.commit(e - 1);
+          } else if (e - q > 2 && q[0] == '-' && q[1] == '0' && q[2] == '.') {
+            std::memmove(q + 1, q + 2, static_cast<std::size_t>(e - q - 2));
+            line.commit(e - 1);
+          } else {
+            line.commit(e);
+          }
+          break;
+        }
         char buf[kNumberTextMax];
-        const int n = stored_number_text(bytes, buf);
-        if (n < 0) return leave();
-        const std::string_view t(buf, static_cast<std::size_t>(n));
+        const char* const e = write_stored_number(buf, bytes);
+        if (e == nullptr) return leave();
+        const std::string_view t(buf, static_cast<std::size_t>(e - buf));
         if (csv) {
           append_csv_number(w, t, sizeof buf, c.scale);
         } else {

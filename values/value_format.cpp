@@ -697,11 +697,11 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
   }
 }
 
-int stored_number_text(std::span<const std::uint8_t> bytes, char* out) noexcept {
-  if (char* end = write_plain_number(out, bytes)) return static_cast<int>(end - out);
+char* write_stored_number(char* out, std::span<const std::uint8_t> bytes) noexcept {
+  if (char* end = write_plain_number(out, bytes)) return end;
   NumberDigits n;
-  if (!split_oracle_number(bytes, n)) return -1;
-  return static_cast<int>(write_number_digits(out, n) - out);
+  if (!split_oracle_number(bytes, n)) return nullptr;
+  return write_number_digits(out, n);
 }
 
 bool text_needs_conversion(int from, int to, std::span<const std::uint8_t> bytes) noexcept {

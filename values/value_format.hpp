@@ -75,9 +75,9 @@ bool decode_oracle_number(std::span<const std::uint8_t> bytes, Decimal& out);
 
 // The canonical text of a stored NUMBER ("-12.5", "0.5", "0", as the typed
 // values keep it) into `out`, which has room for kNumberTextMax bytes; its
-// length, or -1 for bytes no NUMBER has.
+// end, or null for bytes no NUMBER has.
 inline constexpr std::size_t kNumberTextMax = 352;
-int stored_number_text(std::span<const std::uint8_t> bytes, char* out) noexcept;
+char* write_stored_number(char* out, std::span<const std::uint8_t> bytes) noexcept;
 
 // Whether text stored in `from` changes on its way to output in `to`.
 bool text_needs_conversion(int from, int to, std::span<const std::uint8_t> bytes) noexcept;

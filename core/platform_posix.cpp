@@ -92,8 +92,10 @@ std::int64_t regular_file_size(const std::string& path) {
 int remove_file(const std::string& path) { return std::remove(path.c_str()) == 0 ? 0 : -1; }
 
 std::size_t write_block(std::FILE* stream, const char* data, std::size_t size) {
-  if (std::fflush(stream) != 0) return 0;
   const int fd = fileno(stream);
+  // A stream in memory has no file to write past it.
+  if (fd < 0) return std::fwrite(data, 1, size, stream);
+  if (std::fflush(stream) != 0) return 0;
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::write(fd, data + done, size - done);

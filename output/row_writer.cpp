@@ -1098,7 +1098,11 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row) {
     switch (c.kind) {
       case StoredColumn::kText:
       case StoredColumn::kChar: {
-        if (text_needs_conversion(from, charset, bytes)) return leave();
+        // ASCII reads the same in every output set but UTF-16.
+        unsigned char high = 0;
+        for (std::uint8_t b : bytes) high |= b;
+        if ((high >= 0x80 || from == kCharsetUtf16) && text_needs_conversion(from, charset, bytes))
+          return leave();
         std::string_view text(reinterpret_cast<const char*>(bytes.data()), len);
         std::size_t readable = used - (at - len);
         if (c.kind == StoredColumn::kChar && len < c.length) {

@@ -45,9 +45,11 @@ struct LineBuffer {
   std::string_view view() const noexcept { return {data.data() + start, size - start}; }
   // Room for `extra` more bytes at the end; returns where they start.
   char* reserve(std::size_t extra) {
-    if (size + extra > data.size()) data.resize(std::max(size + extra, 2 * data.size()));
+    if (size + extra > data.size()) [[unlikely]]
+      grow(extra);
     return data.data() + size;
   }
+  [[gnu::noinline]] void grow(std::size_t extra) { data.resize(std::max(size + extra, 2 * data.size())); }
   void commit(const char* end) noexcept { size = static_cast<std::size_t>(end - data.data()); }
   LineBuffer& append(std::string_view s) {
     char* p = reserve(s.size());

@@ -207,56 +207,6 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
   set_text(v, buf, static_cast<std::size_t>(write_number_digits(buf, n) - buf));
 }
 
-// The canonical text of the usual NUMBER, an integer or a decimal of at
-// least 1 with up to 21 digit pairs, written pair by pair straight from the
-// bytes. Null for anything else (the general path's to do).
-char* write_plain_number(char* p, std::span<const std::uint8_t> bytes) noexcept {
-  const std::size_t size = bytes.size();
-  if (size < 2) return nullptr;
-  const unsigned head = bytes[0];
-  const bool negative = head < 0x80;
-  std::size_t end = size;
-  if (negative && bytes[end - 1] == 102) --end;
-  const std::size_t pairs = end - 1;
-  const int exponent100 = negative ? 0x3E - static_cast<int>(head) : static_cast<int>(head) - 0xC1;
-  if (pairs == 0 || pairs > 21 || exponent100 < 0 || exponent100 > 20) return nullptr;
-  // Pair i is 101 - b for a negative number, b - 1 otherwise.
-  const unsigned base = negative ? 101u : 1u;
-  auto pair_at = [&](std::size_t i) noexcept {
-    const unsigned b = bytes[i + 1];
-    return negative ? base - b : b - base;
-  };
-  const unsigned lead = pair_at(0);
-  if (lead == 0 || lead > 99) return nullptr;
-  if (negative) *p++ = '-';
-  if (lead < 10) {
-    *p++ = static_cast<char>('0' + lead);
-  } else {
-    std::memcpy(p, &kTwoDigits[2 * lead], 2);
-    p += 2;
-  }
-  const std::size_t int_pairs = static_cast<std::size_t>(exponent100) + 1;
-  for (std::size_t i = 1; i < int_pairs; ++i) {
-    const unsigned pair = i < pairs ? pair_at(i) : 0u;
-    if (pair > 99) return nullptr;
-    std::memcpy(p, &kTwoDigits[2 * pair], 2);
-    p += 2;
-  }
-  if (pairs > int_pairs) {
-    char* const point = p;
-    *p++ = '.';
-    for (std::size_t i = int_pairs; i < pairs; ++i) {
-      const unsigned pair = pair_at(i);
-      if (pair > 99) return nullptr;
-      std::memcpy(p, &kTwoDigits[2 * pair], 2);
-      p += 2;
-    }
-    while (p[-1] == '0') --p;
-    if (p - 1 == point) p = point;
-  }
-  return p;
-}
-
 // The canonical text of the usual NUMBER into the value.
 bool set_plain_number_text(SqlValue& v, std::span<const std::uint8_t> bytes) noexcept {
   char buf[96];
@@ -697,8 +647,7 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
   }
 }
 
-char* write_stored_number(char* out, std::span<const std::uint8_t> bytes) noexcept {
-  if (char* end = write_plain_number(out, bytes)) return end;
+char* write_other_number(char* out, std::span<const std::uint8_t> bytes) noexcept {
   NumberDigits n;
   if (!split_oracle_number(bytes, n)) return nullptr;
   return write_number_digits(out, n);

@@ -66,6 +66,9 @@ struct TableDefinition {
   std::vector<ColumnDef> columns;
   std::int32_t lob_count = 0;
   std::vector<IndexDef> indexes;
+  // The zone the database keeps WITH LOCAL TIME ZONE values in ("+00:00",
+  // "Europe/Paris"); empty where the dump does not say.
+  std::string db_timezone;
 
   void clear() {
     owner.clear();
@@ -73,6 +76,7 @@ struct TableDefinition {
     columns.clear();
     lob_count = 0;
     indexes.clear();
+    db_timezone.clear();
   }
 };
 

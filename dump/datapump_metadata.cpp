@@ -1,6 +1,7 @@
 #include "dump/datapump_metadata.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 
@@ -368,6 +369,13 @@ bool parse_table_metadata(std::string_view xml, DataPumpTable& out, std::string&
     return false;
   }
   build_definition(out, type_names);
+  // Written next to values in the output: only a zone's own characters.
+  const bool zone_ok = out.db_timezone.size() <= 64 &&
+                       std::all_of(out.db_timezone.begin(), out.db_timezone.end(), [](char ch) {
+                         return std::isalnum(static_cast<unsigned char>(ch)) != 0 ||
+                                std::string_view("+-:/_").find(ch) != std::string_view::npos;
+                       });
+  if (zone_ok) out.definition.db_timezone = out.db_timezone;
   if (out.definition.columns.empty() ||
       out.definition.columns.size() > static_cast<std::size_t>(kMaxTableColumns)) {
     why = "COL_LIST";

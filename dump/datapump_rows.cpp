@@ -86,7 +86,8 @@ RowFramer::RowFramer(const DataPumpTable& table, SegmentInput& in, std::int64_t 
     kept_columns_.push_back(col);
     const std::int32_t type = table.definition.columns[static_cast<std::size_t>(col)].type;
     cut_long_[v] = type == kColLong || type == kColLongRaw;
-    if (table.value_is_lob[v] != 0) has_lobs_ = true;
+    // A LONG is kept short in the row and streamed whole like a large object.
+    if (table.value_is_lob[v] != 0 || cut_long_[v] != 0) has_lobs_ = true;
   }
   const std::size_t ncols = table.definition.columns.size();
   kept_of_column_.assign(ncols, -1);
@@ -171,7 +172,7 @@ int RowFramer::walk_row(std::vector<unsigned char>* out, DataPumpLobSink* sink) 
         const bool lob = table_.value_is_lob[current] != 0;
         if constexpr (kStream) {
           const int col = table_.value_column[current];
-          if (lob && !is_null && len > 0 && sink->wants(col) &&
+          if ((lob || cut_long_[current] != 0) && !is_null && len > 0 && sink->wants(col) &&
               !sink->chunk(col, std::span<const std::uint8_t>(bytes, len))) {
             why_.clear();
             return -1;

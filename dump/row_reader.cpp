@@ -205,13 +205,17 @@ int RowReader::finish_row() {
   return lob_->end_row().ok() ? 0 : -1;
 }
 
-// A LONG or LONG RAW value in chunks; the row keeps the first bytes only.
+// A LONG or LONG RAW value in chunks. The row keeps its first bytes (what
+// CSV shows of it); a sink that wants the column gets every chunk, so the
+// whole value reaches the output without the row buffer growing.
 int RowReader::read_chunked_long(RowBuffer& row, int raw_length, bool keep) {
   std::size_t want = static_cast<std::size_t>(std::clamp(raw_length, 0, int{kMaxRowValueLen}));
   std::size_t at = row.used;
   if (keep) {
     if (at + 2 + want > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
   }
+  const int column = row.columns;
+  const bool to_sink = keep && lob_ != nullptr && lob_->wants(column);
   std::size_t kept = 0;
   bool first = true;
   for (;;) {
@@ -219,8 +223,13 @@ int RowReader::read_chunked_long(RowBuffer& row, int raw_length, bool keep) {
     QLN_TAKE(in_.get_u16(chunk));
     if (chunk == 0) break;
     std::size_t take = first && keep ? std::min<std::size_t>(want, chunk) : 0;
-    if (take > 0) QLN_TAKE(in_.read(row.data.data() + at + 2, take));
-    QLN_TAKE(in_.skip(chunk - static_cast<std::int64_t>(take)));
+    if (to_sink) {
+      if (read_long_chunk(column, chunk) != 0) return -1;
+      if (take > 0) std::memcpy(row.data.data() + at + 2, chunk_.data(), take);
+    } else {
+      if (take > 0) QLN_TAKE(in_.read(row.data.data() + at + 2, take));
+      QLN_TAKE(in_.skip(chunk - static_cast<std::int64_t>(take)));
+    }
     if (first) kept = take;
     first = false;
   }
@@ -233,13 +242,23 @@ int RowReader::read_chunked_long(RowBuffer& row, int raw_length, bool keep) {
   return 0;
 }
 
+// One chunk of a long value read whole into chunk_ and handed to the sink.
+int RowReader::read_long_chunk(int column, std::uint16_t length) {
+  if (chunk_.size() < length) chunk_.resize(65536);
+  QLN_TAKE(in_.read(chunk_.data(), length));
+  return lob_->chunk(column, {chunk_.data(), length}).ok() ? 0 : -1;
+}
+
 // A value too long for a 16-bit length inside the regular part of a row:
-// the row keeps its first bytes, so the columns after it stay in place.
+// the row keeps its first bytes, so the columns after it stay in place; a
+// sink that wants the column gets all of it.
 int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
   std::uint32_t total = 0;
   QLN_TAKE(in_.get_u32(total));
   QLN_TAKE(in_.skip(4));
   std::size_t at = row.used;
+  const int column = row.columns;
+  const bool to_sink = keep && lob_ != nullptr && lob_->wants(column);
   std::size_t kept = 0;
   std::uint64_t got = 0;
   while (got < total) {
@@ -247,12 +266,15 @@ int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
     QLN_TAKE(in_.get_u16(chunk));
     if (chunk == 0) break;
     std::size_t take = keep ? std::min<std::size_t>(kMaxRowValueLen - kept, chunk) : 0;
-    if (take > 0) {
-      if (at + 2 + kept + take > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
-      QLN_TAKE(in_.read(row.data.data() + at + 2 + kept, take));
-      kept += take;
+    if (take > 0 && at + 2 + kept + take > kRecBuffSize) return fail(g_, MessageCode::kDumpBuffer, "rec_buff");
+    if (to_sink) {
+      if (read_long_chunk(column, chunk) != 0) return -1;
+      if (take > 0) std::memcpy(row.data.data() + at + 2 + kept, chunk_.data(), take);
+    } else {
+      if (take > 0) QLN_TAKE(in_.read(row.data.data() + at + 2 + kept, take));
+      QLN_TAKE(in_.skip(chunk - static_cast<std::int64_t>(take)));
     }
-    QLN_TAKE(in_.skip(chunk - static_cast<std::int64_t>(take)));
+    kept += take;
     got += chunk;
   }
   if (keep) {

@@ -81,6 +81,7 @@ class RowReader {
   int find_first_row(bool structured);
   int read_chunked_long(RowBuffer& row, int raw_length, bool keep);
   int read_long_form_value(RowBuffer& row, bool keep);
+  int read_long_chunk(int column, std::uint16_t length);
   int read_lob_entry(int column);
   int read_lob_long_body(int column);
   int lob_chunk(int column, std::uint16_t length);

@@ -1,7 +1,10 @@
 #include "output/insert_lobs.hpp"
 
+#include <string>
+
 #include "core/messages.hpp"
 #include "output/lob_files.hpp"
+#include "output/sql_identifiers.hpp"
 
 namespace qln {
 
@@ -10,10 +13,20 @@ void InsertLobs::begin_table(const GlobalParams& g, const ConvOptions& o,
   columns_.clear();
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     const std::int32_t type = table.columns[i].type;
-    if (!is_lob_section_type(type)) continue;
+    const bool long_value = type == kColLong || type == kColLongRaw;
+    if (!is_lob_section_type(type) && !long_value) continue;
     Column c;
     c.index = static_cast<int>(i);
-    if (type != kColBlob) {
+    c.binary = type == kColBlob || type == kColLongRaw;
+    c.long_value = long_value;
+    // Hex digits take twice the bytes. Oracle binds a LONG RAW of at most
+    // 32,760 bytes from a script (a PL/SQL variable).
+    c.bound = c.binary ? kMaxInsertLob / 2 : kMaxInsertLob;
+    if (type == kColLongRaw && o.dbms_type == kDbmsOracle) c.bound = kMaxOracleLongRaw;
+    if (type == kColLong) {
+      c.to = output_charset(o);
+      c.from = g.db_charset;
+    } else if (!c.binary) {
       // As the column files have them: CLOB of a varying-width set is stored in UTF-16.
       c.to = output_charset(o);
       c.from = type == kColNclob ? (has_conversion(g.nls_charset) ? g.nls_charset : kCharsetUtf16)
@@ -40,9 +53,7 @@ void InsertLobs::chunk(int column, std::span<const std::uint8_t> bytes) {
   if (c == nullptr) return;
   c->seen = true;
   if (c->over) return;
-  // Hex digits take twice the bytes.
-  const std::size_t room = c->from == kCharsetUnknown ? kMaxInsertLob / 2 : kMaxInsertLob;
-  if (c->bytes.size() + bytes.size() > room) {
+  if (c->bytes.size() + bytes.size() > c->bound) {
     c->over = true;
     c->bytes.clear();
     c->bytes.shrink_to_fit();
@@ -68,6 +79,8 @@ void InsertLobs::fill(GlobalParams& g, const TableDefinition& table, RowValues& 
       continue;
     }
     SqlValue& v = row[c.index];
+    // A long value that came in the row itself is whole there already.
+    if (c.long_value && !seen) continue;
     if (over) {
       v.type = VT_NULL;
       v.text.clear();
@@ -75,13 +88,14 @@ void InsertLobs::fill(GlobalParams& g, const TableDefinition& table, RowValues& 
         c.warned = true;
         g.zulcode = code_number(MessageCode::kColumnWrittenAsNull);
         report_error(g, table.table_name + "." +
-                            table.columns[static_cast<std::size_t>(c.index)].name + " > 16MB");
+                            table.columns[static_cast<std::size_t>(c.index)].name + " > " +
+                            (c.bound < kMaxInsertLob / 2 ? std::to_string(c.bound) + " bytes" : "16MB"));
       }
       continue;
     }
     v.type = VT_BYTES;
     if (!seen) c.bytes.clear();
-    if (c.from == kCharsetUnknown) {
+    if (c.binary) {
       v.text.assign("0x");
       for (char ch : c.bytes) {
         const auto b = static_cast<unsigned char>(ch);

@@ -16,13 +16,16 @@ namespace qln {
 // The most bytes one large-object value may take in an INSERT statement;
 // a larger value is written as NULL with a warning (3128) naming its column.
 inline constexpr std::size_t kMaxInsertLob = 16u << 20;
+// The most bytes of LONG RAW an Oracle script can carry.
+inline constexpr std::size_t kMaxOracleLongRaw = 32760;
 
-// The large objects of the row being written as INSERT: the reader hands
-// their chunks after the row, they are gathered here (each bounded by
+// The large objects and long values of the row being written as INSERT: the
+// reader hands their chunks with the row, they are gathered here (each bounded by
 // kMaxInsertLob) and put into the row's values before it is written.
 class InsertLobs {
  public:
-  // Set-up for a table; active() says whether it has large-object columns.
+  // Set-up for a table; active() says whether it has large-object, LONG or
+  // LONG RAW columns.
   void begin_table(const GlobalParams& g, const ConvOptions& o, const TableDefinition& table);
   bool active() const noexcept { return !columns_.empty(); }
   bool wants(int column) const noexcept;
@@ -37,8 +40,11 @@ class InsertLobs {
  private:
   struct Column {
     int index = 0;
-    int from = kCharsetUnknown;  // text: the stored set; kCharsetUnknown for BLOB
+    int from = kCharsetUnknown;  // text: the stored set
     int to = kCharsetUnknown;
+    bool binary = false;      // BLOB, LONG RAW: written as hex digits
+    bool long_value = false;  // LONG, LONG RAW: the row holds their first bytes
+    std::size_t bound = kMaxInsertLob;  // bytes gathered at most
     std::string bytes;
     bool seen = false;
     bool over = false;

@@ -470,20 +470,28 @@ bool unwritable_column_type(std::int32_t t) noexcept {
 }
 
 // Oracle takes at most 4000 bytes in one literal: longer text is joined
-// from pieces.
+// from pieces; so one HEXTORAW literal gives at most 2000 bytes.
 constexpr std::size_t kOracleLiteralLimit = 4000;
+constexpr std::size_t kOracleRawLiteralLimit = kOracleLiteralLimit / 2;
+
+// DB2 takes at most 32,672 bytes in a string constant and as many hex
+// digits in a binary one: longer values are joined as CLOB or BLOB.
+constexpr std::size_t kDb2LiteralLimit = 32672;
 
 template <typename Out>
 void append_quoted_text(Out& out, std::string_view text, bool national,
                         std::int32_t dbms, int charset) {
-  if (dbms == kDbmsOracle && text.size() > kOracleLiteralLimit) {
+  const bool db2_long = dbms == kDbmsDb2 && text.size() > kDb2LiteralLimit;
+  if ((dbms == kDbmsOracle && text.size() > kOracleLiteralLimit) || db2_long) {
+    // Quotes doubled may double a piece: half the limit of the source text.
+    const std::size_t piece = (db2_long ? kDb2LiteralLimit : kOracleLiteralLimit) / 2;
     bool first = true;
     while (!text.empty()) {
-      std::size_t n = cut_at_char_boundary(charset, text, kOracleLiteralLimit / 2);
-      if (n == 0) n = std::min(text.size(), kOracleLiteralLimit / 2);
+      std::size_t n = cut_at_char_boundary(charset, text, piece);
+      if (n == 0) n = std::min(text.size(), piece);
       if (!first) out.append("||");
       first = false;
-      out.append(national ? "TO_NCLOB('" : "TO_CLOB('");
+      out.append(db2_long ? "CLOB('" : national ? "TO_NCLOB('" : "TO_CLOB('");
       append_doubled(out, text.substr(0, n), '\'', false, charset);
       out.append("')");
       text.remove_prefix(n);
@@ -515,7 +523,11 @@ void append_binary(Out& out, std::string_view hex, std::int32_t dbms) {
       out.append("0x").append(hex);
       return;
     case kDbmsDb2:
-      out.append("BLOB(X'").append(hex).append("')");
+      do {
+        const std::string_view piece = hex.substr(0, kDb2LiteralLimit);
+        hex.remove_prefix(piece.size());
+        out.append("BLOB(X'").append(piece).append(hex.empty() ? "')" : "')||");
+      } while (!hex.empty());
       return;
     default:
       out.append("HEXTORAW('").append(hex).append("')");
@@ -812,7 +824,9 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
           int precision =
               v.type == VT_TIMESTAMP ? (c != nullptr ? timestamp_precision(*c) : 6) : 0;
           bool kind_fixed = o.date_format_kind >= 1 && o.date_format_kind <= 3;
-          if (kind_fixed && !w.date_literals_need_quotes) {
+          // WITH LOCAL TIME ZONE is kept in the database's zone: said after the time.
+          const bool zoned = c != nullptr && c->type == kColTimestampLtz && !table.db_timezone.empty();
+          if (kind_fixed && !w.date_literals_need_quotes && !zoned) {
             if (quote_all) line.push_back('"');
             if (!append_date_by_template(w, line, parts_of(v), precision) &&
                 append_formatted_date(w, line, v, precision) != 0)
@@ -824,6 +838,7 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
           std::string& text = w.name;
           text.clear();
           if (append_formatted_date(w, text, v, precision) != 0) return -1;
+          if (zoned) text.append(" ").append(table.db_timezone);
           if (needs_csv_quotes(w, text, charset)) {
             append_csv_quoted(line, text);
           } else if (quote_all) {
@@ -882,7 +897,18 @@ const std::string& insert_head(RowWriter& w, const TableDefinition& table,
   return head;
 }
 
-void append_insert_value(LineBuffer& values, const ColumnDef& c, const SqlValue* v,
+// The number text of an INSERT value (its sign written already).
+void append_insert_number(LineBuffer& out, std::string_view text, int scale) {
+  out.commit(write_number_text(out.reserve(number_text_bound(text, scale)), text, scale, true));
+}
+void append_insert_number(std::string& out, std::string_view text, int scale) {
+  const std::size_t at = out.size();
+  out.resize(at + number_text_bound(text, scale));
+  out.resize(static_cast<std::size_t>(write_number_text(out.data() + at, text, scale, true) - out.data()));
+}
+
+template <typename Out>
+void append_insert_value(Out& values, const ColumnDef& c, const SqlValue* v,
                          std::int32_t dbms, int charset) {
   const int kind = v == nullptr ? VT_NULL : v->type;
   // A large object the reader never handed keeps its placeholder text.
@@ -920,8 +946,7 @@ void append_insert_value(LineBuffer& values, const ColumnDef& c, const SqlValue*
       break;
     case VT_NUMBER:
       if (!v->text.empty() && v->text[0] == '-') values.push_back('-');
-      values.commit(write_number_text(values.reserve(number_text_bound(v->view(), c.scale)),
-                                      v->view(), c.scale, true));
+      append_insert_number(values, v->view(), c.scale);
       break;
     case VT_SYSDATE:
     case VT_DATE:
@@ -934,6 +959,59 @@ void append_insert_value(LineBuffer& values, const ColumnDef& c, const SqlValue*
   }
 }
 
+// The hex digits of a binary value too long for one HEXTORAW literal in
+// Oracle SQL; empty for any other value.
+std::string_view oracle_long_binary(const ColumnDef& c, const SqlValue* v) noexcept {
+  if (v == nullptr || v->type == VT_NULL) return {};
+  if (c.type != kColBlob && c.type != kColLongRaw && c.type != kColRaw) return {};
+  std::string_view hex = v->view();
+  if (hex.starts_with("0x")) hex.remove_prefix(2);
+  return hex.size() > 2 * kOracleRawLiteralLimit ? hex : std::string_view();
+}
+
+// A row with such values is one PL/SQL block: each value is built in a
+// variable from literals Oracle takes (a temporary BLOB by WRITEAPPEND, a
+// RAW by UTL_RAW.CONCAT) and the INSERT names the variables.
+void append_oracle_block(std::string& out, const TableDefinition& table, const ColumnOrder& order,
+                         const RowValues& row, std::string_view head, int charset) {
+  std::string declare = "DECLARE\n", body = "BEGIN\n", values, free;
+  int n = 0;
+  bool any = false;
+  for (std::int32_t idx : order.index) {
+    const ColumnDef* c = column_at(table, idx);
+    if (c == nullptr) continue;
+    if (any) values.push_back(',');
+    any = true;
+    const SqlValue* v = value_at(row, idx);
+    std::string_view hex = oracle_long_binary(*c, v);
+    if (hex.empty()) {
+      append_insert_value(values, *c, v, kDbmsOracle, charset);
+      continue;
+    }
+    const std::string var = "qln_v" + std::to_string(++n);
+    const bool lob = c->type == kColBlob;
+    declare.append("  ").append(var).append(lob ? " BLOB;\n" : " RAW(32767);\n");
+    if (lob) body.append("  DBMS_LOB.CREATETEMPORARY(").append(var).append(", TRUE);\n");
+    for (bool first = true; !hex.empty(); first = false) {
+      const std::string_view piece = hex.substr(0, 2 * kOracleRawLiteralLimit);
+      hex.remove_prefix(piece.size());
+      if (lob) {
+        body.append("  DBMS_LOB.WRITEAPPEND(").append(var).append(", ");
+        body.append(std::to_string(piece.size() / 2)).append(", HEXTORAW('").append(piece).append("'));\n");
+      } else if (first) {
+        body.append("  ").append(var).append(" := HEXTORAW('").append(piece).append("');\n");
+      } else {
+        body.append("  ").append(var).append(" := UTL_RAW.CONCAT(").append(var);
+        body.append(", HEXTORAW('").append(piece).append("'));\n");
+      }
+    }
+    if (lob) free.append("  DBMS_LOB.FREETEMPORARY(").append(var).append(");\n");
+    values.append(var);
+  }
+  out.append(declare).append(body).append("  ").append(head).append(values).append(");\n");
+  out.append(free).append("END;\n/\n");
+}
+
 }  // namespace
 
 int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,
@@ -942,6 +1020,17 @@ int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrd
   const std::int32_t dbms = w.o.dbms_type;
   LineBuffer& line = w.line;
   line.clear();
+  if (dbms == kDbmsOracle) {
+    for (std::int32_t idx : order.index) {
+      const ColumnDef* c = column_at(table, idx);
+      if (c == nullptr || oracle_long_binary(*c, value_at(row, idx)).empty()) continue;
+      std::string& block = w.work;
+      block.clear();
+      append_oracle_block(block, table, order, row, insert_head(w, table, order), charset);
+      line.append(block);
+      return flush_line(w);
+    }
+  }
   line.append(insert_head(w, table, order));
   bool any = false;
   for (std::int32_t idx : order.index) {

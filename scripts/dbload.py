@@ -122,12 +122,21 @@ def ds_seconds(text):
     v = Decimal(d) * 86400 + Decimal(h) * 3600 + Decimal(mi) * 60 + Decimal(s) + Decimal("0." + (f or "0"))
     return -v if sg == "-" else v
 
+def long_text(n):  # as qln-mkdump writes its LONG values
+    out, size, line = [], 0, 0
+    while size < n:
+        out.append(f"line {line} of LONG 'text'; "); size += len(out[-1]); line += 1
+    return "".join(out)[:n]
+
 def same(k, want, got):
     if want is None or want == "": return got is None or got == ""
     if got is None: return False
     if want.startswith("%%"): return True  # large objects have no CSV form
     if k == "num": return Decimal(want) == Decimal(got)
     if k in ("ts", "tsltz"):
+        # WITH LOCAL TIME ZONE: the CSV adds the database zone the time is in
+        # where the dump says it; INSERT writes the time in that zone.
+        if k == "tsltz" and want.count(" ") == 2: want = want.rsplit(" ", 1)[0]
         a, _, fa = want.partition("."); b, _, fb = got.partition(".")
         return a == b and fa[:6].rstrip("0") == fb[:6].rstrip("0")
     if k == "tstz":
@@ -141,7 +150,11 @@ def same(k, want, got):
     if k == "bd": return float(want) == float(got)
     if k == "bin": return got == want[2:]
     if k == "rowid": return got == rowid_text(want)
-    if k == "long": return got.encode().startswith(bytes.fromhex(want[2:]))
+    if k == "long":
+        # CSV shows the first bytes; the generated long text is known whole.
+        if got.startswith("line 0 of LONG") and got != long_text(len(got)): return False
+        if got.startswith("line 0 of LONG") and "kinds" in DUMP and len(got) != 100000: return False
+        return got.encode().startswith(bytes.fromhex(want[2:]))
     return want == got
 
 def main():

@@ -273,10 +273,18 @@ void write_samples(Writer& w, Random& rnd) {
   w.end_table();
 }
 
+// Text whose every piece says where it is, so a cut or a shift shows.
+std::string long_text(std::size_t n) {
+  std::string s;
+  for (std::size_t line = 0; s.size() < n; ++line) s += "line " + std::to_string(line) + " of LONG 'text'; ";
+  s.resize(n);
+  return s;
+}
+
 // Every column kind an INSERT or CSV must carry, with names a target
-// database needs quoted.
+// database needs quoted; `long_len` bytes of LONG in one row.
 template <typename Writer>
-void write_every_kind(Writer& w) {
+void write_every_kind(Writer& w, std::size_t long_len) {
   auto at = [](int y, int mo, int d, int h, int mi, int s, long ns) {
     DateTime t;
     t.year = y, t.month = mo, t.day = d, t.hour = h, t.minute = mi, t.second = s;
@@ -314,7 +322,7 @@ void write_every_kind(Writer& w) {
              Cell::null(), Cell::bytes(encode_interval_ym(-1, -6)),
              Cell::bytes(encode_interval_ds(-3, -4, -5, -6, -500000000)),
              Cell::bytes(encode_binary_float(-2.25f)), Cell::bytes(encode_binary_double(-1e300)),
-             Cell::bytes(std::string("\x01", 1)), Cell::null(), Cell::text(std::string(3000, 'L')),
+             Cell::bytes(std::string("\x01", 1)), Cell::null(), Cell::text(long_text(long_len)),
              Cell::text(std::string(9000, 'c')), Cell::null(), Cell::bytes(std::string(3000, '\x7f'))});
   w.add_row({Cell::number("3"), Cell::null(), Cell::null(), Cell::null(),
              Cell::bytes(encode_timestamp_tz_region(at(2024, 1, 1, 0, 30, 0, 0), 5121)), Cell::null(),
@@ -351,7 +359,8 @@ int main(int argc, char** argv) {
       DataPumpWriter w(a.paths, o);
       write_orders(w, a, rnd);
       if (!a.bench_only) write_samples(w, rnd);
-      if (a.every_kind) write_every_kind(w);
+      // A Data Pump row piece holds at most 64 KB.
+      if (a.every_kind) write_every_kind(w, 100000);
       const DataPumpStats s = w.finish();
       stats.bytes = s.bytes;
       stats.rows = s.rows;
@@ -361,10 +370,10 @@ int main(int argc, char** argv) {
       write_orders(w, a, rnd);
       if (!a.bench_only) {
         write_samples(w, rnd);
-        if (a.every_kind) write_every_kind(w);
+        if (a.every_kind) write_every_kind(w, 100000);
         write_objects(w);
       } else if (a.every_kind) {
-        write_every_kind(w);
+        write_every_kind(w, 100000);
       }
       stats = w.finish();
     }

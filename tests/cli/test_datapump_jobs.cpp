@@ -167,8 +167,40 @@ TEST_F(DataPumpJobs, WrittenDumpsOverTwoFiles) {
   EXPECT_FALSE(fs::exists(dir.file("s.csv")));
 }
 
+// WITH LOCAL TIME ZONE values are the database zone's time: CSV says which
+// zone, as the dump names it; a zone text that is no zone is left out.
+TEST_F(DataPumpJobs, LocalTimeZoneValuesCarryTheDatabaseZone) {
+  namespace dw = dumpwriter;
+  for (const std::string zone : {"Europe/Paris", "+09:00", "+09:00,\"x"}) {
+    const std::string path = dir.file("z.dmp");
+    {
+      dw::DataPumpOptions opt;
+      opt.db_timezone = zone;
+      dw::DataPumpWriter w({path}, opt);
+      dw::TableSpec t;
+      t.owner = "Q";
+      t.name = "TIMES";
+      t.columns = {{"L", "TIMESTAMP(3) WITH LOCAL TIME ZONE"}, {"T", "TIMESTAMP(3)"}};
+      w.begin_segment(w.add_table(t));
+      w.add_row({dw::Cell::text("2024-03-01 12:00:00.25"), dw::Cell::text("2024-03-01 12:00:00.25")});
+      w.add_row({dw::Cell::null(), dw::Cell::null()});
+      w.end_segment();
+      w.finish();
+    }
+    const std::string shown = zone.find(',') == std::string::npos ? " " + zone : "";
+    Outcome o = run("FILE=z.dmp TABLE=TIMES BOM=N");
+    EXPECT_EQ(o.exit_code, 0) << o.err;
+    EXPECT_EQ(o.out, "2024/03/01 12:00:00.250" + shown + ",2024/03/01 12:00:00.250\n,\n") << zone;
+    o = run("FILE=z.dmp TABLE=TIMES MODE=INSERT DBMS=POSTGRESQL");
+    EXPECT_NE(o.out.find("(TIMESTAMP '2024-03-01 12:00:00.250',TIMESTAMP '2024-03-01 12:00:00.250')"),
+              std::string::npos) << o.out;
+  }
+}
+
 // The sample dump of qln-mkdump written as a classic export and in both
-// Data Pump forms converts to the very same files.
+// Data Pump forms converts to the very same files, and to the same INSERT
+// statements, long values whole (only the Data Pump dumps know the
+// database zone that WITH LOCAL TIME ZONE values are written in).
 TEST_F(DataPumpJobs, SameRowsSameOutputAsClassic) {
   const std::string mkdump = std::string(QLN_BINARY_DIR) + "/qln-mkdump";
   if (!fs::exists(mkdump)) GTEST_SKIP() << "no qln-mkdump in " << QLN_BINARY_DIR;
@@ -176,16 +208,28 @@ TEST_F(DataPumpJobs, SameRowsSameOutputAsClassic) {
   for (const std::string form : {"", "--datapump", "--datapump23"}) {
     const std::string folder = dir.file("out" + form);
     fs::create_directory(folder);
-    ASSERT_EQ(std::system(("'" + mkdump + "' " + form + " --rows 300 '" + folder + "/s.dmp' >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system(("'" + mkdump + "' " + form + " --every-kind --rows 300 '" + folder + "/s.dmp' >/dev/null").c_str()), 0);
     const Outcome o = run("FILE=" + folder + "/s.dmp MODE=CSV_BATCH");
     ASSERT_EQ(o.exit_code, 0) << o.err;
     std::map<std::string, std::string> files;
     for (const auto& e : fs::directory_iterator(dir.path()))
       if (e.path().extension() == ".csv") {
-        files[e.path().filename().string()] = read_file(e.path());
+        if (e.path().filename() != "MixedCase_Kinds.csv") files[e.path().filename().string()] = read_file(e.path());
         fs::remove(e.path());
       }
     EXPECT_EQ(files.size(), 7u) << form;
+    for (const char* table : {"NOTES", "RAW_IMAGES", "MixedCase_Kinds"}) {
+      const Outcome sql = run("FILE=" + folder + "/s.dmp MODE=INSERT DBMS=POSTGRESQL TABLE=" + table);
+      EXPECT_EQ(sql.exit_code, 0) << sql.err;
+      files[table] = sql.out;
+    }
+    // The LONG of 100,000 bytes, its quotes doubled.
+    const std::string& kinds = files["MixedCase_Kinds"];
+    const std::size_t from = kinds.find("'line 0 of LONG");
+    const std::size_t to = kinds.find("',", from);
+    ASSERT_NE(to, std::string::npos) << form;
+    const std::string body = kinds.substr(from + 1, to - from - 1);
+    EXPECT_EQ(body.size() - static_cast<std::size_t>(std::count(body.begin(), body.end(), '\'')) / 2, 100000u) << form;
     if (first.empty()) first = files;
     else EXPECT_TRUE(files == first) << form;
   }

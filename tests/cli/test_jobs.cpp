@@ -325,6 +325,129 @@ TEST_F(JobsProcess, InsertStatementsForAWrittenDump) {
   EXPECT_EQ(run("FILE=" + dump).out.substr(0, 3), "\xEF\xBB\xBF");
 }
 
+// LONG and LONG RAW values of any length reach INSERT whole, conventional
+// and direct path, a long value last in its row or between others; CSV
+// shows what RAW_LENGTH asks of them; one over the statement bound is NULL
+// with its column named, never cut.
+TEST_F(JobsProcess, LongValuesReachInsertWhole) {
+  std::string text;
+  for (int i = 0; text.size() < 100000; ++i) text += "row " + std::to_string(i) + " 'q' \\\n";
+  text.resize(100000);
+  std::string bytes(70001, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 256);
+  std::string hex;
+  for (unsigned char b : bytes) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+  auto quoted = [](std::string t) {
+    for (std::size_t at = 0; (at = t.find('\'', at)) != std::string::npos; at += 2) t.insert(at, 1, '\'');
+    return "'" + t + "'";
+  };
+  for (bool direct : {false, true}) {
+    const std::string dump = dir.file(direct ? "d.dmp" : "c.dmp");
+    {
+      dw::DumpOptions opt;
+      opt.direct_path = direct;
+      opt.long_chunk = 3000;
+      dw::DumpWriter w(dump, opt);
+      dw::TableSpec t;
+      t.name = "NOTES";
+      t.columns = {{"ID", "NUMBER(6, 0)"}, {"TAIL", "VARCHAR2(9)"}, {"BODY", "LONG"}};
+      w.begin_table(t);
+      w.add_row({Cell::number("1"), Cell::text("a"), Cell::text(text)});
+      w.add_row({Cell::number("2"), Cell::null(), Cell::text("short")});
+      w.add_row({Cell::number("3"), Cell::text("c"), Cell::null()});
+      w.end_table();
+      t.name = "IMAGES";
+      t.columns = {{"ID", "NUMBER(6, 0)"}, {"DATA", "LONG RAW"}, {"NAME", "VARCHAR2(9)"}};
+      w.begin_table(t);
+      w.add_row({Cell::number("1"), Cell::bytes(bytes), Cell::text("after")});
+      w.add_row({Cell::number("2"), Cell::bytes(std::string(17u << 20, 'x')), Cell::text("big")});
+      w.end_table();
+      w.finish();
+    }
+    // Compared whole: a failure prints no 100 KB of text.
+    const Outcome notes = run("FILE=" + dump + " TABLE=NOTES MODE=INSERT DBMS=POSTGRESQL");
+    EXPECT_EQ(notes.exit_code, 0) << notes.err;
+    EXPECT_TRUE(notes.out == "BEGIN;\nINSERT INTO NOTES (ID,TAIL,BODY) VALUES (1,'a'," + quoted(text) + ");\n"
+                             "INSERT INTO NOTES (ID,TAIL,BODY) VALUES (2,NULL,'short');\n"
+                             "INSERT INTO NOTES (ID,TAIL,BODY) VALUES (3,'c',NULL);\nCOMMIT;\n") << direct;
+    const Outcome images = run("FILE=" + dump + " TABLE=IMAGES MODE=INSERT DBMS=MYSQL");
+    EXPECT_EQ(images.exit_code, 0) << images.err;
+    EXPECT_NE(images.err.find("ZUL-03128"), std::string::npos) << images.err;
+    EXPECT_NE(images.err.find("IMAGES.DATA"), std::string::npos) << images.err;
+    EXPECT_TRUE(images.out == "START TRANSACTION;\nINSERT INTO IMAGES (ID,DATA,NAME) VALUES (1,X'" + hex +
+                                  "','after');\nINSERT INTO IMAGES (ID,DATA,NAME) VALUES (2,NULL,'big');\nCOMMIT;\n")
+        << direct;
+    std::string shown = text.substr(0, 999);
+    std::replace(shown.begin(), shown.end(), '\n', '.');
+    const Outcome csv = run("FILE=" + dump + " TABLE=NOTES RAW_FORMAT=ASCII RAW_LENGTH=999 BOM=N");
+    EXPECT_EQ(split_lines(csv.out).at(0), "1,a," + shown);
+  }
+}
+
+// Oracle takes 2,000 bytes in one HEXTORAW literal: a longer binary value
+// makes its row a PL/SQL block that builds it from such pieces; a LONG RAW
+// longer than a PL/SQL variable holds is NULL, said; other rows stay plain.
+// DB2 joins long values from pieces its constants take.
+TEST_F(JobsProcess, LongLiteralsArePiecedWhereTheDialectLimitsThem) {
+  auto hex_of = [](std::size_t n, char b) {
+    std::string h;
+    for (std::size_t i = 0; i < n; ++i) h += "0123456789abcdef"[static_cast<unsigned char>(b) >> 4],
+                                        h += "0123456789abcdef"[b & 15];
+    return h;
+  };
+  const std::string dump = dir.file("bin.dmp");
+  {
+    dw::DumpWriter w(dump);
+    dw::TableSpec t;
+    t.name = "IMAGES";
+    t.columns = {{"ID", "NUMBER(6, 0)"}, {"DATA", "LONG RAW"}, {"NAME", "VARCHAR2(9)"}};
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::bytes(std::string(32761, '\x5a')), Cell::text("over")});
+    w.add_row({Cell::number("2"), Cell::bytes(std::string(4001, '\xa5')), Cell::text("mid")});
+    w.end_table();
+    t.name = "DOCS";
+    t.columns = {{"ID", "NUMBER(6, 0)"}, {"B", "BLOB"}};
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::bytes(std::string(5000, '\x01'))});
+    w.add_row({Cell::number("2"), Cell::bytes(std::string(2000, '\x02'))});
+    w.end_table();
+    t.name = "LOGS";
+    t.columns = {{"ID", "NUMBER(6, 0)"}, {"C", "CLOB"}, {"B", "BLOB"}};
+    w.begin_table(t);
+    w.add_row({Cell::number("1"), Cell::text(std::string(40000, 'c')), Cell::bytes(std::string(20000, '\x03'))});
+    w.end_table();
+    w.finish();
+  }
+  // DB2 takes 32,672 bytes in a string constant, as many hex digits in a binary one.
+  const Outcome db2 = run("FILE=" + dump + " TABLE=LOGS MODE=INSERT DBMS=DB2");
+  EXPECT_EQ(db2.exit_code, 0) << db2.err;
+  EXPECT_TRUE(db2.out == "INSERT INTO LOGS (ID,C,B) VALUES (1,CLOB('" + std::string(16336, 'c') + "')||CLOB('" +
+                             std::string(16336, 'c') + "')||CLOB('" + std::string(7328, 'c') + "'),BLOB(X'" +
+                             hex_of(16336, 3) + "')||BLOB(X'" + hex_of(3664, 3) + "'));\nCOMMIT;\n")
+      << db2.out.substr(0, 300);
+  const Outcome images = run("FILE=" + dump + " TABLE=IMAGES MODE=INSERT");
+  EXPECT_EQ(images.exit_code, 0) << images.err;
+  EXPECT_NE(images.err.find("ZUL-03128"), std::string::npos) << images.err;
+  EXPECT_NE(images.err.find("IMAGES.DATA > 32760 bytes"), std::string::npos) << images.err;
+  const std::string piece = "HEXTORAW('" + hex_of(2000, '\xa5') + "')";
+  EXPECT_TRUE(images.out ==
+              "INSERT INTO IMAGES (ID,DATA,NAME) VALUES (1,NULL,'over');\n"
+              "DECLARE\n  qln_v1 RAW(32767);\nBEGIN\n  qln_v1 := " + piece + ";\n"
+              "  qln_v1 := UTL_RAW.CONCAT(qln_v1, " + piece + ");\n  qln_v1 := UTL_RAW.CONCAT(qln_v1, HEXTORAW('a5'));\n"
+              "  INSERT INTO IMAGES (ID,DATA,NAME) VALUES (2,qln_v1,'mid');\nEND;\n/\nCOMMIT;\n")
+      << images.out.substr(0, 600);
+  const Outcome docs = run("FILE=" + dump + " TABLE=DOCS MODE=INSERT");
+  EXPECT_EQ(docs.exit_code, 0) << docs.err;
+  const std::string put = "  DBMS_LOB.WRITEAPPEND(qln_v1, ";
+  EXPECT_TRUE(docs.out ==
+              "DECLARE\n  qln_v1 BLOB;\nBEGIN\n  DBMS_LOB.CREATETEMPORARY(qln_v1, TRUE);\n" +
+              put + "2000, HEXTORAW('" + hex_of(2000, 1) + "'));\n" + put + "2000, HEXTORAW('" + hex_of(2000, 1) +
+              "'));\n" + put + "1000, HEXTORAW('" + hex_of(1000, 1) + "'));\n"
+              "  INSERT INTO DOCS (ID,B) VALUES (1,qln_v1);\n  DBMS_LOB.FREETEMPORARY(qln_v1);\nEND;\n/\n"
+              "INSERT INTO DOCS (ID,B) VALUES (2,HEXTORAW('" + hex_of(2000, 2) + "'));\nCOMMIT;\n")
+      << docs.out.substr(0, 600);
+}
+
 // Progress and the closing summary go to standard error when it is a
 // terminal or PROGRESS=Y; otherwise standard error stays as it was.
 TEST_F(JobsProcess, ProgressAndSummaryOnlyWhenAsked) {

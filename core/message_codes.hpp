@@ -56,6 +56,9 @@ enum class MessageCode : std::int32_t {
   kFileWrite = 3133,
   kNotNullUnwritable = 3137,
   kLobDirMissing = 3142,
+  kCheckedTablesTwice = 3180,  // the WHERE dialog: two checked entries name one table
+  kWhereEntryTooLong = 3181,
+  kNoColumnChosen = 3182,
   kConditionFailed = 3200,
   kProcessing = 3900,
   kStopped = 3901,

@@ -2,6 +2,7 @@
 
 #include "core/messages.hpp"
 #include "dump/datapump_dump.hpp"
+#include "values/charset.hpp"
 
 namespace qln {
 namespace {
@@ -113,6 +114,9 @@ Status DataPumpReader::read(DumpVisitor& v) {
       v.on_table_end({0, true});
       continue;
     }
+    // National columns are in the set the table's description names.
+    if (const int n = charset_id_from_name(t.table.ncharset); n == kCharsetUtf8 || n == kCharsetUtf16)
+      g_.nls_charset = n;
     VisitorRows rows(v, *def, progress, info_.total_size);
     std::int64_t count = 0;
     const int rc = dump.read_rows(g_, i, rows, count);

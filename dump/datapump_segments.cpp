@@ -22,13 +22,15 @@ std::int64_t align_up(std::int64_t v, std::int64_t to) noexcept { return (v + to
 
 }  // namespace
 
-int find_datapump_segments(const DumpFile& file, int volume, std::vector<DataPumpSegment>& out) {
+int find_datapump_segments(const DumpFile& file, int volume, std::vector<DataPumpSegment>& out,
+                           std::size_t limit) {
   const std::int64_t size = file.size();
   if (size < 0) return -1;
   constexpr auto kBlock = static_cast<std::int64_t>(kDpBlockSize);
   std::array<std::uint8_t, kDpBlockSize> block{};
   std::int64_t pos = kBlock;
-  while (pos + static_cast<std::int64_t>(kPairsAt + kPairSize) <= size) {
+  const std::size_t first = out.size();
+  while (out.size() - first < limit && pos + static_cast<std::int64_t>(kPairsAt + kPairSize) <= size) {
     std::int64_t got = file.read_at(pos, block.data(), 4);
     if (got < 0) return -1;
     if (std::memcmp(block.data(), kSegmentMark.data(), kSegmentMark.size()) != 0) {

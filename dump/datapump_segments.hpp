@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,9 +26,10 @@ inline constexpr std::int64_t kMaxDpXmlLength = std::int64_t{16} << 20;
 // Finds the data segments of one file, block by block from block 1. A block
 // that begins with the mark but whose first pair does not lead to "<?xml"
 // (such as a header copy) is no segment. A segment whose length is given
-// is passed over whole; otherwise the search goes on after its XML. -1 on
-// a read failure.
-int find_datapump_segments(const DumpFile& file, int volume, std::vector<DataPumpSegment>& out);
+// is passed over whole; otherwise the search goes on after its XML. Stops
+// after `limit` segments. -1 on a read failure.
+int find_datapump_segments(const DumpFile& file, int volume, std::vector<DataPumpSegment>& out,
+                           std::size_t limit = SIZE_MAX);
 
 // Reads a segment's XML text. False when it cannot be read whole.
 bool read_segment_xml(const DumpFile& file, const DataPumpSegment& s, std::string& xml);

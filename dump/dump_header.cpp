@@ -11,6 +11,7 @@
 
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
+#include "dump/datapump_segments.hpp"
 #include "dump/dump_file.hpp"
 #include "values/charset.hpp"
 
@@ -238,6 +239,24 @@ void reset_header_fields(ConvOptions& o) {
   o.exp_date.clear();
 }
 
+// Data Pump names the national set only in the table descriptions; the
+// first one speaks for the dump. AL16UTF16, the usual one, when it names
+// neither of the two national sets.
+int datapump_national_charset(const std::string& path) {
+  DumpFile f;
+  std::vector<DataPumpSegment> first;
+  std::string xml;
+  if (f.open(path) != 0 || find_datapump_segments(f, 0, first, 1) != 0 || first.empty() ||
+      !read_segment_xml(f, first.front(), xml))
+    return kCharsetUtf16;
+  constexpr std::string_view kOpen = "<NCHARSET>";
+  const std::size_t from = xml.find(kOpen);
+  const std::size_t to = from == std::string::npos ? from : xml.find('<', from + kOpen.size());
+  if (to == std::string::npos) return kCharsetUtf16;
+  const int id = charset_id_from_name(std::string_view(xml).substr(from + kOpen.size(), to - from - kOpen.size()));
+  return id == kCharsetUtf8 ? id : kCharsetUtf16;
+}
+
 }  // namespace
 
 int check_dpdmp_header(GlobalParams& g, ConvOptions& o, int& charset) {
@@ -274,7 +293,7 @@ int read_dmp_header(GlobalParams& g, ConvOptions& o) {
   if (int rc = check_dpdmp_header(g, o, charset); rc != 0) return rc;
   if (o.dump_type != kDumpDataPump) return not_a_dump(g);
   g.db_charset = o.db_charset_override != kCharsetUnknown ? o.db_charset_override : charset;
-  g.nls_charset = kCharsetUtf16;
+  g.nls_charset = datapump_national_charset(first_file(o));
   return 0;
 }
 

@@ -78,10 +78,8 @@ std::string format_properties(const GlobalParams& g, const ConvOptions& o) {
   w.line(kVersion.in(lang), o.exp_version_str);
   w.line(kUser.in(lang), o.exp_user);
   w.label_line(kCharset.in(lang), charset_display_name(g.db_charset));
-  if (!data_pump) {
-    w.label_line(kNlsCharset.in(lang), charset_display_name(g.nls_charset));
-    w.line(kCreated.in(lang), o.exp_date);
-  }
+  w.label_line(kNlsCharset.in(lang), charset_display_name(g.nls_charset));
+  if (!data_pump) w.line(kCreated.in(lang), o.exp_date);
   return w.take();
 }
 

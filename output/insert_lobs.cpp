@@ -29,8 +29,7 @@ void InsertLobs::begin_table(const GlobalParams& g, const ConvOptions& o,
     } else if (!c.binary) {
       // As the column files have them: CLOB of a varying-width set is stored in UTF-16.
       c.to = output_charset(o);
-      c.from = type == kColNclob ? (has_conversion(g.nls_charset) ? g.nls_charset : kCharsetUtf16)
-                                 : (varying_width(g.db_charset) ? kCharsetUtf16 : g.db_charset);
+      c.from = stored_lob_charset(type, g.db_charset, g.nls_charset);
     }
     columns_.push_back(std::move(c));
   }

@@ -145,10 +145,7 @@ int LobFileWriter::begin_table(GlobalParams& g, ConvOptions& o, const TableDefin
   to_charset_ = kCharsetUnknown;
   if (type == kColClob || type == kColNclob) {
     to_charset_ = output_charset(o);
-    if (type == kColNclob)
-      from_charset_ = has_conversion(g.nls_charset) ? g.nls_charset : kCharsetUtf16;
-    else
-      from_charset_ = varying_width(g.db_charset) ? kCharsetUtf16 : g.db_charset;
+    from_charset_ = stored_lob_charset(type, g.db_charset, g.nls_charset);
     // Nothing to convert: the bytes go out as stored.
     if (from_charset_ == to_charset_ || !has_conversion(from_charset_) ||
         !has_conversion(to_charset_))

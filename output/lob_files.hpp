@@ -37,6 +37,13 @@ inline bool varying_width(int charset) noexcept {
          is_multibyte_set(charset);
 }
 
+// The set a CLOB or NCLOB is stored in: UTF-16 for a varying-width set (the
+// national UTF8 too), else the column's own set.
+inline int stored_lob_charset(std::int32_t type, int db_charset, int nls_charset) noexcept {
+  const int set = type == kColNclob ? nls_charset : db_charset;
+  return varying_width(set) || (type == kColNclob && !has_conversion(set)) ? kCharsetUtf16 : set;
+}
+
 // Finds the target column o.lob_target_col_name and the naming column
 // o.lob_name_col in `table` (named `table_name`) when the run writes column
 // files and the table is o.lob_table_name (or that is empty).

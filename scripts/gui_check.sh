@@ -19,7 +19,13 @@ work="$build/gui-check"
 rm -rf "$work" && mkdir -p "$work"
 cp "$dump" "$work/alpha.dmp"  # a copy: a Unix link is no file a Windows program meets
 export WINEDEBUG=-all WINEPREFIX="$build/gui-wineprefix"
-[ -d "$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
+if [ ! -d "$WINEPREFIX" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1
+  # A new prefix is written out when its server ends: a program started
+  # before that finds no registry and fails.
+  server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+  "$server" -w 2>/dev/null || sleep 5
+fi
 # The viewer: a shell line that records the paths it is given.
 export QLN_PREVIEW_PROGRAM='cmd.exe /c echo>Z:'"$(sed 's#/#\\#g' <<<"$work")"'\viewer.txt'
 export QLN_INIFILE_PATH="Z:$(sed 's#/#\\#g' <<<"$work")\\Quillon.ini"

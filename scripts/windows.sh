@@ -82,5 +82,9 @@ bash scripts/windows_cli_check.sh "$out/x86_64/quillon-cli.exe" "$wine" "$linux"
 # The windowed program on a virtual display (skipped without xvfb-run).
 gui=0; bash scripts/gui_check.sh "$out/x86_64" || gui=$?
 [ $gui = 0 ] || [ $gui = 77 ] || status=1
+# The dialogs, driven by messages (skipped the same way).
+gui=0; bash scripts/gui_dialogs.sh "$out/x86_64" >"$out/gui-dialogs.log" 2>&1 || gui=$?
+tail -n 3 "$out/gui-dialogs.log"
+[ $gui = 0 ] || [ $gui = 77 ] || { grep -E 'Failure|FAILED' "$out/gui-dialogs.log" | head -20; status=1; }
 echo "windows: suite under wine in $((SECONDS - built)) s (whole stage $((SECONDS - start)) s)"
 exit $status

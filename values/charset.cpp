@@ -82,7 +82,7 @@ constexpr OracleCharset kOracleSets[] = {
     {131, 867, "ZHT16MSWIN950", "CP950", 950, CharWidth::kDouble},
     {132, 868, "ZHT16HKSCS", "BIG5-HKSCS", 950, CharWidth::kDouble},
     {133, 860, "ZHT32EUC", "EUC-TW", 0, CharWidth::kEucTw},
-    {134, 840, "KO16KSC5601", "EUC-KR", 51949, CharWidth::kDouble},
+    {134, 840, "KO16KSC5601", "EUC-KR", 51949, CharWidth::kEuc},
     {135, 846, "KO16MSWIN949", "CP949", 949, CharWidth::kDouble},
 };
 
@@ -207,6 +207,11 @@ std::size_t skip_double(const unsigned char* p, std::size_t n) noexcept {
              ? 2 : 1;
 }
 
+// EUC-KR: both bytes A1-FE; the C1 bytes before them are characters.
+std::size_t skip_euc_pair(const unsigned char* p, std::size_t n) noexcept {
+  return (n >= 2 && is_euc_byte(p[0]) && is_euc_byte(p[1])) ? 2 : 1;
+}
+
 std::size_t skip_gb(const unsigned char* p, std::size_t n) noexcept {
   if (n >= 4 && in_range(p[0], 0x81, 0xFE) && in_range(p[1], 0x30, 0x39) &&
       in_range(p[2], 0x81, 0xFE) && in_range(p[3], 0x30, 0x39))
@@ -231,6 +236,7 @@ SkipLengthFn skip_fn(int id) noexcept {
   }
   switch (kOracleSets[id - kCharsetOracleFirst].width) {
     case CharWidth::kDouble: return skip_double;
+    case CharWidth::kEuc: return skip_euc_pair;
     case CharWidth::kGb: return skip_gb;
     case CharWidth::kEucTw: return skip_euc_tw;
     case CharWidth::kSingle: break;

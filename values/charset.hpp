@@ -31,7 +31,7 @@ constexpr bool is_oracle_set(int id) noexcept {
 
 // How a set's characters are built, which tells how far an unconvertible
 // sequence reaches.
-enum class CharWidth : unsigned char { kSingle, kDouble, kGb, kEucTw };
+enum class CharWidth : unsigned char { kSingle, kDouble, kEuc, kGb, kEucTw };
 
 struct OracleCharset {
   int id;                  // ours

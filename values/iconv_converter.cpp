@@ -56,7 +56,10 @@ int IconvConverter::convert(std::string_view in, std::string& out, std::string_v
     if (rc != kIconvFailed) break;
     if (err == E2BIG) continue;
     if (err == EILSEQ || err == EINVAL) {
-      // EINVAL is a sequence cut off by the end of the text.
+      // A character held back for a combining mark comes out first, so
+      // that the replacement keeps its place after it. EINVAL is a
+      // sequence cut off by the end of the text.
+      if (!flush(out)) out.append(replacement);
       out.append(replacement);
       std::size_t n = (err == EINVAL)
                           ? src_left
@@ -72,15 +75,19 @@ int IconvConverter::convert(std::string_view in, std::string& out, std::string_v
   }
   // Sets with combining marks hold the last character back until the end;
   // one the target cannot hold still leaves its replacement.
+  if (!flush(out)) out.append(replacement);
+  return 0;
+}
+
+bool IconvConverter::flush(std::string& out) {
+  iconv_t cd = as_iconv(cd_);
+  char chunk[64];
   char* dst = chunk;
   std::size_t dst_left = sizeof chunk;
   const bool flushed = iconv(cd, nullptr, nullptr, &dst, &dst_left) != kIconvFailed;
   out.append(chunk, static_cast<std::size_t>(dst - chunk));
-  if (!flushed) {
-    out.append(replacement);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
-  return 0;
+  if (!flushed) iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return flushed;
 }
 
 }  // namespace qln

@@ -31,6 +31,10 @@ class IconvConverter {
               SkipLengthFn skip);
 
  private:
+  // Writes out a character the descriptor holds back; false (and reset)
+  // when the target cannot hold it.
+  bool flush(std::string& out);
+
   void* cd_ = nullptr;  // iconv_t; nullptr when closed or not available
 };
 

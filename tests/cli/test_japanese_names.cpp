@@ -18,11 +18,9 @@
 #include "values/charset.hpp"
 #include "support/run_command.hpp"
 
-// Japanese file names and a Japanese keyword on the command line. On Windows
-// the suite runs this twice more: under code page 932, where the program
-// works in Shift_JIS, and under code page 65001. WHERE is refused by this
-// build (message 2009), so the keyword of GREP stands for every literal
-// typed on the command line: when WHERE is evaluated, a case belongs here.
+// Japanese file names, a Japanese keyword and Japanese WHERE literals on the
+// command line. On Windows the suite runs this twice more: under code page
+// 932, where the program works in Shift_JIS, and under code page 65001.
 namespace qln {
 namespace {
 
@@ -106,6 +104,16 @@ TEST_F(JapaneseNames, FileNamesAndKeywordArriveWhole) {
       << in_user_set("TABLE=SHOPS GREP=東京 OUT_CHARSET=UTF8 BOM=N OUT_FILE=結果2.csv\n");
   ASSERT_EQ(run("FILE=日本語データ.dmp PARFILE=条件.par", err), 0) << err;
   EXPECT_EQ(testing_cli::read_file(dir.path() / utf8_path("結果2.csv")), "【SHOPS】\n1,東京本店\n3,東京駅前\n");
+
+  // Literals of a condition are compared in the rows' own set, whatever set
+  // the output is written in.
+  const std::string where = "\"WHERE=[SHOPS]CITY = '大阪支店' OR CITY LIKE '%駅前'\" BOM=N OUT_FILE=条件.csv";
+  ASSERT_EQ(run("FILE=日本語データ.dmp OUT_CHARSET=UTF8 " + where, err), 0) << err;
+  EXPECT_EQ(testing_cli::read_file(dir.path() / utf8_path("条件.csv")), "2,大阪支店\n3,東京駅前\n");
+  ASSERT_EQ(run("FILE=日本語データ.dmp OUT_CHARSET=SJIS " + where, err), 0) << err;
+  std::string expected = "2,大阪支店\n3,東京駅前\n";
+  convert_charset(cv, kCharsetUtf8, kCharsetSjis, expected);
+  EXPECT_EQ(testing_cli::read_file(dir.path() / utf8_path("条件.csv")), expected);
 
   // A name that is not there comes back in the message as it was given.
   EXPECT_EQ(run("FILE=無い.dmp TABLE=SHOPS", err), 255);

@@ -60,7 +60,7 @@ TEST(Properties, DirectPathModesAndUnknownKind) {
   EXPECT_NE(text.find("作成日時            \n"), std::string::npos);
 }
 
-TEST(Properties, DataPumpHasFourLines) {
+TEST(Properties, DataPumpHasFiveLines) {
   GlobalParams g = utf8_params();
   g.db_charset = kCharsetUnknown;
   ConvOptions o;
@@ -71,7 +71,8 @@ TEST(Properties, DataPumpHasFourLines) {
             "ダンプ種別          データポンプ\n"
             "Oracleバージョン    11.02.00.01.00\n"
             "ユーザ名            HR\n"
-            "キャラクタセット    UNKNOWN\n");
+            "キャラクタセット    UNKNOWN\n"
+            "NLSキャラクタセット UTF16\n");
 }
 
 TEST(Properties, LabelsFollowTheUsersCharacterSet) {
@@ -121,7 +122,8 @@ TEST(Properties, ScottDataPumpDump) {
             "ダンプ種別          データポンプ\n"
             "Oracleバージョン    12.01.00.02.00\n"
             "ユーザ名            SYS\n"
-            "キャラクタセット    UTF8\n");
+            "キャラクタセット    UTF8\n"
+            "NLSキャラクタセット UTF16\n");
 }
 
 TEST(Properties, NoStream) {

@@ -4,6 +4,9 @@
 
 #include "dumpwriter/datapump_writer.hpp"
 #include "dumpwriter/dump_writer.hpp"
+#include "core/language.hpp"
+#include "dump/dump_header.hpp"
+#include "dump/properties.hpp"
 #include "engine/conversion.hpp"
 #include "support/temp_dir.hpp"
 #include "values/charset.hpp"
@@ -61,7 +64,7 @@ class CharsetDumps : public ::testing::Test {
     Results results;
     const Status s = run_conversion(r, results);
     EXPECT_TRUE(s.ok()) << s.text();
-    return test_support::read_file(r.out_file);
+    return test_support::read_text_file(r.out_file);
   }
 
   std::string classic(unsigned db_id, unsigned nchar_id, const std::vector<dw::ColumnSpec>& cols,
@@ -133,6 +136,50 @@ TEST_F(CharsetDumps, NationalColumnsUseTheNationalSet) {
     EXPECT_EQ(convert(dump, kCharsetUtf8), "\xED\x95\x9C\xEA\xB5\xAD,\xE6\x97\xA5  ,caf\xC3\xA9\n")
         << nchar_id;
     EXPECT_EQ(convert(dump, kCharsetSjis), "??,\x93\xFA  ,caf?\n") << nchar_id;
+  }
+}
+
+TEST_F(CharsetDumps, DataPumpNationalSetComesFromTheDescriptions) {
+  // A Windows-1252 database: its national columns, in UTF8 or AL16UTF16 as
+  // the descriptions say, and an NCLOB (UTF-16 in both) reach every output
+  // whole, and PROPERTY names the national set.
+  for (const std::string ncharset : {"UTF8", "AL16UTF16"}) {
+    dw::DataPumpOptions opt;
+    opt.charset_id = 178;
+    opt.charset_name = "WE8MSWIN1252";
+    opt.ncharset_name = ncharset;
+    const std::string dump = dir.file("n" + ncharset + ".dmp");
+    {
+      dw::DataPumpWriter w(dump, opt);
+      dw::TableSpec t;
+      t.name = "T";
+      t.columns = {{"ID", "NUMBER(4)"}, {"N", "NVARCHAR2(20)"}, {"C", "NCHAR(3)"}, {"V", "VARCHAR2(10)"},
+                   {"L", "NCLOB"}};
+      w.begin_table(t);
+      w.add_row({Cell::number("7"), Cell::text("\xED\x95\x9C\xEA\xB5\xAD"), Cell::text("\xE6\x97\xA5"),
+                 Cell::text("caf\xE9"), Cell::text("\xE6\x9D\xB1 \xF0\xA0\x80\x8B")});
+      w.end_table();
+      w.finish();
+    }
+    GlobalParams g;
+    g.language = Language::kEnglish;
+    ConvOptions o;
+    o.exp_fname = {dump};
+    ASSERT_EQ(read_dmp_header(g, o), 0);
+    EXPECT_NE(format_properties(g, o).find("NLS character set   " + std::string(ncharset == "UTF8" ? "UTF8" : "UTF16")),
+              std::string::npos) << format_properties(g, o);
+
+    EXPECT_EQ(convert(dump, kCharsetSjis).substr(0, 15), "7,??,\x93\xFA  ,caf?,") << ncharset;
+    Request r;
+    r.volumes = {dump};
+    r.out_charset = kCharsetSjis;
+    r.output = OutputKind::kLobFiles;
+    r.lob = {"T", "L", dir.file(""), "n_%ID%.txt"};
+    Results results;
+    const Status s = run_conversion(r, results);
+    ASSERT_TRUE(s.ok()) << s.text();
+    EXPECT_EQ(test_support::read_file(dir.file("n_7.txt")), "\x93\x8C ?") << ncharset;
+    std::filesystem::remove(dir.file("n_7.txt"));
   }
 }
 

@@ -224,7 +224,7 @@ int DataPumpWriter::add_table(const TableSpec& shape, DataPumpTableExtras extras
       c.type_num = type_num;
       c.charset_form = national ? 2 : 1;
       c.char_length = first;
-      c.length = national ? 2 * first : (chars ? 4 * first : first);
+      c.length = national ? (national_id() == 871 ? 3 : 2) * first : (chars ? 4 * first : first);
       if (chars) c.property |= 0x800000;
       c.padded = type_num == 96;
     };
@@ -323,7 +323,7 @@ int DataPumpWriter::add_table(const TableSpec& shape, DataPumpTableExtras extras
     if (c.precision >= 0) x += "<PRECISION_NUM>" + std::to_string(c.precision) + "</PRECISION_NUM>";
     if (c.scale != -1) x += "<SCALE>" + std::to_string(c.scale) + "</SCALE>";
     x += "<NOT_NULL>" + std::string(c.not_null ? "1" : "0") + "</NOT_NULL><CHARSETID>" +
-         std::to_string(c.charset_form == 1 ? options_.charset_id : c.charset_form == 2 ? 2000 : 0) +
+         std::to_string(c.charset_form == 1 ? options_.charset_id : c.charset_form == 2 ? national_id() : 0) +
          "</CHARSETID><CHARSETFORM>" + std::to_string(c.charset_form) + "</CHARSETFORM><CHARLENGTH>" +
          std::to_string(std::max(c.char_length, 0)) + "</CHARLENGTH>";
     if (c.lob) x += "<LOB_PROPERTY>2</LOB_PROPERTY>";
@@ -412,12 +412,13 @@ std::string DataPumpWriter::encode_cell(const Column& c, const Cell& cell) const
     case 231: return encode_timestamp(parse_datetime(s));
     case 1:
     case 96: {
-      std::string v = c.charset_form == 2 ? utf8_to_utf16be(s) : s;
+      const bool utf16 = c.charset_form == 2 && national_id() == 2000;
+      std::string v = utf16 ? utf8_to_utf16be(s) : s;
       if (c.padded) {
         std::size_t chars = 0;  // characters of the UTF-8 text
         for (char ch : s) chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
         for (; chars < static_cast<std::size_t>(c.char_length); ++chars)
-          v += c.charset_form == 2 ? std::string("\0 ", 2) : std::string(" ");
+          v += utf16 ? std::string("\0 ", 2) : std::string(" ");
       }
       return v;
     }

@@ -48,7 +48,7 @@ struct DataPumpOptions {
   DataPumpRelease release = DataPumpRelease::v12_1;
   std::uint16_t charset_id = 873;
   std::string charset_name = "AL32UTF8";
-  std::string ncharset_name = "AL16UTF16";
+  std::string ncharset_name = "AL16UTF16";  // or UTF8; NCLOBs are UTF-16 in both
   std::string db_timezone = "+00:00";
   std::string master_owner = "SYS";
   std::string master_name = "SYS_EXPORT_SCHEMA_01";
@@ -129,6 +129,8 @@ class DataPumpWriter {
   void write_row(const Table& t, const std::vector<std::string>& values, const std::vector<bool>& nulls);
   std::string encode_cell(const Column& c, const Cell& cell) const;
   void write_master();
+  // 871 when the national set is UTF8, else 2000 (AL16UTF16).
+  int national_id() const { return options_.ncharset_name == "UTF8" ? 871 : 2000; }
 
   DataPumpOptions options_;
   std::vector<std::string> paths_;

@@ -391,7 +391,8 @@ void DumpWriter::write_value(std::size_t column, const Cell& cell, bool& ended_b
     case ValueForm::blob: {
       if (cell.kind != Cell::Kind::text && cell.kind != Cell::Kind::bytes) throw wrong();
       std::string content = cell.data;
-      if (cell.kind == Cell::Kind::text && l.form == ValueForm::nclob) content = national(cell.data);
+      // Large objects of a varying-width set are kept in UTF-16.
+      if (cell.kind == Cell::Kind::text && l.form == ValueForm::nclob) content = utf8_to_utf16be(cell.data);
       if (cell.kind == Cell::Kind::text && l.form == ValueForm::clob) content = clob_bytes(options_.db_charset_id, cell.data);
       if (content.size() > 0xFFFFFFFFu) throw DumpWriteError("column " + name + ": large object over 4 GB");
       // In-row locator: a fixed frame with a serial number.

@@ -61,6 +61,11 @@ void write_user_text(std::FILE* stream, std::string_view text);
 // Files by name. Text modes ("w", "a") end lines with CR LF on Windows.
 std::FILE* open_named_file(const std::string& path, const char* mode);
 
+// Writes a large block to `stream` in as few system calls as the system
+// allows, past the stream's small buffer (flushed first). The bytes
+// written, as fwrite counts them.
+std::size_t write_block(std::FILE* stream, const char* data, std::size_t size);
+
 // A name as the standard library's file streams take it (wide on Windows).
 std::filesystem::path native_path(const std::string& path);
 

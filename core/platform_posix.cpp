@@ -1,5 +1,8 @@
 #include <langinfo.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <clocale>
 #include <cstdlib>
@@ -87,5 +90,20 @@ std::int64_t regular_file_size(const std::string& path) {
 }
 
 int remove_file(const std::string& path) { return std::remove(path.c_str()) == 0 ? 0 : -1; }
+
+std::size_t write_block(std::FILE* stream, const char* data, std::size_t size) {
+  const int fd = fileno(stream);
+  // A stream in memory has no file to write past it.
+  if (fd < 0) return std::fwrite(data, 1, size, stream);
+  if (std::fflush(stream) != 0) return 0;
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return done;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
 
 }  // namespace qln

@@ -134,4 +134,8 @@ std::int64_t regular_file_size(const std::string& path) {
 
 int remove_file(const std::string& path) { return DeleteFileW(widen(path).c_str()) ? 0 : -1; }
 
+std::size_t write_block(std::FILE* stream, const char* data, std::size_t size) {
+  return std::fwrite(data, 1, size, stream);
+}
+
 }  // namespace qln

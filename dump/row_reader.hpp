@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/global_params.hpp"
+#include "core/stored_row.hpp"
 #include "dump/format_reader.hpp"
 #include "dump/volume_reader.hpp"
 
@@ -18,8 +19,6 @@ inline constexpr std::size_t kRecBuffSize = QLN_ROW_BUFFER_SIZE;  // fuzz build:
 #else
 inline constexpr std::size_t kRecBuffSize = 4194304;
 #endif
-inline constexpr std::uint16_t kMaxRowValueLen = 4000;
-inline constexpr std::uint16_t kNullLength = 0xFFFE;
 
 struct RowBuffer {
   std::vector<unsigned char> data;

@@ -218,6 +218,7 @@ class RecordRun final : public DumpVisitor {
   std::string current_table_;   // the table being read, for progress
   bool writing_table_ = false;  // r_.written.back() is the current table
   bool straight_ = false;    // on_rows: rows go to the pipeline undecoded
+  bool stored_ = false;      // without a pipeline: plain rows written from their bytes
   // A condition reads a few columns here; the rows it keeps go to the
   // pipeline undecoded, so the writer's side decodes them in parallel.
   bool filter_straight_ = false;
@@ -479,6 +480,9 @@ Walk RecordRun::on_rows_begin(const RowLayout& layout) {
   straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
               data_columns_.table_col.empty() && lob_.target_column() < 0 &&
               !insert_lobs_.active() && !is_on(o_.is_condition) && o_.query.empty();
+  stored_ = !pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
+            data_columns_.table_col.empty() && lob_.target_column() < 0 && !insert_lobs_.active() &&
+            !is_on(o_.is_condition) && o_.query.empty() && prepare_stored_rows(writer_, o_.table, order_);
   limit_ = found_ && !is_on(o_.is_unlimited) && o_.max_record > 0 ? o_.max_record : -1;
   if (limit_ >= 0 && table_written_ >= limit_) straight_ = false;
   filter_straight_ = pipe_ && table_selected_ && !is_on(o_.is_preview) && !is_on(o_.is_grep) &&
@@ -596,6 +600,10 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
   if (pipe_ && !grep && data_columns_.table_col.empty() && lob_.target_column() < 0 &&
       !insert_lobs_.active() && !is_on(o_.is_condition) && o_.query.empty()) {
     if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
+    ++table_written_;
+    ++r_.rows_written;
+  } else if (const int direct = stored_ ? write_stored_row(writer_, row) : 0; direct != 0) {
+    if (direct < 0) return failed(-1);
     ++table_written_;
     ++r_.rows_written;
   } else if (int rc = hand_over_decoded(row); rc != 0) {

@@ -11,16 +11,20 @@
 
 namespace qln {
 
-RowPipeline::RowPipeline(GlobalParams& g, ConvOptions& o)
-    : g_(g), o_(o), wg_(g), writer_(wg_, o), reader_writer_(g, o), batches_(kBatches) {
+RowPipeline::RowPipeline(GlobalParams& g, ConvOptions& o) : g_(g), o_(o), reader_writer_(g, o) {
+  reader_values_.dates_without_text = true;
+  const int threads = thread_count(o);
+  // One batch per thread at work, one being written, one being filled, and
+  // one waiting.
+  batches_.resize(static_cast<std::size_t>(threads) + 3);
   for (Batch& b : batches_) free_.push_back(&b);
   current_ = free_.front();
   free_.pop_front();
-  values_.dates_without_text = true;
-  reader_values_.dates_without_text = true;
-  wg_.message_count = 0;
-  wg_.zulcode = 0;
-  thread_ = std::thread([this] { run(); });
+  for (int i = 1; i < threads; ++i) workers_.push_back(std::make_unique<Worker>(g, o));
+  for (auto& k : workers_) {
+    Worker& w = *k;
+    w.thread = std::thread([this, &w] { run(w); });
+  }
 }
 
 RowPipeline::~RowPipeline() {
@@ -30,7 +34,8 @@ RowPipeline::~RowPipeline() {
     changes_.fetch_add(1, std::memory_order_release);
   }
   cv_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  for (auto& k : workers_)
+    if (k->thread.joinable()) k->thread.join();
 }
 
 bool RowPipeline::suits(const ConvOptions& o) {
@@ -42,8 +47,8 @@ bool RowPipeline::suits(const ConvOptions& o) {
 
 int RowPipeline::thread_count(const ConvOptions& o) {
   // hardware_concurrency() may not know (0): one thread is always right.
-  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  return o.threads > 0 ? std::min(cores, static_cast<int>(o.threads)) : cores;
+  if (o.threads > 0) return std::min(static_cast<int>(o.threads), kMaxThreads);
+  return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
 }
 
 // A batch takes a fraction of a millisecond, not much more than putting a
@@ -82,93 +87,126 @@ void RowPipeline::wait_for(std::unique_lock<std::mutex>& lock, Ready ready) {
   --sleeping_;
 }
 
-void RowPipeline::run() {
+// The oldest batch handed over is formatted and nobody writes it yet.
+bool RowPipeline::writable() const {
+  return !writing_ && !sent_.empty() && sent_.front()->formatted;
+}
+
+// Writes the oldest batch (mu_ held on entry and exit, not while writing).
+void RowPipeline::write_next(std::unique_lock<std::mutex>& lock, Worker& k) {
+  Batch* b = sent_.front();
+  sent_.pop_front();
+  writing_ = true;
+  const bool skip = failed_;
+  // The reader does not touch the output while rows are on their way, so the
+  // stream may be taken as it is now.
+  k.g.out_stream = g_.out_stream;
+  lock.unlock();
+  const bool ok = skip || write_text(k.writer, b->text.view()) == 0;
+  b->reset();
+  lock.lock();
+  writing_ = false;
+  if (!ok) failed_ = true;
+  free_.push_back(b);
+  changes_.fetch_add(1, std::memory_order_release);
+  if (sleeping_ > 0) cv_.notify_all();
+}
+
+void RowPipeline::run(Worker& k) {
   std::unique_lock<std::mutex> lock(mu_);
   for (;;) {
-    wait_for(lock, [this] { return stop_ || !full_.empty(); });
-    if (full_.empty()) return;
-    Batch* b = full_.front();
-    full_.pop_front();
-    busy_ = true;
-    changes_.fetch_add(1, std::memory_order_release);
+    wait_for(lock, [this] { return stop_ || !todo_.empty() || writable(); });
+    if (writable()) {
+      write_next(lock, k);
+      continue;
+    }
+    if (todo_.empty()) return;  // stopped
+    Batch* b = todo_.front();
+    todo_.pop_front();
+    ++formatting_;
     const bool skip = failed_;
-    const bool formatting = !b->formatted;
     lock.unlock();
-    const bool ok = skip || write_batch(*b);
-    b->reset();
+    const bool ok = skip || format(k.g, k.writer, k.values, *b) == 0;
     lock.lock();
-    busy_ = false;
-    if (formatting) --writer_work_;
+    --formatting_;
+    b->formatted = true;
     if (!ok) failed_ = true;
-    free_.push_back(b);
     changes_.fetch_add(1, std::memory_order_release);
     if (sleeping_ > 0) cv_.notify_all();
   }
 }
 
-// Decodes and formats the gathered rows of `b` into b.text.
-int RowPipeline::format_gathered(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b) {
+// Formats the rows of `b` into b.text: gathered rows are decoded here (plain
+// ones go from their bytes to text directly).
+int RowPipeline::format(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b) {
   // The lines are built where they stay: the batch lends its buffer to the
   // writer.
   std::swap(w.line, b.text);
   w.line.start = 0;
   w.line.clear();
   w.keep_lines = true;
-  std::size_t start = 0;
   int rc = 0;
-  for (std::size_t end : b.ends) {
-    bool rejected = false;
-    const std::span<const unsigned char> row(b.bytes.data() + start, end - start);
-    if (decode_row(g, o_, row, values, rejected) != 0 ||
-        (!rejected && write_row(w, *b.table, *b.order, values) != 0)) {
-      rc = -1;
-      break;
+  if (b.gathered) {
+    const bool stored = prepare_stored_rows(w, *b.table, *b.order);
+    std::size_t start = 0;
+    for (std::size_t end : b.ends) {
+      bool rejected = false;
+      const std::span<const unsigned char> row(b.bytes.data() + start, end - start);
+      start = end;
+      const int direct = stored ? write_stored_row(w, row) : 0;
+      if (direct > 0) continue;
+      if (direct < 0 || decode_row(g, o_, row, values, rejected) != 0 ||
+          (!rejected && write_row(w, *b.table, *b.order, values) != 0)) {
+        rc = -1;
+        break;
+      }
     }
-    start = end;
+    // The next batches are cut so that their lines come to about kLineBytes.
+    if (rc == 0 && !b.bytes.empty() && w.line.start > 0) {
+      const double per_byte = static_cast<double>(w.line.start) / static_cast<double>(b.bytes.size());
+      const double want = static_cast<double>(kLineBytes) / per_byte;
+      batch_bytes_.store(std::clamp(static_cast<std::size_t>(want), kMinBatchBytes, kMaxBatchBytes),
+                         std::memory_order_relaxed);
+    }
+  } else {
+    for (int i = 0; i < b.count && rc == 0; ++i)
+      rc = write_row(w, *b.table, *b.order, b.rows[static_cast<std::size_t>(i)]);
   }
   w.keep_lines = false;
   w.line.size = w.line.start;
   w.line.start = 0;
   std::swap(w.line, b.text);
   w.line.clear();
-  b.formatted = rc == 0;
   return rc;
 }
 
-bool RowPipeline::write_batch(Batch& b) {
-  // The reader does not touch the output while rows are on their way, so the
-  // stream may be taken as it is now.
-  wg_.out_stream = g_.out_stream;
-  if (b.gathered && !b.formatted && format_gathered(wg_, writer_, values_, b) != 0) return false;
-  if (b.formatted) return write_text(writer_, b.text.view()) == 0;
-  for (int i = 0; i < b.count; ++i)
-    if (write_row(writer_, *b.table, *b.order, b.rows[static_cast<std::size_t>(i)]) != 0)
-      return false;
-  return true;
-}
-
 int RowPipeline::collect_failure() {
-  for (int i = 0; i < wg_.message_count && g_.message_count < kMaxMessages; ++i)
-    g_.messages[static_cast<std::size_t>(g_.message_count++)] = wg_.messages[static_cast<std::size_t>(i)];
-  wg_.message_count = 0;
-  if (wg_.rtncode != 0) g_.rtncode = wg_.rtncode;
+  for (auto& k : workers_) {
+    GlobalParams& wg = k->g;
+    for (int i = 0; i < wg.message_count && g_.message_count < kMaxMessages; ++i)
+      g_.messages[static_cast<std::size_t>(g_.message_count++)] = wg.messages[static_cast<std::size_t>(i)];
+    wg.message_count = 0;
+    if (wg.rtncode != 0) g_.rtncode = wg.rtncode;
+  }
   return -1;
 }
 
 int RowPipeline::send_current() {
   std::unique_lock<std::mutex> lock(mu_);
   if (current_->count == 0) return failed_ ? -1 : 0;
-  if (current_->gathered && !failed_ && writer_work_ >= 2) {
-    // The writer has enough to do for a while: this batch is formatted here.
+  if (!failed_ && todo_.size() >= workers_.size()) {
+    // Every worker has enough to do for a while: this batch is formatted
+    // here. Its messages, if it fails, are in g already.
     lock.unlock();
-    if (format_gathered(g_, reader_writer_, reader_values_, *current_) != 0) {
+    if (format(g_, reader_writer_, reader_values_, *current_) != 0) {
       current_->reset();
       return -1;
     }
     lock.lock();
+    current_->formatted = true;
   }
-  full_.push_back(current_);
-  if (!current_->formatted) ++writer_work_;
+  sent_.push_back(current_);
+  if (!current_->formatted) todo_.push_back(current_);
   changes_.fetch_add(1, std::memory_order_release);
   if (sleeping_ > 0) cv_.notify_all();
   wait_for(lock, [this] { return !free_.empty(); });
@@ -208,12 +246,14 @@ int RowPipeline::put_gathered(std::span<const unsigned char> row, const ColumnOr
   bytes.insert(bytes.end(), row.begin(), row.end());
   current_->ends.push_back(bytes.size());
   ++current_->count;
-  if ((current_->count == kGatheredRows || bytes.size() >= kBatchBytes) && send_current() != 0)
+  if ((current_->count == kGatheredRows ||
+       bytes.size() >= batch_bytes_.load(std::memory_order_relaxed)) &&
+      send_current() != 0)
     return failed();
   return 0;
 }
 
-// After a failure here or on the writer thread: once the writer is done, its
+// After a failure here or on a worker: once the workers are done, their
 // messages join those of this thread.
 int RowPipeline::failed() {
   drain();
@@ -224,7 +264,7 @@ int RowPipeline::drain() {
   // A batch this thread failed to format has its messages in g already.
   const bool sent = send_current() == 0;
   std::unique_lock<std::mutex> lock(mu_);
-  wait_for(lock, [this] { return full_.empty() && !busy_; });
+  wait_for(lock, [this] { return sent_.empty() && !writing_; });
   if (!failed_) return sent ? 0 : -1;
   lock.unlock();
   return collect_failure();

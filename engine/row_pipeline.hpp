@@ -2,6 +2,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -15,26 +16,30 @@
 
 namespace qln {
 
-// Writes rows on a second thread while the reader goes on reading, so that
-// a conversion uses two cores. The reader hands over either a row's gathered
-// bytes (the common case) or its decoded values (swapped, not copied) when
-// it needs them itself. Gathered rows are decoded and formatted by the
-// writer, or by the reader itself when the writer is behind, so that the
-// work is shared; either way the lines go out in the order of the rows. The
-// reader waits for the writer (drain) before it touches the output itself:
-// table files, header lines, headings, COMMIT. The writer thread reports into
-// a copy of the global parameters whose messages are moved back when the
+// Formats and writes rows on other threads while the reader goes on
+// reading, so that a conversion uses every core. The reader hands over
+// either a row's gathered bytes (the common case) or its decoded values
+// (swapped, not copied) when it needs them itself, a batch of rows at a
+// time. Each batch is formatted by whichever worker takes it (or by the
+// reader when every worker is busy), and the batches are written in the
+// order they were handed over, so the lines keep the order of the rows. The
+// reader waits for the workers (drain) before it touches the output itself:
+// table files, header lines, headings, COMMIT. Each worker reports into a
+// copy of the global parameters whose messages are moved back when the
 // reader waits for it.
 class RowPipeline {
  public:
   // Decoded rows keep their values per slot, so their batches stay short.
   static constexpr int kBatchRows = 1024;
-  // Gathered rows cost only their bytes: a batch of about 512 KB of them
-  // makes lines for writes of about 1 MB, and the threads meet once per
-  // batch. Four batches keep both threads busy and memory small.
-  static constexpr int kGatheredRows = 16384;
-  static constexpr std::size_t kBatchBytes = std::size_t{1} << 19;
-  static constexpr int kBatches = 4;
+  // Gathered rows cost only their bytes, and the threads meet once per
+  // batch. A batch is cut when its lines would come to about 1 MB (measured
+  // on the batches before), so that each write is one large system call.
+  static constexpr int kGatheredRows = 65536;
+  static constexpr std::size_t kLineBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kMinBatchBytes = std::size_t{1} << 17;
+  static constexpr std::size_t kMaxBatchBytes = std::size_t{3} << 19;
+  // The most threads THREADS may ask for.
+  static constexpr int kMaxThreads = 64;
 
   RowPipeline(GlobalParams& g, ConvOptions& o);
   ~RowPipeline();
@@ -43,12 +48,12 @@ class RowPipeline {
 
   // Whether a conversion with these options should use it.
   static bool suits(const ConvOptions& o);
-  // Threads rows are decoded and formatted on: the cores, capped by THREADS.
+  // Threads the conversion runs on: one per core, or THREADS.
   static int thread_count(const ConvOptions& o);
 
   // Takes the row in `values` (its entries are swapped with a free slot's)
   // to be written for `table` in `order`; both must stay unchanged until the
-  // next drain. 0, or -1 when the writer failed (messages moved to g).
+  // next drain. 0, or -1 when a worker failed (messages moved to g).
   int put(RowValues& values, const TableDefinition& table, const ColumnOrder& order);
 
   // Takes the gathered bytes of a row of o.table (RowBuffer framing), to be
@@ -65,7 +70,7 @@ class RowPipeline {
     std::vector<RowValues> rows;       // decoded rows
     std::vector<unsigned char> bytes;  // gathered rows, one after the other
     std::vector<std::size_t> ends;     // the end of each gathered row in `bytes`
-    LineBuffer text;                   // the lines, when formatted already
+    LineBuffer text;                   // the lines, once formatted
     bool gathered = false;
     bool formatted = false;
     int count = 0;
@@ -82,11 +87,25 @@ class RowPipeline {
     }
   };
 
-  void run();
+  // A thread's own writer, decoded row and reporting record.
+  struct Worker {
+    Worker(GlobalParams& g, ConvOptions& o) : g(g), writer(this->g, o) {
+      values.dates_without_text = true;
+      this->g.message_count = 0;
+      this->g.zulcode = 0;
+    }
+    GlobalParams g;
+    RowWriter writer;
+    RowValues values;
+    std::thread thread;
+  };
+
+  void run(Worker& k);
   template <typename Ready>
   void wait_for(std::unique_lock<std::mutex>& lock, Ready ready);
-  bool write_batch(Batch& b);
-  int format_gathered(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b);
+  bool writable() const;
+  void write_next(std::unique_lock<std::mutex>& lock, Worker& k);
+  int format(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b);
   int start_batch(bool gathered, const TableDefinition& table, const ColumnOrder& order);
   int send_current();
   int collect_failure();
@@ -94,26 +113,26 @@ class RowPipeline {
 
   GlobalParams& g_;
   ConvOptions& o_;
-  GlobalParams wg_;    // the writer thread's reporting record
-  RowWriter writer_;   // used on the writer thread only
-  RowValues values_;   // the writer's decoded row
-  RowWriter reader_writer_;  // the reader's, for the batches it formats
+  RowWriter reader_writer_;  // the reader's, for the batches it formats itself
   RowValues reader_values_;
+  std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<Batch> batches_;
   Batch* current_ = nullptr;
 
   std::mutex mu_;
   std::condition_variable cv_;
-  std::deque<Batch*> full_;   // waiting to be written
-  std::deque<Batch*> free_;   // ready to be filled
-  bool busy_ = false;         // the writer holds a batch
+  std::deque<Batch*> sent_;    // handed over, in row order, until written
+  std::deque<Batch*> todo_;    // handed over and not yet formatted
+  std::deque<Batch*> free_;    // ready to be filled
+  int formatting_ = 0;         // batches being formatted
+  bool writing_ = false;       // a worker writes sent_.front()
   bool stop_ = false;
   bool failed_ = false;
-  int sleeping_ = 0;          // threads waiting on cv_
-  int writer_work_ = 0;       // batches handed over that the writer formats
+  int sleeping_ = 0;           // threads waiting on cv_
+  // Bytes of input a gathered batch takes before it is handed over.
+  std::atomic<std::size_t> batch_bytes_{kMinBatchBytes};
   // Bumped under mu_ at every change above, read without it while spinning.
   std::atomic<unsigned> changes_{0};
-  std::thread thread_;
 };
 
 }  // namespace qln

@@ -11,6 +11,7 @@
 #include "core/messages.hpp"
 #include "core/multibyte.hpp"
 #include "core/platform.hpp"
+#include "core/stored_row.hpp"
 #include "output/sql_identifiers.hpp"
 #include "values/date_text.hpp"
 
@@ -85,6 +86,13 @@ bool needs_csv_quotes(const RowWriter& w, std::string_view s, int charset) noexc
 template <typename Out>
 void append_doubled(Out& out, std::string_view s, char quote, bool backslash, int charset) {
   bool step = steps_over_multibyte(charset);
+  if (s.empty()) return;
+  // Mostly there is nothing to double: one copy.
+  if (!step && std::memchr(s.data(), quote, s.size()) == nullptr &&
+      (!backslash || std::memchr(s.data(), '\\', s.size()) == nullptr)) {
+    out.append(s);
+    return;
+  }
   for (std::size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
     unsigned char u = static_cast<unsigned char>(c);
@@ -192,6 +200,44 @@ void append_csv_field(RowWriter& w, std::string_view value, [[maybe_unused]] std
   line.commit(d);
 }
 
+// A number from its canonical text ("-12.5"); `readable`: how many bytes
+// from t.data() may be read, so that a short one is taken in one move.
+void append_csv_number(RowWriter& w, std::string_view t, std::size_t readable, int scale) {
+  const char d = w.delimiter;
+  const bool numbers_hold_delimiter = (d >= '0' && d <= '9') || d == '.' || d == '-';
+  char* const field = w.line.reserve(number_text_bound(t, scale) + 16 + 2);
+  const char* const base = t.data();
+  char* p = field;
+  char* end = nullptr;
+  if (!t.empty() && t[0] == '-') {
+    *p++ = '-';
+    t.remove_prefix(1);
+  }
+  if (scale <= 0 && t.size() <= 40) {
+    // No padding: the canonical text is the output, "0.5" as ".5".
+    if (t.size() > 1 && t[0] == '0' && t[1] == '.') t.remove_prefix(1);
+    const std::size_t left = readable - static_cast<std::size_t>(t.data() - base);
+    if (t.size() <= 16 && left >= 16) {
+      std::memcpy(p, t.data(), 16);
+      p += t.size();
+    } else {
+      for (char c : t) *p++ = c;
+    }
+    end = p;
+  } else {
+    end = write_number_text(p, t, scale, false);
+  }
+  // A delimiter that numbers are written with ("." "-" a digit): the field
+  // is quoted so that the line splits back.
+  if (numbers_hold_delimiter && std::memchr(field, d, static_cast<std::size_t>(end - field)) != nullptr) {
+    std::memmove(field + 1, field, static_cast<std::size_t>(end - field));
+    *field = '"';
+    end += 1;
+    *end++ = '"';
+  }
+  w.line.commit(end);
+}
+
 constexpr std::array<char, 200> make_two_digits() {
   std::array<char, 200> t{};
   for (int i = 0; i < 100; ++i) {
@@ -282,11 +328,23 @@ void refresh_date_layout(RowWriter& w) {
   if (w.date_head > 250) w.date_fields = -1;  // too long for the offsets: slow path
 }
 
+// The fields of a date or timestamp, from a typed value or straight from
+// the stored bytes.
+struct DateParts {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  long nanosecond = 0;
+  bool timestamp = false;
+};
+
+DateParts parts_of(const SqlValue& v) noexcept {
+  return {v.year, v.month, v.day, v.hour, v.minute, v.second, v.nanosecond, v.type == VT_TIMESTAMP};
+}
+
 // The common case of a fixed layout and a year of four digits: the template
 // is copied and the digits written into it.
-bool append_date_by_template(RowWriter& w, LineBuffer& line, const SqlValue& v, int precision) {
+bool append_date_by_template(RowWriter& w, LineBuffer& line, const DateParts& v, int precision) {
   if (w.date_fields < 0 || v.year < 0 || v.year > 9999) return false;
-  bool fraction = v.type == VT_TIMESTAMP && precision > 0 && w.date_fields == 6;
+  bool fraction = v.timestamp && precision > 0 && w.date_fields == 6;
   const std::string& t = w.date_template;
   char* p = line.reserve(t.size() + 11);
   // Without a fraction the whole template is the line's text.
@@ -420,7 +478,8 @@ constexpr std::size_t kOracleRawLiteralLimit = kOracleLiteralLimit / 2;
 // digits in a binary one: longer values are joined as CLOB or BLOB.
 constexpr std::size_t kDb2LiteralLimit = 32672;
 
-void append_quoted_text(std::string& out, std::string_view text, bool national,
+template <typename Out>
+void append_quoted_text(Out& out, std::string_view text, bool national,
                         std::int32_t dbms, int charset) {
   const bool db2_long = dbms == kDbmsDb2 && text.size() > kDb2LiteralLimit;
   if ((dbms == kDbmsOracle && text.size() > kOracleLiteralLimit) || db2_long) {
@@ -446,7 +505,8 @@ void append_quoted_text(std::string& out, std::string_view text, bool national,
 }
 
 // "0x0a1b" (as the reader gives RAW) in the dialect's binary literal.
-void append_binary(std::string& out, std::string_view hex, std::int32_t dbms) {
+template <typename Out>
+void append_binary(Out& out, std::string_view hex, std::int32_t dbms) {
   if (hex.starts_with("0x")) hex.remove_prefix(2);
   switch (dbms) {
     case kDbmsPostgres:
@@ -477,7 +537,8 @@ void append_binary(std::string& out, std::string_view hex, std::int32_t dbms) {
 
 // "2024/01/01 01:00:00.000000 +09:00" or "... Europe/Paris" as each dialect
 // reads a time with its zone.
-void append_timestamp_tz(std::string& out, std::string_view text, std::int32_t dbms) {
+template <typename Out>
+void append_timestamp_tz(Out& out, std::string_view text, std::int32_t dbms) {
   std::string iso(text);
   for (std::size_t i = 0; i < iso.size() && i < 10; ++i)
     if (iso[i] == '/') iso[i] = '-';
@@ -497,7 +558,8 @@ void append_timestamp_tz(std::string& out, std::string_view text, std::int32_t d
 }
 
 // "+01-06" and "+02 03:04:05.000000" as each dialect's interval.
-void append_interval(std::string& out, std::string_view text, std::int32_t type,
+template <typename Out>
+void append_interval(Out& out, std::string_view text, std::int32_t type,
                      const ColumnDef& c, std::int32_t dbms) {
   const bool ym = type == kColIntervalYm;
   if (dbms == kDbmsOracle) {
@@ -537,7 +599,8 @@ void append_interval(std::string& out, std::string_view text, std::int32_t type,
 
 // BINARY_FLOAT and BINARY_DOUBLE: a number, or the dialect's infinity and
 // NaN where it has them (NULL elsewhere).
-void append_binary_number(std::string& out, std::string_view text, std::int32_t type,
+template <typename Out>
+void append_binary_number(Out& out, std::string_view text, std::int32_t type,
                           std::int32_t dbms) {
   const bool special = text == "Inf" || text == "-Inf" || text == "Nan";
   if (!special) {
@@ -557,7 +620,8 @@ void append_binary_number(std::string& out, std::string_view text, std::int32_t 
 
 // "2011-12-31 23:59:59" (with `sep` between the date parts); a year before
 // Christ gets its sign.
-void append_date_time(std::string& out, const SqlValue& v, char sep) {
+template <typename Out>
+void append_date_time(Out& out, const DateParts& v, char sep) {
   append_digits(out, v.year, 4);
   out.push_back(sep);
   append_digits(out, v.month, 2);
@@ -571,8 +635,9 @@ void append_date_time(std::string& out, const SqlValue& v, char sep) {
   append_digits(out, v.second, 2);
 }
 
-void append_insert_date(std::string& out, const SqlValue& v, int precision, std::int32_t dbms) {
-  bool ts = v.type == VT_TIMESTAMP && precision > 0;
+template <typename Out>
+void append_insert_date(Out& out, const DateParts& v, int precision, std::int32_t dbms) {
+  bool ts = v.timestamp && precision > 0;
   auto fraction = [&](int max_digits) {
     if (!ts) return;
     out.push_back('.');
@@ -587,13 +652,8 @@ void append_insert_date(std::string& out, const SqlValue& v, int precision, std:
       return;
     case kDbmsPostgres: {
       // PostgreSQL counts years before Christ with "BC" and has no sign.
-      SqlValue shown;
-      shown.year = static_cast<std::int16_t>(v.year < 0 ? -v.year : v.year);
-      shown.month = v.month;
-      shown.day = v.day;
-      shown.hour = v.hour;
-      shown.minute = v.minute;
-      shown.second = v.second;
+      DateParts shown = v;
+      shown.year = v.year < 0 ? -v.year : v.year;
       out.append("TIMESTAMP '");
       append_date_time(out, shown, '-');
       fraction(6);
@@ -650,11 +710,15 @@ int flush_line(RowWriter& w) {
 
 int write_text(RowWriter& w, std::string_view text) {
   if (text.empty()) return 0;
+  // Many lines at once (formatted on other threads) go out in one call.
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
 #if defined(__GLIBC__)
   // One thread writes the output; the stream lock is pure cost.
-  std::size_t written = fwrite_unlocked(text.data(), 1, text.size(), w.g.out_stream);
+  std::size_t written = text.size() >= kBlock ? write_block(w.g.out_stream, text.data(), text.size())
+                                              : fwrite_unlocked(text.data(), 1, text.size(), w.g.out_stream);
 #else
-  std::size_t written = std::fwrite(text.data(), 1, text.size(), w.g.out_stream);
+  std::size_t written = text.size() >= kBlock ? write_block(w.g.out_stream, text.data(), text.size())
+                                              : std::fwrite(text.data(), 1, text.size(), w.g.out_stream);
 #endif
   if (written != text.size()) {
     std::string name = w.o.table_out != nullptr && !w.o.out_fname.empty() ? w.o.out_fname.back()
@@ -735,8 +799,6 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
   LineBuffer& line = w.line;
   line.clear();
   const std::size_t columns = table.columns.size();
-  const char d = w.delimiter;
-  const bool numbers_hold_delimiter = (d >= '0' && d <= '9') || d == '.' || d == '-';
   for (std::int32_t idx : order.index) {
     if (idx < 0) continue;
     if (idx < row.count) {
@@ -751,41 +813,8 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
           int scale = static_cast<std::size_t>(idx) < columns
                           ? table.columns[static_cast<std::size_t>(idx)].scale
                           : 0;
-          std::string_view t = v.view();
-          char* const field = line.reserve(number_text_bound(t, scale) + 16 + 2);
-          char* p = field;
-          char* end = nullptr;
-          if (!t.empty() && t[0] == '-') {
-            *p++ = '-';
-            t.remove_prefix(1);
-          }
-          if (scale <= 0 && t.size() <= 40) {
-            // No padding: the canonical text is the output, "0.5" as ".5".
-            if (t.size() > 1 && t[0] == '0' && t[1] == '.') t.remove_prefix(1);
-            // A string's buffer holds its capacity and a terminating NUL: a
-            // short number is taken in one fixed-size move.
-            const std::size_t readable =
-                v.text.capacity() + 1 - static_cast<std::size_t>(t.data() - v.text.data());
-            if (t.size() <= 16 && readable >= 16) {
-              std::memcpy(p, t.data(), 16);
-              p += t.size();
-            } else {
-              for (char c : t) *p++ = c;
-            }
-            end = p;
-          } else {
-            end = write_number_text(p, t, scale, false);
-          }
-          // A delimiter that numbers are written with ("." "-" a digit):
-          // the field is quoted so that the line splits back.
-          if (numbers_hold_delimiter &&
-              std::memchr(field, w.delimiter, static_cast<std::size_t>(end - field)) != nullptr) {
-            std::memmove(field + 1, field, static_cast<std::size_t>(end - field));
-            *field = '"';
-            end += 1;
-            *end++ = '"';
-          }
-          line.commit(end);
+          // A string's buffer holds its capacity and a terminating NUL.
+          append_csv_number(w, v.view(), v.text.capacity() + 1, scale);
           break;
         }
         case VT_SYSDATE:
@@ -799,7 +828,7 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
           const bool zoned = c != nullptr && c->type == kColTimestampLtz && !table.db_timezone.empty();
           if (kind_fixed && !w.date_literals_need_quotes && !zoned) {
             if (quote_all) line.push_back('"');
-            if (!append_date_by_template(w, line, v, precision) &&
+            if (!append_date_by_template(w, line, parts_of(v), precision) &&
                 append_formatted_date(w, line, v, precision) != 0)
               return -1;
             if (quote_all) line.push_back('"');
@@ -847,7 +876,7 @@ const std::string& insert_head(RowWriter& w, const TableDefinition& table,
   key.push_back('\0');
   key.append(reinterpret_cast<const char*>(order.index.data()),
              order.index.size() * sizeof(std::int32_t));
-  key.append(std::to_string(w.o.dbms_type));
+  key.append(reinterpret_cast<const char*>(&w.o.dbms_type), sizeof w.o.dbms_type);
   if (key == w.insert_key && !w.insert_head.empty()) return w.insert_head;
   w.insert_key = key;
   const int charset = output_charset(w.o);
@@ -868,7 +897,18 @@ const std::string& insert_head(RowWriter& w, const TableDefinition& table,
   return head;
 }
 
-void append_insert_value(std::string& values, const ColumnDef& c, const SqlValue* v,
+// The number text of an INSERT value (its sign written already).
+void append_insert_number(LineBuffer& out, std::string_view text, int scale) {
+  out.commit(write_number_text(out.reserve(number_text_bound(text, scale)), text, scale, true));
+}
+void append_insert_number(std::string& out, std::string_view text, int scale) {
+  const std::size_t at = out.size();
+  out.resize(at + number_text_bound(text, scale));
+  out.resize(static_cast<std::size_t>(write_number_text(out.data() + at, text, scale, true) - out.data()));
+}
+
+template <typename Out>
+void append_insert_value(Out& values, const ColumnDef& c, const SqlValue* v,
                          std::int32_t dbms, int charset) {
   const int kind = v == nullptr ? VT_NULL : v->type;
   // A large object the reader never handed keeps its placeholder text.
@@ -906,12 +946,12 @@ void append_insert_value(std::string& values, const ColumnDef& c, const SqlValue
       break;
     case VT_NUMBER:
       if (!v->text.empty() && v->text[0] == '-') values.push_back('-');
-      append_number_text(values, *v, c.scale, true);
+      append_insert_number(values, v->view(), c.scale);
       break;
     case VT_SYSDATE:
     case VT_DATE:
     case VT_TIMESTAMP:
-      append_insert_date(values, *v, v->type == VT_TIMESTAMP ? timestamp_precision(c) : 0, dbms);
+      append_insert_date(values, parts_of(*v), v->type == VT_TIMESTAMP ? timestamp_precision(c) : 0, dbms);
       break;
     default:
       values.append("NULL");
@@ -979,29 +1019,31 @@ int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrd
   const int charset = output_charset(w.o);
   const std::int32_t dbms = w.o.dbms_type;
   LineBuffer& line = w.line;
-  std::string& values = w.work;
   line.clear();
-  values.clear();
   if (dbms == kDbmsOracle) {
     for (std::int32_t idx : order.index) {
       const ColumnDef* c = column_at(table, idx);
       if (c == nullptr || oracle_long_binary(*c, value_at(row, idx)).empty()) continue;
-      append_oracle_block(values, table, order, row, insert_head(w, table, order), charset);
-      line.append(values);
+      std::string& block = w.work;
+      block.clear();
+      append_oracle_block(block, table, order, row, insert_head(w, table, order), charset);
+      line.append(block);
       return flush_line(w);
     }
   }
+  line.append(insert_head(w, table, order));
   bool any = false;
   for (std::int32_t idx : order.index) {
     const ColumnDef* c = column_at(table, idx);
     if (c == nullptr) continue;
-    if (any) values.push_back(',');
+    if (any) line.push_back(',');
     any = true;
-    append_insert_value(values, *c, value_at(row, idx), dbms, charset);
+    append_insert_value(line, *c, value_at(row, idx), dbms, charset);
   }
-  if (!any) return 0;
-  line.append(insert_head(w, table, order));
-  line.append(values);
+  if (!any) {
+    line.clear();
+    return 0;
+  }
   line.append(");\n");
   return flush_line(w);
 }
@@ -1054,6 +1096,177 @@ int write_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& ord
   if (w.o.output_mode == kOutLobFiles) return 0;
   if (w.o.row_format == 2) return write_insert_row(w, table, order, row);
   return write_csv_row(w, table, order, row);
+}
+
+bool prepare_stored_rows(RowWriter& w, const TableDefinition& table, const ColumnOrder& order) {
+  const ConvOptions& o = w.o;
+  w.stored.clear();
+  const std::size_t n = table.columns.size();
+  if (o.output_mode == kOutLobFiles || n == 0 || order.index.size() != n || !order.width.empty())
+    return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (order.index[i] != static_cast<std::int32_t>(i)) return false;
+  const bool csv = o.row_format != 2;
+  bool dates = !csv;
+  if (csv) {
+    prepare_special(w);
+    if (o.date_format_kind >= 1 && o.date_format_kind <= 3) {
+      refresh_date_layout(w);
+      dates = !w.date_literals_need_quotes;
+    }
+  }
+  for (const ColumnDef& c : table.columns) {
+    StoredColumn s;
+    switch (c.type) {
+      case kColVarchar2:
+        s.kind = StoredColumn::kText;
+        break;
+      case kColChar:
+        s.kind = StoredColumn::kChar;
+        s.length = c.length > 0 ? static_cast<std::size_t>(std::min(c.length, 4000)) : 0;
+        break;
+      case kColNumber:
+      case kColFloat:
+        s.kind = StoredColumn::kNumber;
+        s.scale = c.scale;
+        break;
+      case kColDate:
+        if (!dates) return false;
+        s.kind = StoredColumn::kDate;
+        break;
+      case kColTimestamp:
+        if (!dates) return false;
+        s.kind = StoredColumn::kTimestamp;
+        s.precision = timestamp_precision(c);
+        break;
+      default:
+        return false;
+    }
+    w.stored.push_back(s);
+  }
+  if (!csv) insert_head(w, table, order);
+  return true;
+}
+
+int write_stored_row(RowWriter& w, std::span<const unsigned char> row) {
+  const ConvOptions& o = w.o;
+  const bool csv = o.row_format != 2;
+  const int charset = output_charset(o);
+  const int from = w.g.db_charset;
+  const std::int32_t dbms = o.dbms_type;
+  const bool trim = is_on(o.is_trim);
+  const bool quote_all = is_on(o.is_quote);
+  const char separator = csv ? w.delimiter : ',';
+  // CSV numbers without padding are their canonical text, unless the
+  // delimiter is a character numbers are written with.
+  const char d = w.delimiter;
+  const bool plain_numbers = csv && !((d >= '0' && d <= '9') || d == '.' || d == '-');
+  LineBuffer& line = w.line;
+  line.clear();
+  auto leave = [&line] {
+    line.clear();
+    return 0;
+  };
+  if (!csv) line.append(w.insert_head);
+  const unsigned char* const p = row.data();
+  const std::size_t used = row.size();
+  std::size_t at = 0;
+  for (const StoredColumn& c : w.stored) {
+    // Fewer values than columns: the decoder's rules fill the rest.
+    if (at + 2 > used) return leave();
+    const std::size_t len = static_cast<std::size_t>(p[at] | (p[at + 1] << 8));
+    at += 2;
+    if (len == kNullLength) {
+      if (!csv) line.append("NULL");
+      line.push_back(separator);
+      continue;
+    }
+    if (len > kMaxRowValueLen || at + len > used) return leave();
+    const std::span<const std::uint8_t> bytes(p + at, len);
+    at += len;
+    switch (c.kind) {
+      case StoredColumn::kText:
+      case StoredColumn::kChar: {
+        // ASCII reads the same in every output set but UTF-16.
+        unsigned char high = 0;
+        for (std::uint8_t b : bytes) high |= b;
+        if ((high >= 0x80 || from == kCharsetUtf16) && text_needs_conversion(from, charset, bytes))
+          return leave();
+        std::string_view text(reinterpret_cast<const char*>(bytes.data()), len);
+        std::size_t readable = used - (at - len);
+        if (c.kind == StoredColumn::kChar && len < c.length) {
+          w.work.assign(text);
+          w.work.append(c.length - len, ' ');
+          text = w.work;
+          readable = w.work.capacity() + 1;
+        }
+        if (csv) {
+          append_csv_field(w, text, readable, trim, quote_all, charset);
+        } else {
+          append_quoted_text(line, text, false, dbms, charset);
+        }
+        break;
+      }
+      case StoredColumn::kNumber: {
+        if (plain_numbers && c.scale <= 0) {
+          // The canonical text is the field: written in place.
+          char* const q = line.reserve(kNumberTextMax);
+          char* const e = write_stored_number(q, bytes);
+          if (e == nullptr) return leave();
+          // "0.5" is written ".5".
+          if (e - q > 1 && q[0] == '0' && q[1] == '.') {
+            std::memmove(q, q + 1, static_cast<std::size_t>(e - q - 1));
+            line.commit(e - 1);
+          } else if (e - q > 2 && q[0] == '-' && q[1] == '0' && q[2] == '.') {
+            std::memmove(q + 1, q + 2, static_cast<std::size_t>(e - q - 2));
+            line.commit(e - 1);
+          } else {
+            line.commit(e);
+          }
+          break;
+        }
+        char buf[kNumberTextMax];
+        const char* const e = write_stored_number(buf, bytes);
+        if (e == nullptr) return leave();
+        const std::string_view t(buf, static_cast<std::size_t>(e - buf));
+        if (csv) {
+          append_csv_number(w, t, sizeof buf, c.scale);
+        } else {
+          if (t[0] == '-') line.push_back('-');
+          char* const q = line.reserve(number_text_bound(t, c.scale));
+          line.commit(write_number_text(q, t, c.scale, true));
+        }
+        break;
+      }
+      case StoredColumn::kDate:
+      case StoredColumn::kTimestamp: {
+        OracleDateTime t;
+        const bool date = c.kind == StoredColumn::kDate;
+        if (!decode_oracle_date(bytes, t) || (date && len != 7)) return leave();
+        const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, !date};
+        const int precision = date ? 0 : c.precision;
+        if (!csv) {
+          append_insert_date(line, d, precision, dbms);
+          break;
+        }
+        if (quote_all) line.push_back('"');
+        if (!append_date_by_template(w, line, d, precision)) return leave();
+        if (quote_all) line.push_back('"');
+        break;
+      }
+    }
+    line.push_back(separator);
+  }
+  // More values than columns: the decoder's rules.
+  if (at != used) return leave();
+  --line.size;
+  if (csv) {
+    line.push_back('\n');
+    if (line.size - line.start >= kMaxCsvLine) return leave();
+  } else {
+    line.append(");\n");
+  }
+  return flush_line(w) == 0 ? 1 : -1;
 }
 
 }  // namespace qln

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,19 +45,31 @@ struct LineBuffer {
   std::string_view view() const noexcept { return {data.data() + start, size - start}; }
   // Room for `extra` more bytes at the end; returns where they start.
   char* reserve(std::size_t extra) {
-    if (size + extra > data.size()) data.resize(std::max(size + extra, 2 * data.size()));
+    if (size + extra > data.size()) [[unlikely]]
+      grow(extra);
     return data.data() + size;
   }
+  [[gnu::noinline]] void grow(std::size_t extra) { data.resize(std::max(size + extra, 2 * data.size())); }
   void commit(const char* end) noexcept { size = static_cast<std::size_t>(end - data.data()); }
-  void append(std::string_view s) {
+  LineBuffer& append(std::string_view s) {
     char* p = reserve(s.size());
     if (!s.empty()) std::memcpy(p, s.data(), s.size());
     size += s.size();
+    return *this;
   }
   void push_back(char c) {
     *reserve(1) = c;
     ++size;
   }
+};
+
+// How write_stored_row writes one column of a table.
+struct StoredColumn {
+  enum Kind : std::uint8_t { kText, kChar, kNumber, kDate, kTimestamp };
+  Kind kind = kText;
+  int scale = 0;           // NUMBER
+  std::size_t length = 0;  // CHAR: blank-padded to this many bytes
+  int precision = 0;       // TIMESTAMP: fraction digits
 };
 
 // The writers' state for one run: the records they read and the buffers they
@@ -96,6 +109,8 @@ struct RowWriter {
   std::string insert_key_scratch;
   // The dialect's transaction is open (written before the first table).
   bool transaction_open = false;
+  // Per column, when rows are written straight from their stored bytes.
+  std::vector<StoredColumn> stored;
 };
 
 
@@ -111,6 +126,17 @@ int write_csv_row(RowWriter& w, const TableDefinition& table, const ColumnOrder&
                   const RowValues& row);
 int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& order,
                      const RowValues& row);
+
+// Rows written straight from the bytes the reader gathered (the dump's own
+// framing), without typed values between: the plain column types, every
+// column in table order, CSV (dates by a fixed layout) or INSERT.
+// prepare_stored_rows says whether rows of `table` in `order` can go this
+// way with the run's options, and makes ready for them. write_stored_row
+// then writes one row as write_row would after decoding it: 1; 0 with
+// nothing written for a row it leaves to the decoder (text to convert, an
+// unusual or damaged value); -1 as write_row.
+bool prepare_stored_rows(RowWriter& w, const TableDefinition& table, const ColumnOrder& order);
+int write_stored_row(RowWriter& w, std::span<const unsigned char> row);
 
 // Before a table's INSERT statements: the transaction's opening statement
 // (first table only), a warning and a comment per column whose values

@@ -156,12 +156,7 @@ bool split_oracle_number(std::span<const std::uint8_t> bytes, NumberDigits& out)
 
 // The canonical text of a number as the typed values keep it ("-12.5",
 // "0.5", "0"), the same text Decimal::to_text gives.
-void set_number_text(SqlValue& v, const NumberDigits& n) {
-  // Oracle's exponents keep this within 20 + 130 + 4 bytes; a larger one
-  // could only come from a damaged value and has been refused. The slack
-  // lets short runs be copied with fixed-size moves.
-  char buf[320 + 32];
-  char* p = buf;
+char* write_number_digits(char* p, const NumberDigits& n) noexcept {
   // The digits were just stored two by two: a wide load of them would wait
   // for those stores, so short runs go byte by byte.
   auto copy = [&p](const char* from, std::size_t count) {
@@ -201,59 +196,23 @@ void set_number_text(SqlValue& v, const NumberDigits& n) {
       copy(digits, n.count);
     }
   }
-  set_text(v, buf, static_cast<std::size_t>(p - buf));
+  return p;
 }
 
-// The canonical text of the usual NUMBER, an integer or a decimal of at
-// least 1 with up to 21 digit pairs, written pair by pair straight from the
-// bytes. False for anything else (set_number_text's to do).
+void set_number_text(SqlValue& v, const NumberDigits& n) {
+  // Oracle's exponents keep this within 20 + 130 + 4 bytes; a larger one
+  // could only come from a damaged value and has been refused. The slack
+  // lets short runs be copied with fixed-size moves.
+  char buf[kNumberTextMax];
+  set_text(v, buf, static_cast<std::size_t>(write_number_digits(buf, n) - buf));
+}
+
+// The canonical text of the usual NUMBER into the value.
 bool set_plain_number_text(SqlValue& v, std::span<const std::uint8_t> bytes) noexcept {
-  const std::size_t size = bytes.size();
-  if (size < 2) return false;
-  const unsigned head = bytes[0];
-  const bool negative = head < 0x80;
-  std::size_t end = size;
-  if (negative && bytes[end - 1] == 102) --end;
-  const std::size_t pairs = end - 1;
-  const int exponent100 = negative ? 0x3E - static_cast<int>(head) : static_cast<int>(head) - 0xC1;
-  if (pairs == 0 || pairs > 21 || exponent100 < 0 || exponent100 > 20) return false;
-  // Pair i is 101 - b for a negative number, b - 1 otherwise.
-  const unsigned base = negative ? 101u : 1u;
-  auto pair_at = [&](std::size_t i) noexcept {
-    const unsigned b = bytes[i + 1];
-    return negative ? base - b : b - base;
-  };
-  const unsigned lead = pair_at(0);
-  if (lead == 0 || lead > 99) return false;
   char buf[96];
-  char* p = buf;
-  if (negative) *p++ = '-';
-  if (lead < 10) {
-    *p++ = static_cast<char>('0' + lead);
-  } else {
-    std::memcpy(p, &kTwoDigits[2 * lead], 2);
-    p += 2;
-  }
-  const std::size_t int_pairs = static_cast<std::size_t>(exponent100) + 1;
-  for (std::size_t i = 1; i < int_pairs; ++i) {
-    const unsigned pair = i < pairs ? pair_at(i) : 0u;
-    if (pair > 99) return false;
-    std::memcpy(p, &kTwoDigits[2 * pair], 2);
-    p += 2;
-  }
-  if (pairs > int_pairs) {
-    char* const point = p;
-    *p++ = '.';
-    for (std::size_t i = int_pairs; i < pairs; ++i) {
-      const unsigned pair = pair_at(i);
-      if (pair > 99) return false;
-      std::memcpy(p, &kTwoDigits[2 * pair], 2);
-      p += 2;
-    }
-    while (p[-1] == '0') --p;
-    if (p - 1 == point) p = point;
-  }
-  set_text(v, buf, static_cast<std::size_t>(p - buf));
+  char* const end = write_plain_number(buf, bytes);
+  if (end == nullptr) return false;
+  set_text(v, buf, static_cast<std::size_t>(end - buf));
   return true;
 }
 
@@ -686,6 +645,17 @@ int decode_value(GlobalParams& g, const ConvOptions& o, int col,
     default:
       return fail(g, MessageCode::kInternal, "decode_value() column type");
   }
+}
+
+char* write_other_number(char* out, std::span<const std::uint8_t> bytes) noexcept {
+  NumberDigits n;
+  if (!split_oracle_number(bytes, n)) return nullptr;
+  return write_number_digits(out, n);
+}
+
+bool text_needs_conversion(int from, int to, std::span<const std::uint8_t> bytes) noexcept {
+  if (from == kCharsetUtf16 && !has_conversion(to)) to = kCharsetUtf8;
+  return needs_conversion(from, to, bytes);
 }
 
 int compile_date_format(GlobalParams& g, ConvOptions& o) {

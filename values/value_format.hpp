@@ -1,5 +1,7 @@
 #pragma once
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -72,6 +74,79 @@ int compile_date_format(GlobalParams& g, ConvOptions& o);
 // Decoding helpers for the Oracle encodings (also used by the tests and the
 // Data Pump reader). Each returns false for bytes that are no such value.
 bool decode_oracle_number(std::span<const std::uint8_t> bytes, Decimal& out);
+
+// "00" to "99", two characters each.
+inline constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> t{};
+  for (int i = 0; i < 100; ++i) {
+    t[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    t[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}();
+
+// The canonical text of the usual NUMBER, an integer or a decimal of at
+// least 1 with up to 21 digit pairs, written pair by pair straight from the
+// bytes. Null for anything else (the general path's to do).
+inline char* write_plain_number(char* p, std::span<const std::uint8_t> bytes) noexcept {
+  const std::size_t size = bytes.size();
+  if (size < 2) return nullptr;
+  const unsigned head = bytes[0];
+  const bool negative = head < 0x80;
+  std::size_t end = size;
+  if (negative && bytes[end - 1] == 102) --end;
+  const std::size_t pairs = end - 1;
+  const int exponent100 = negative ? 0x3E - static_cast<int>(head) : static_cast<int>(head) - 0xC1;
+  if (pairs == 0 || pairs > 21 || exponent100 < 0 || exponent100 > 20) return nullptr;
+  // Pair i is 101 - b for a negative number, b - 1 otherwise.
+  const unsigned base = negative ? 101u : 1u;
+  auto pair_at = [&](std::size_t i) noexcept {
+    const unsigned b = bytes[i + 1];
+    return negative ? base - b : b - base;
+  };
+  const unsigned lead = pair_at(0);
+  if (lead == 0 || lead > 99) return nullptr;
+  if (negative) *p++ = '-';
+  if (lead < 10) {
+    *p++ = static_cast<char>('0' + lead);
+  } else {
+    std::memcpy(p, &kDigitPairs[2 * lead], 2);
+    p += 2;
+  }
+  const std::size_t int_pairs = static_cast<std::size_t>(exponent100) + 1;
+  for (std::size_t i = 1; i < int_pairs; ++i) {
+    const unsigned pair = i < pairs ? pair_at(i) : 0u;
+    if (pair > 99) return nullptr;
+    std::memcpy(p, &kDigitPairs[2 * pair], 2);
+    p += 2;
+  }
+  if (pairs > int_pairs) {
+    char* const point = p;
+    *p++ = '.';
+    for (std::size_t i = int_pairs; i < pairs; ++i) {
+      const unsigned pair = pair_at(i);
+      if (pair > 99) return nullptr;
+      std::memcpy(p, &kDigitPairs[2 * pair], 2);
+      p += 2;
+    }
+    while (p[-1] == '0') --p;
+    if (p - 1 == point) p = point;
+  }
+  return p;
+}
+
+// The canonical text of a stored NUMBER ("-12.5", "0.5", "0", as the typed
+// values keep it) into `out`, which has room for kNumberTextMax bytes; its
+// end, or null for bytes no NUMBER has.
+inline constexpr std::size_t kNumberTextMax = 352;
+char* write_other_number(char* out, std::span<const std::uint8_t> bytes) noexcept;
+inline char* write_stored_number(char* out, std::span<const std::uint8_t> bytes) noexcept {
+  if (char* end = write_plain_number(out, bytes)) return end;
+  return write_other_number(out, bytes);
+}
+
+// Whether text stored in `from` changes on its way to output in `to`.
+bool text_needs_conversion(int from, int to, std::span<const std::uint8_t> bytes) noexcept;
 
 struct OracleDateTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -77,10 +77,10 @@ class RowPipelineTest : public ::testing::Test {
 
 TEST_F(RowPipelineTest, EveryRowComesOutOnceAndInOrder) {
   // Batches of about 1 MB: enough rows for several of them. One thread
-  // (THREADS=1) and all cores give the same lines.
+  // (THREADS=1), all cores and more threads than cores give the same lines.
   constexpr int kRows = 150000;
   write_dump(kRows);
-  for (int threads : {0, 1}) {
+  for (int threads : {0, 1, 4}) {
     SCOPED_TRACE(threads);
     g = GlobalParams{};
     o = ConvOptions{};
@@ -103,13 +103,15 @@ TEST_F(RowPipelineTest, EveryRowComesOutOnceAndInOrder) {
 }
 
 TEST_F(RowPipelineTest, InsertOutputOfManyBatches) {
-  write_dump(5000);
+  write_dump(50000);
   o.row_format = 2;
   o.output_mode = kOutInsert;
+  o.threads = 3;
   ASSERT_EQ(read(), 0);
   std::size_t lines = 0;
   for (char c : out) lines += c == '\n';
-  EXPECT_EQ(lines, 5001u);  // the rows and COMMIT
+  EXPECT_EQ(lines, 50001u);  // the rows and COMMIT
+  EXPECT_NE(out.find("VALUES (49999,'name 49999',999.5,TO_DATE('2020/02/29 12:34:56'"), std::string::npos);
   EXPECT_EQ(out.rfind("COMMIT;\n"), out.size() - 8);
 }
 
@@ -118,6 +120,7 @@ TEST_F(RowPipelineTest, BadValueFarIntoTheTableFailsTheRun) {
     write_dump(60000, bad);
     g = GlobalParams{};
     g.db_charset = kCharsetUtf8;
+    o.threads = bad == 30000 ? 4 : 0;
     EXPECT_EQ(read(), -1) << bad;
     EXPECT_TRUE(has_message(3102)) << bad;
   }

@@ -17,6 +17,7 @@
 #include "gui/dialog_choices.hpp"
 #include "gui/win/dialogs.hpp"
 #include "gui/win/wide.hpp"
+#include "gui/win/window_test_support.hpp"
 
 namespace qln::gui::win {
 namespace {
@@ -102,74 +103,8 @@ std::wstring answer_box(HWND owner, int answer) {
   return text;
 }
 
-std::uint32_t crc(const unsigned char* p, std::size_t n, std::uint32_t c = 0xFFFFFFFFu) {
-  for (std::size_t i = 0; i < n; ++i) {
-    c ^= p[i];
-    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-  }
-  return c;
-}
-
-void put32(std::string& s, std::uint32_t v) {
-  for (int sh = 24; sh >= 0; sh -= 8) s += static_cast<char>((v >> sh) & 0xFF);
-}
-
-void chunk(std::string& png, const char* type, const std::string& data) {
-  put32(png, static_cast<std::uint32_t>(data.size()));
-  const std::string body = type + data;
-  png += body;
-  put32(png, crc(reinterpret_cast<const unsigned char*>(body.data()), body.size()) ^ 0xFFFFFFFFu);
-}
-
-// The window as the screen shows it, as an uncompressed PNG.
 void screenshot(HWND window, const std::string& name) {
-  // The client area: without a window manager nobody draws the frame.
-  RECT r;
-  GetClientRect(window, &r);
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  std::string raw;
-  const auto* px = static_cast<const unsigned char*>(bits);
-  for (int y = 0; y < h; ++y) {
-    raw += '\0';
-    for (int x = 0; x < w; ++x) {
-      const unsigned char* p = px + (static_cast<std::size_t>(y) * w + x) * 4;
-      raw += static_cast<char>(p[2]), raw += static_cast<char>(p[1]), raw += static_cast<char>(p[0]);
-    }
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  std::string z = "\x78\x01";
-  std::uint32_t a = 1, b = 0;
-  for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-  for (std::size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-    const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-    z += static_cast<char>(at + n >= raw.size() ? 1 : 0);
-    z += static_cast<char>(n & 0xFF), z += static_cast<char>(n >> 8);
-    z += static_cast<char>(~n & 0xFF), z += static_cast<char>((~n >> 8) & 0xFF);
-    z.append(raw, at, n);
-    if (n == 0) break;
-  }
-  put32(z, (b << 16) | a);
-  std::string png = "\x89PNG\r\n\x1a\n", ihdr;
-  put32(ihdr, static_cast<std::uint32_t>(w));
-  put32(ihdr, static_cast<std::uint32_t>(h));
-  ihdr += std::string("\x08\x02\x00\x00\x00", 5);
-  chunk(png, "IHDR", ihdr);
-  chunk(png, "IDAT", z);
-  chunk(png, "IEND", "");
-  std::ofstream(std::string(QLN_BINARY_DIR) + "/" + name, std::ios::binary) << png;
+  test_gui::save_client_png(window, std::filesystem::path(QLN_BINARY_DIR) / name);
 }
 
 // Runs `driver` on its own thread while `open` shows a dialog here.

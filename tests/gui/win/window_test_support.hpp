@@ -205,15 +205,10 @@ inline std::string encode(int width, int height, const std::vector<std::uint8_t>
 
 }  // namespace png
 
-// The window as it is on the screen, frame and menu included, into a PNG
-// file; false when it could not be captured. Returns the pixels too, for
-// tests that look at them.
-inline bool save_window_png(HWND window, const std::filesystem::path& file,
+// A rectangle of the screen into a PNG file; false when it could not be
+// captured. Returns the pixels too, for tests that look at them.
+inline bool save_screen_png(const RECT& r, const std::filesystem::path& file,
                             std::vector<std::uint8_t>* pixels = nullptr) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  pump_messages(200);
-  RECT r{};
-  GetWindowRect(window, &r);
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
   HDC screen = GetDC(nullptr);
@@ -242,6 +237,24 @@ inline bool save_window_png(HWND window, const std::filesystem::path& file,
   std::ofstream(file, std::ios::binary) << png::encode(w, h, rgb);
   if (pixels != nullptr) *pixels = std::move(rgb);
   return true;
+}
+
+// The window as it is on the screen, frame and menu included.
+inline bool save_window_png(HWND window, const std::filesystem::path& file,
+                            std::vector<std::uint8_t>* pixels = nullptr) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  pump_messages(200);
+  RECT r{};
+  GetWindowRect(window, &r);
+  return save_screen_png(r, file, pixels);
+}
+
+// The client area only: without a window manager nobody draws the frame.
+inline bool save_client_png(HWND window, const std::filesystem::path& file) {
+  RECT r{};
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return save_screen_png(r, file);
 }
 
 }  // namespace qln::test_gui

@@ -5,6 +5,7 @@
 #include "core/global_params.hpp"
 #include "core/messages.hpp"
 #include "output/lob_files.hpp"
+#include "values/charset.hpp"
 
 namespace qln::gui {
 
@@ -40,16 +41,6 @@ struct Texts {
 
 std::string pick(const Texts& t, Language lang) { return lang == Language::kJapanese ? t.ja : t.en; }
 
-std::string charset_name(std::int32_t id) {
-  switch (id) {
-    case kCharsetSjis: return "Shift_JIS";
-    case kCharsetEucJp: return "EUC";
-    case kCharsetUtf8: return "UTF8";
-    case kCharsetUtf16: return "UTF16";
-    default: return "UNKNOWN";
-  }
-}
-
 }  // namespace
 
 std::array<std::string, 7> property_texts(const DumpInfo& dump, Language lang) {
@@ -65,8 +56,8 @@ std::array<std::string, 7> property_texts(const DumpInfo& dump, Language lang) {
   if (kind <= 1) t[1] = mode >= 0 && mode <= 2 ? pick(kModes[mode], lang) : pick(kUnknown, lang);
   t[2] = dump.version_text;
   t[3] = dump.user;
-  t[4] = charset_name(dump.db_charset);
-  t[5] = charset_name(dump.nls_charset);
+  t[4] = std::string(charset_display_name(dump.db_charset));
+  t[5] = std::string(charset_display_name(dump.nls_charset));
   t[6] = dump.date;
   return t;
 }

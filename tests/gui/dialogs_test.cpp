@@ -8,6 +8,7 @@
 #include "gui/table_choice.hpp"
 #include "gui/where_editor.hpp"
 #include "support/real_dumps.hpp"
+#include "values/charset.hpp"
 #include "support/temp_dir.hpp"
 
 namespace qln::gui {
@@ -171,6 +172,9 @@ TEST(DialogChoices, DdlDbmsBinaryAndProperties) {
   EXPECT_EQ(property_texts(d, Language::kJapanese),
             (std::array<std::string, 7>{"ダイレクトモード・エクスポート", "ユーザ", "EXPORT:V12.01.00", "ALPHA",
                                         "Shift_JIS", "UNKNOWN", "2014/01/15"}));
+  // Sets beyond the four are shown by their Oracle names, as PROPERTY does.
+  d.db_charset = charset_id_from_name("WE8MSWIN1252");
+  EXPECT_EQ(property_texts(d, Language::kJapanese)[4], "WE8MSWIN1252");
   d.kind = DumpKind::kDataPump;
   EXPECT_EQ(property_texts(d, Language::kEnglish)[0], "Data Pump");
   EXPECT_EQ(property_texts(d, Language::kEnglish)[1], "") << "no export mode for Data Pump";

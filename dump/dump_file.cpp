@@ -2,7 +2,7 @@
 
 #include <utility>
 
-// What both platforms' dump files share; opening and reading are in
+// What both platforms' dump files share; opening and positioned reads are in
 // dump_file_posix.cpp and dump_file_win.cpp.
 namespace qln {
 
@@ -16,6 +16,18 @@ DumpFile& DumpFile::operator=(DumpFile&& other) noexcept {
     pos_ = std::exchange(other.pos_, 0);
   }
   return *this;
+}
+
+std::int64_t DumpFile::read(void* buffer, std::size_t n) noexcept {
+  std::int64_t got = read_at(pos_, buffer, n);
+  if (got > 0) pos_ += got;
+  return got;
+}
+
+int DumpFile::seek(std::int64_t pos) noexcept {
+  if (pos < 0) return -1;
+  pos_ = pos;
+  return 0;
 }
 
 }  // namespace qln

@@ -62,16 +62,4 @@ std::int64_t DumpFile::read_at(std::int64_t pos, void* buffer, std::size_t n) co
   return static_cast<std::int64_t>(done);
 }
 
-std::int64_t DumpFile::read(void* buffer, std::size_t n) noexcept {
-  std::int64_t got = read_at(pos_, buffer, n);
-  if (got > 0) pos_ += got;
-  return got;
-}
-
-int DumpFile::seek(std::int64_t pos) noexcept {
-  if (pos < 0) return -1;
-  pos_ = pos;
-  return 0;
-}
-
 }  // namespace qln

@@ -21,6 +21,12 @@ State* state_of(HWND dialog, UINT message, LPARAM lparam) {
   return reinterpret_cast<State*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
+// Ends a modal dialog with its result; TRUE, as a dialog procedure answers.
+inline INT_PTR end_dialog(HWND dialog, DialogResult result) {
+  EndDialog(dialog, static_cast<INT_PTR>(result));
+  return TRUE;
+}
+
 inline std::string control_text(HWND dialog, int id) {
   const HWND c = GetDlgItem(dialog, id);
   std::wstring w(static_cast<std::size_t>(GetWindowTextLengthW(c)) + 1, L'\0');

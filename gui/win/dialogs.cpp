@@ -53,10 +53,10 @@ INT_PTR CALLBACK column_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
           EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
           return TRUE;
         }
-        case IDCANCEL: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kCancel)); return TRUE;
+        case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
       return FALSE;
-    case WM_CLOSE: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kClosed)); return TRUE;
+    case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);
   }
   return FALSE;
 }
@@ -126,10 +126,10 @@ INT_PTR CALLBACK table_procedure(HWND dialog, UINT message, WPARAM wparam, LPARA
           if (HIWORD(wparam) == EN_CHANGE) fill_tables(dialog, *st);
           return TRUE;
         case IDOK: choose(dialog, *st); return TRUE;
-        case IDCANCEL: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kCancel)); return TRUE;
+        case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
       return FALSE;
-    case WM_CLOSE: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kClosed)); return TRUE;
+    case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);
   }
   return FALSE;
 }
@@ -162,10 +162,10 @@ INT_PTR CALLBACK ddl_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM 
           EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
           return TRUE;
         }
-        case IDCANCEL: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kCancel)); return TRUE;
+        case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
       return FALSE;
-    case WM_CLOSE: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kClosed)); return TRUE;
+    case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);
   }
   return FALSE;
 }
@@ -187,10 +187,10 @@ INT_PTR CALLBACK dbms_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM
             if (is_checked(dialog, id::kDbmsFirst + static_cast<int>(i))) st->dbms_type = kDbmsIds[i];
           EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
           return TRUE;
-        case IDCANCEL: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kCancel)); return TRUE;
+        case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
       return FALSE;
-    case WM_CLOSE: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kClosed)); return TRUE;
+    case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);
   }
   return FALSE;
 }
@@ -249,10 +249,10 @@ INT_PTR CALLBACK binary_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
           EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
           return TRUE;
         }
-        case IDCANCEL: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kCancel)); return TRUE;
+        case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
       return FALSE;
-    case WM_CLOSE: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kClosed)); return TRUE;
+    case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);
   }
   return FALSE;
 }
@@ -279,7 +279,7 @@ INT_PTR CALLBACK property_procedure(HWND dialog, UINT message, WPARAM wparam, LP
         return TRUE;
       }
       return FALSE;
-    case WM_CLOSE: EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kClosed)); return TRUE;
+    case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);
   }
   return FALSE;
 }

@@ -19,6 +19,8 @@ namespace {
 constexpr std::size_t kWordLimit = 1048576;
 // Progress and the stop request are looked at after this many bytes.
 constexpr std::int64_t kProgressStep = 1 << 20;
+// Rows handed over at once, at most: the visitor's batches are cut by bytes.
+constexpr std::size_t kScanRows = 65536;
 
 // The name between the first pair of double quotes of a statement.
 std::string quoted_name(std::string_view s) {
@@ -101,6 +103,7 @@ class ClassicWalk {
   VolumeReader in_;
   RowReader rows_;
   RowBuffer rec_;
+  ScannedRows scanned_;
 
   int mode_ = -1;
   std::int64_t header_len_ = 0;
@@ -417,13 +420,35 @@ int ClassicWalk::on_insert() {
   TableEnd end;
   std::size_t row_end = 0;
   for (;;) {
+    // Most rows are read in place, many at a time; next_row takes the rest.
+    rows_.scan_rows(scanned_, kScanRows);
+    if (const std::size_t n = scanned_.ends.size(); n > 0) {
+      end.rows += static_cast<std::int64_t>(n);
+      Walk r = Walk::kContinue;
+      if (keep) {
+        const RowBatch batch{{scanned_.base, scanned_.used}, scanned_.ends, rows_.column_count(), scanned_.begins};
+        r = v_.on_rows(batch);
+      }
+      rows_.take_scanned(scanned_);
+      if (r == Walk::kStop) {
+        v_.on_table_end(end);
+        stopped_ = true;
+        return 1;
+      }
+      if (r == Walk::kSkipRows) keep = false;
+      if (stop_now()) {
+        v_.on_table_end(end);
+        return 1;
+      }
+      continue;
+    }
     int rc = rows_.next_row(rec_, settings_.raw_length, keep);
     if (rc == 0) break;
     if (rc < 0) return rows_damaged(end.rows);
     ++end.rows;
     if (keep) {
       row_end = rec_.used;
-      RowBatch batch{{rec_.data.data(), rec_.used}, {&row_end, 1}, rec_.columns};
+      RowBatch batch{{rec_.data.data(), rec_.used}, {&row_end, 1}, rec_.columns, {}};
       const Walk r = v_.on_rows(batch);
       if (r == Walk::kStop) {
         v_.on_table_end(end);

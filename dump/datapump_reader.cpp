@@ -33,7 +33,7 @@ class VisitorRows final : public DataPumpRowConsumer, public DataPumpLobSink {
     progress_ += static_cast<std::int64_t>(bytes.size());
     handed_ = keep_;
     if (keep_) {
-      const RowBatch batch{bytes, ends, static_cast<int>(def_.columns.size())};
+      const RowBatch batch{bytes, ends, static_cast<int>(def_.columns.size()), {}};
       const Walk w = v_.on_rows(batch);
       if (w == Walk::kStop) stopped_ = true;
       if (w == Walk::kSkipRows) keep_ = false;

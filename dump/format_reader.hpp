@@ -58,18 +58,25 @@ struct RowLayout {
   bool placed = true;
 };
 
-// Rows as framed raw values, one row after the other: per value a 16-bit
-// little-endian length and that many bytes, a NULL the length 0xFFFE alone
-// (the framing of RowBuffer). `ends[i]` is the end of row i in `bytes`.
+// Rows as framed raw values: per value a 16-bit little-endian length and
+// that many bytes, a NULL the length 0xFFFE alone (the framing of
+// RowBuffer). `ends[i]` is the end of row i in `bytes`; `begins[i]` its
+// start, or, when `begins` is empty, the end of the row before (rows read
+// in place keep the dump's marks between them).
 struct RowBatch {
   std::span<const unsigned char> bytes;
   std::span<const std::size_t> ends;
   int values_per_row = 0;
+  std::span<const std::size_t> begins;
 
   std::size_t size() const noexcept { return ends.size(); }
+  std::size_t begin(std::size_t i) const noexcept {
+    if (!begins.empty()) return begins[i];
+    return i == 0 ? 0 : ends[i - 1];
+  }
   std::span<const unsigned char> row(std::size_t i) const noexcept {
-    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
-    return bytes.subspan(begin, ends[i] - begin);
+    const std::size_t b = begin(i);
+    return bytes.subspan(b, ends[i] - b);
   }
 };
 
@@ -125,8 +132,10 @@ class DumpVisitor {
   // pass them over after all. A reader that cannot place the data's
   // columns among the table's reports the block as cut.
   virtual Walk on_rows_begin(const RowLayout&) { return Walk::kContinue; }
-  // Rows asked for. A table with large-object columns comes one row per
-  // batch, its chunks go to lob_sink() before the next batch. kSkipRows
+  // Rows asked for. A table with large-object or LONG columns comes one row
+  // per batch, its chunks go to lob_sink() before the next batch (and the
+  // sink's end_row); other tables come many rows per batch, without sink
+  // calls. kSkipRows
   // passes over the rest of the block; kStop ends the read after the row's
   // large objects.
   virtual Walk on_rows(const RowBatch& rows) = 0;

@@ -88,6 +88,9 @@ int RowReader::read_descriptors(int dump_type, int expected_columns) {
     has_lob_ = has_lob_ || is_lob_descriptor(d.type);
     has_object = has_object || (d.type >= 121 && d.type <= 123);
   }
+  scannable_ = !has_lob_ && std::none_of(desc_.begin(), desc_.end(), [](const ColumnDescriptor& d) {
+    return is_long_descriptor(d.type);
+  });
 
   // Dumps of 12c and later follow the descriptors with a count of name
   // entries: zero for plain tables, the column count for tables with large
@@ -284,6 +287,42 @@ int RowReader::read_long_form_value(RowBuffer& row, bool keep) {
   }
   ++row.columns;
   return 0;
+}
+
+void RowReader::scan_rows(ScannedRows& s, std::size_t max_rows) {
+  s.begins.clear();
+  s.ends.clear();
+  s.used = 0;
+  s.base = in_.window();
+  if (!scannable_ || first_field_pending_) return;
+  const unsigned char* const w = s.base;
+  const std::size_t avail = in_.window_size();
+  const int n = column_count();
+  std::size_t pos = 0;  // after the last whole row
+  while (s.ends.size() < max_rows) {
+    std::size_t at = pos;
+    // A stray end-of-row mark before a row is passed over, as next_row does.
+    while (at + 2 <= avail && w[at] == 0 && w[at + 1] == 0) at += 2;
+    const std::size_t begin = at;
+    for (int col = 0; col < n; ++col) {
+      if (at + 2 > avail) return;
+      const std::size_t len = static_cast<std::size_t>(w[at] | (w[at + 1] << 8));
+      at += 2;
+      if (len == kNullLength) continue;
+      // len - 1 wraps for 0: marks, long values and damage are next_row's.
+      if (len - 1 >= kMaxRowValueLen) return;
+      at += len;
+    }
+    if (at > avail) return;
+    const std::size_t end = at;
+    if (!direct_) {
+      if (at + 2 > avail || w[at] != 0 || w[at + 1] != 0) return;
+      at += 2;
+    }
+    s.begins.push_back(begin);
+    s.ends.push_back(end);
+    s.used = pos = at;
+  }
 }
 
 int RowReader::next_row(RowBuffer& row, int raw_length, bool keep) {

@@ -45,6 +45,17 @@ constexpr bool descriptor_has_charset(std::uint8_t t) noexcept {
   return t == 1 || t == 64 || t == 96 || t == 112 || t == 208;
 }
 bool is_accepted_descriptor(std::uint8_t t) noexcept;
+// LONG and LONG RAW: values in chunks, which may go to the sink.
+constexpr bool is_long_descriptor(std::uint8_t t) noexcept { return t == 8 || t == 24; }
+
+// Rows found whole in the read window by RowReader::scan_rows: offsets into
+// `base`, where `used` bytes (the rows and the marks around them) are taken.
+struct ScannedRows {
+  const unsigned char* base = nullptr;
+  std::vector<std::size_t> begins;
+  std::vector<std::size_t> ends;
+  std::size_t used = 0;
+};
 
 // Reads the data of one table after its INSERT INTO statement: the column
 // descriptors, then row after row until the end-of-table mark. Any damage,
@@ -60,6 +71,15 @@ class RowReader {
   // 1: a row is in `row`; 0: the end-of-table mark was read; -1: failure.
   // With `keep` false the values are passed over and only counted.
   int next_row(RowBuffer& row, int raw_length, bool keep = true);
+
+  // The rows after the one read last that lie whole in the read window and
+  // hold only short values and NULLs, at most `max_rows`, found in one pass
+  // without copying them; none when the table has large-object or LONG
+  // columns (their rows need the sink between them) or the next row is
+  // unusual. next_row reads what the pass leaves (damage included, so it is
+  // reported as always). The window stays as it is until take_scanned().
+  void scan_rows(ScannedRows& s, std::size_t max_rows);
+  void take_scanned(const ScannedRows& s) noexcept { in_.consume(s.used); }
 
   // The table whose data follow: damage reports name it.
   void set_table(std::string_view name) { table_.assign(name); }
@@ -92,6 +112,7 @@ class RowReader {
   std::vector<ColumnDescriptor> desc_;
   std::vector<bool> lob_column_;
   bool has_lob_ = false;
+  bool scannable_ = false;  // no large-object or LONG columns
   bool direct_ = false;
   bool first_field_pending_ = false;
   std::uint16_t first_field_ = 0;

@@ -556,20 +556,14 @@ void RecordRun::discard_table_output() {
 Walk RecordRun::on_rows(const RowBatch& rows) {
   const std::size_t n = rows.size();
   if (straight_) {
-    // The common case: every row goes to the writer thread as it is.
-    for (std::size_t i = 0; i < n; ++i) {
-      if (pipe_->put_gathered(rows.row(i), order_) != 0) {
-        r_.rows_written += static_cast<std::int64_t>(i);
-        return failed(-1);
-      }
-      ++table_written_;
-      if (table_written_ == limit_) {
-        r_.rows_written += static_cast<std::int64_t>(i + 1);
-        return limit_reached();
-      }
-    }
-    r_.rows_written += static_cast<std::int64_t>(n);
-    return Walk::kContinue;
+    // The common case: the rows go to the writer threads as they are, up to
+    // MAX_RECORD.
+    std::size_t take = n;
+    if (limit_ >= 0) take = std::min(n, static_cast<std::size_t>(limit_ - table_written_));
+    if (pipe_->put_gathered(rows, take, order_) != 0) return failed(-1);
+    table_written_ += static_cast<std::int64_t>(take);
+    r_.rows_written += static_cast<std::int64_t>(take);
+    return table_written_ == limit_ ? limit_reached() : Walk::kContinue;
   }
   for (std::size_t i = 0; i < n; ++i) {
     const Walk w = hand_over_row(rows.row(i));

@@ -148,11 +148,9 @@ int RowPipeline::format(GlobalParams& g, RowWriter& w, RowValues& values, Batch&
   int rc = 0;
   if (b.gathered) {
     const bool stored = prepare_stored_rows(w, *b.table, *b.order);
-    std::size_t start = 0;
-    for (std::size_t end : b.ends) {
+    for (std::size_t i = 0; i < b.ends.size(); ++i) {
       bool rejected = false;
-      const std::span<const unsigned char> row(b.bytes.data() + start, end - start);
-      start = end;
+      const std::span<const unsigned char> row(b.bytes.data() + b.begins[i], b.ends[i] - b.begins[i]);
       const int direct = stored ? write_stored_row(w, row) : 0;
       if (direct > 0) continue;
       if (direct < 0 || decode_row(g, o_, row, values, rejected) != 0 ||
@@ -243,6 +241,7 @@ int RowPipeline::put(RowValues& values, const TableDefinition& table, const Colu
 int RowPipeline::put_gathered(std::span<const unsigned char> row, const ColumnOrder& order) {
   if (start_batch(true, o_.table, order) != 0) return -1;
   std::vector<unsigned char>& bytes = current_->bytes;
+  current_->begins.push_back(bytes.size());
   bytes.insert(bytes.end(), row.begin(), row.end());
   current_->ends.push_back(bytes.size());
   ++current_->count;
@@ -250,6 +249,38 @@ int RowPipeline::put_gathered(std::span<const unsigned char> row, const ColumnOr
        bytes.size() >= batch_bytes_.load(std::memory_order_relaxed)) &&
       send_current() != 0)
     return failed();
+  return 0;
+}
+
+int RowPipeline::put_gathered(const RowBatch& rows, std::size_t count, const ColumnOrder& order) {
+  std::size_t i = 0;
+  while (i < count) {
+    if (start_batch(true, o_.table, order) != 0) return -1;
+    Batch& b = *current_;
+    // As many rows as the batch takes, at least one, copied in one piece
+    // with the marks between them.
+    const std::size_t budget = batch_bytes_.load(std::memory_order_relaxed);
+    const std::size_t from = rows.begin(i);
+    const std::size_t room = budget > b.bytes.size() ? budget - b.bytes.size() : 0;
+    const std::size_t* const ends = rows.ends.data();
+    std::size_t j = static_cast<std::size_t>(std::upper_bound(ends + i, ends + count, from + room) - ends);
+    j = std::clamp(j, i + 1, i + static_cast<std::size_t>(kGatheredRows - b.count));
+    const std::size_t at = b.bytes.size();
+    b.bytes.insert(b.bytes.end(), rows.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                   rows.bytes.begin() + static_cast<std::ptrdiff_t>(ends[j - 1]));
+    const std::size_t first = b.ends.size();
+    b.begins.resize(first + (j - i));
+    b.ends.resize(first + (j - i));
+    std::size_t* const bb = b.begins.data() + first;
+    std::size_t* const be = b.ends.data() + first;
+    for (std::size_t k = i; k < j; ++k) {
+      bb[k - i] = rows.begin(k) - from + at;
+      be[k - i] = ends[k] - from + at;
+    }
+    b.count += static_cast<int>(j - i);
+    i = j;
+    if ((b.count == kGatheredRows || b.bytes.size() >= budget) && send_current() != 0) return failed();
+  }
   return 0;
 }
 

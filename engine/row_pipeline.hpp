@@ -11,6 +11,7 @@
 
 #include "core/conv_options.hpp"
 #include "core/global_params.hpp"
+#include "dump/format_reader.hpp"
 #include "output/row_writer.hpp"
 #include "values/value_format.hpp"
 
@@ -61,6 +62,8 @@ class RowPipeline {
   // the data, and no filter may need the values. 0 or -1 as for put (or
   // after a message of decoding it here).
   int put_gathered(std::span<const unsigned char> row, const ColumnOrder& order);
+  // The same for the first `count` rows of `rows`, copied a batch at a time.
+  int put_gathered(const RowBatch& rows, std::size_t count, const ColumnOrder& order);
 
   // Waits until every row handed over is written. 0, or -1 as for put.
   int drain();
@@ -69,7 +72,8 @@ class RowPipeline {
   struct Batch {
     std::vector<RowValues> rows;       // decoded rows
     std::vector<unsigned char> bytes;  // gathered rows, one after the other
-    std::vector<std::size_t> ends;     // the end of each gathered row in `bytes`
+    std::vector<std::size_t> begins;   // where each gathered row begins in `bytes`
+    std::vector<std::size_t> ends;     // and where it ends
     LineBuffer text;                   // the lines, once formatted
     bool gathered = false;
     bool formatted = false;
@@ -80,6 +84,7 @@ class RowPipeline {
     void reset() {
       count = 0;
       bytes.clear();
+      begins.clear();
       ends.clear();
       text.start = 0;
       text.clear();

@@ -151,7 +151,7 @@ int RowPipeline::format(GlobalParams& g, RowWriter& w, RowValues& values, Batch&
     for (std::size_t i = 0; i < b.ends.size(); ++i) {
       bool rejected = false;
       const std::span<const unsigned char> row(b.bytes.data() + b.begins[i], b.ends[i] - b.begins[i]);
-      const int direct = stored ? write_stored_row(w, row) : 0;
+      const int direct = stored ? write_stored_row(w, row, b.bytes.size() - b.ends[i]) : 0;
       if (direct > 0) continue;
       if (direct < 0 || decode_row(g, o_, row, values, rejected) != 0 ||
           (!rejected && write_row(w, *b.table, *b.order, values) != 0)) {

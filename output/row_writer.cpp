@@ -1098,174 +1098,335 @@ int write_row(RowWriter& w, const TableDefinition& table, const ColumnOrder& ord
   return write_csv_row(w, table, order, row);
 }
 
+namespace {
+
+// Room a column's value may take in a line besides twice its stored size:
+// the longest number text, a date with its literals, quotes and separator.
+std::size_t stored_column_bound(const RowWriter& w, const StoredColumn& c) {
+  constexpr std::size_t kSeparatorAndQuotes = 4;
+  switch (c.kind) {
+    case StoredColumn::kCsvText:
+    case StoredColumn::kInsertText:
+      return 2 * c.length + kSeparatorAndQuotes + 16;
+    case StoredColumn::kPlainNumber:
+    case StoredColumn::kCsvNumber:
+    case StoredColumn::kInsertNumber:
+      return kNumberTextMax + static_cast<std::size_t>(std::max(c.scale, 0)) + kSeparatorAndQuotes + 16;
+    case StoredColumn::kCsvDate:
+      return w.date_template.size() + 11 + kSeparatorAndQuotes;
+    case StoredColumn::kInsertDate:
+    case StoredColumn::kInsertTimestamp:
+      return 128;
+  }
+  return 0;
+}
+
+// The INSERT text of a DATE with every field zero, and where its digits
+// start: each row copies it and writes the digits in place. False when the
+// dialect's form is not "YYYY?MM?DD HH:MI:SS" between fixed texts.
+bool prepare_insert_date(StoredLayout& l) {
+  std::string t;
+  append_insert_date(t, DateParts{}, 0, l.dbms);
+  const std::size_t at = t.find("0000");
+  if (at == std::string::npos || t.size() < at + 19 || t.compare(at + 10, 9, " 00:00:00") != 0) return false;
+  l.date_template = std::move(t);
+  l.date_at = at;
+  return true;
+}
+
+}  // namespace
+
 bool prepare_stored_rows(RowWriter& w, const TableDefinition& table, const ColumnOrder& order) {
   const ConvOptions& o = w.o;
-  w.stored.clear();
+  StoredLayout& l = w.stored;
+  l.columns.clear();
   const std::size_t n = table.columns.size();
   if (o.output_mode == kOutLobFiles || n == 0 || order.index.size() != n || !order.width.empty())
     return false;
   for (std::size_t i = 0; i < n; ++i)
     if (order.index[i] != static_cast<std::int32_t>(i)) return false;
-  const bool csv = o.row_format != 2;
-  bool dates = !csv;
-  if (csv) {
+  l.csv = o.row_format != 2;
+  l.trim = is_on(o.is_trim);
+  l.quote_all = is_on(o.is_quote);
+  l.charset = output_charset(o);
+  l.from = w.g.db_charset;
+  l.dbms = o.dbms_type;
+  l.mysql = l.dbms == kDbmsMysql;
+  l.separator = l.csv ? w.delimiter : ',';
+  bool dates = !l.csv;
+  // CSV numbers without padding are their canonical text, unless the
+  // delimiter is a character numbers are written with.
+  const char d = w.delimiter;
+  const bool plain_numbers = !l.csv || !((d >= '0' && d <= '9') || d == '.' || d == '-');
+  if (l.csv) {
     prepare_special(w);
+    l.stepping = steps_for_delimiter(w, l.charset);
     if (o.date_format_kind >= 1 && o.date_format_kind <= 3) {
       refresh_date_layout(w);
       dates = !w.date_literals_need_quotes;
     }
+  } else {
+    l.stepping = steps_over_multibyte(l.charset);
+    dates = prepare_insert_date(l);
   }
   for (const ColumnDef& c : table.columns) {
     StoredColumn s;
     switch (c.type) {
       case kColVarchar2:
-        s.kind = StoredColumn::kText;
-        break;
       case kColChar:
-        s.kind = StoredColumn::kChar;
-        s.length = c.length > 0 ? static_cast<std::size_t>(std::min(c.length, 4000)) : 0;
+        s.kind = l.csv ? StoredColumn::kCsvText : StoredColumn::kInsertText;
+        if (c.type == kColChar) s.length = c.length > 0 ? static_cast<std::size_t>(std::min(c.length, 4000)) : 0;
         break;
       case kColNumber:
       case kColFloat:
-        s.kind = StoredColumn::kNumber;
         s.scale = c.scale;
+        if (plain_numbers && c.scale <= 0) {
+          s.kind = StoredColumn::kPlainNumber;
+        } else {
+          s.kind = l.csv ? StoredColumn::kCsvNumber : StoredColumn::kInsertNumber;
+        }
         break;
       case kColDate:
         if (!dates) return false;
-        s.kind = StoredColumn::kDate;
+        s.kind = l.csv ? StoredColumn::kCsvDate : StoredColumn::kInsertDate;
         break;
       case kColTimestamp:
         if (!dates) return false;
-        s.kind = StoredColumn::kTimestamp;
+        s.kind = l.csv ? StoredColumn::kCsvDate : StoredColumn::kInsertTimestamp;
+        s.timestamp = true;
         s.precision = timestamp_precision(c);
         break;
       default:
         return false;
     }
-    w.stored.push_back(s);
+    l.columns.push_back(s);
   }
-  if (!csv) insert_head(w, table, order);
+  l.bound = 2;  // the line's end
+  if (!l.csv) l.bound += insert_head(w, table, order).size() + 3;
+  for (const StoredColumn& c : l.columns) l.bound += stored_column_bound(w, c);
   return true;
 }
 
-int write_stored_row(RowWriter& w, std::span<const unsigned char> row) {
-  const ConvOptions& o = w.o;
-  const bool csv = o.row_format != 2;
-  const int charset = output_charset(o);
-  const int from = w.g.db_charset;
-  const std::int32_t dbms = o.dbms_type;
-  const bool trim = is_on(o.is_trim);
-  const bool quote_all = is_on(o.is_quote);
-  const char separator = csv ? w.delimiter : ',';
-  // CSV numbers without padding are their canonical text, unless the
-  // delimiter is a character numbers are written with.
-  const char d = w.delimiter;
-  const bool plain_numbers = csv && !((d >= '0' && d <= '9') || d == '.' || d == '-');
+namespace {
+
+// Bits of copy_looking's answer.
+constexpr unsigned kSpecialByte = 1;  // one of the bytes looked for
+constexpr unsigned kHighByte = 2;     // a byte above 0x7F
+
+// Copies `n` bytes to `dst` (room for n + 16) and says whether any of them
+// is one of a..d or above 0x7F. `readable`: bytes of `src` that may be
+// read (at least n), so that a short value takes one vector load.
+inline unsigned copy_looking(char* dst, const unsigned char* src, std::size_t n, std::size_t readable,
+                             char a, char b, char c, char d) {
+  std::size_t i = 0;
+  unsigned found = 0;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), vd = _mm_set1_epi8(d);
+  auto look = [&](std::size_t at, int keep) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + at), x);
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(x, vc), _mm_cmpeq_epi8(x, vd)));
+    if (_mm_movemask_epi8(hit) & keep) found |= kSpecialByte;
+    if (_mm_movemask_epi8(x) & keep) found |= kHighByte;
+  };
+  for (; i + 16 <= n; i += 16) look(i, 0xFFFF);
+  if (i < n && i + 16 <= readable) {
+    // The bytes after the value are copied but not kept, and do not count.
+    look(i, (1 << (n - i)) - 1);
+    i = n;
+  }
+#endif
+  for (; i < n; ++i) {
+    const char x = static_cast<char>(src[i]);
+    dst[i] = x;
+    if (x == a || x == b || x == c || x == d) found |= kSpecialByte;
+    if (src[i] >= 0x80) found |= kHighByte;
+  }
+  return found;
+}
+
+// A NUMBER's canonical text at `q`, "0.5" as ".5"; null for bytes no
+// NUMBER has.
+inline char* put_plain_number(char* q, std::span<const std::uint8_t> bytes) {
+  if (char* e = write_plain_number(q, bytes)) return e;
+  char* const e = write_other_number(q, bytes);
+  if (e == nullptr) return nullptr;
+  char* const zero = q + (q[0] == '-' ? 1 : 0);
+  if (e - zero > 1 && zero[0] == '0' && zero[1] == '.') {
+    std::memmove(zero, zero + 1, static_cast<std::size_t>(e - zero - 1));
+    return e - 1;
+  }
+  return e;
+}
+
+// A DATE of an INSERT statement from the layout's template.
+inline char* put_insert_date(char* p, const StoredLayout& l, const OracleDateTime& t) {
+  const std::string& tpl = l.date_template;
+  std::memcpy(p, tpl.data(), tpl.size());
+  char* const at = p + l.date_at;
+  std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (t.year / 100))], 2);
+  std::memcpy(at + 2, &kTwoDigits[static_cast<std::size_t>(2 * (t.year % 100))], 2);
+  std::memcpy(at + 5, &kTwoDigits[static_cast<std::size_t>(2 * t.month)], 2);
+  std::memcpy(at + 8, &kTwoDigits[static_cast<std::size_t>(2 * t.day)], 2);
+  std::memcpy(at + 11, &kTwoDigits[static_cast<std::size_t>(2 * t.hour)], 2);
+  std::memcpy(at + 14, &kTwoDigits[static_cast<std::size_t>(2 * t.minute)], 2);
+  std::memcpy(at + 17, &kTwoDigits[static_cast<std::size_t>(2 * t.second)], 2);
+  return p + tpl.size();
+}
+
+}  // namespace
+
+// One row from its stored bytes. The line's worst case is reserved once, so
+// values are written through a plain pointer; the rarer forms go through
+// the writers' own helpers (which reserve for themselves) and the pointer
+// is taken again after them.
+int write_stored_row(RowWriter& w, std::span<const unsigned char> row, std::size_t readable) {
+  const StoredLayout& l = w.stored;
   LineBuffer& line = w.line;
   line.clear();
+  const unsigned char* const src = row.data();
+  const std::size_t used = row.size();
+  const std::size_t room = used + readable;
+  char* p = line.reserve(l.bound + 2 * used);
   auto leave = [&line] {
     line.clear();
     return 0;
   };
-  if (!csv) line.append(w.insert_head);
-  const unsigned char* const p = row.data();
-  const std::size_t used = row.size();
+  // Hands the line to a helper that appends to it, and takes it back.
+  auto helper = [&line, &p](auto&& append) {
+    line.commit(p);
+    append();
+    p = line.data.data() + line.size;
+  };
+  if (!l.csv) {
+    std::memcpy(p, w.insert_head.data(), w.insert_head.size());
+    p += w.insert_head.size();
+  }
+  const char sep = l.separator;
   std::size_t at = 0;
-  for (const StoredColumn& c : w.stored) {
+  for (const StoredColumn& c : l.columns) {
     // Fewer values than columns: the decoder's rules fill the rest.
     if (at + 2 > used) return leave();
-    const std::size_t len = static_cast<std::size_t>(p[at] | (p[at + 1] << 8));
+    const std::size_t len = static_cast<std::size_t>(src[at] | (src[at + 1] << 8));
     at += 2;
     if (len == kNullLength) {
-      if (!csv) line.append("NULL");
-      line.push_back(separator);
+      if (!l.csv) {
+        std::memcpy(p, "NULL", 4);
+        p += 4;
+      }
+      *p++ = sep;
       continue;
     }
     if (len > kMaxRowValueLen || at + len > used) return leave();
-    const std::span<const std::uint8_t> bytes(p + at, len);
+    const std::span<const std::uint8_t> bytes(src + at, len);
     at += len;
     switch (c.kind) {
-      case StoredColumn::kText:
-      case StoredColumn::kChar: {
+      case StoredColumn::kPlainNumber: {
+        char* const e = put_plain_number(p, bytes);
+        if (e == nullptr) return leave();
+        p = e;
+        break;
+      }
+      case StoredColumn::kCsvText: {
+        char* const field = p;
+        if (l.quote_all) *p++ = '"';
+        const unsigned found =
+            copy_looking(p, bytes.data(), len, room - (at - len), sep, '"', '\n', '\r');
         // ASCII reads the same in every output set but UTF-16.
-        unsigned char high = 0;
-        for (std::uint8_t b : bytes) high |= b;
-        if ((high >= 0x80 || from == kCharsetUtf16) && text_needs_conversion(from, charset, bytes))
+        if (((found & kHighByte) || l.from == kCharsetUtf16) &&
+            text_needs_conversion(l.from, l.charset, bytes))
           return leave();
+        if (!(found & kSpecialByte) && !l.trim && !l.stepping && len >= c.length) {
+          p += len;
+          if (l.quote_all) *p++ = '"';
+          break;
+        }
+        p = field;
         std::string_view text(reinterpret_cast<const char*>(bytes.data()), len);
-        std::size_t readable = used - (at - len);
-        if (c.kind == StoredColumn::kChar && len < c.length) {
+        std::size_t text_room = room - (at - len);
+        if (len < c.length) {
           w.work.assign(text);
           w.work.append(c.length - len, ' ');
           text = w.work;
-          readable = w.work.capacity() + 1;
+          text_room = w.work.capacity() + 1;
         }
-        if (csv) {
-          append_csv_field(w, text, readable, trim, quote_all, charset);
-        } else {
-          append_quoted_text(line, text, false, dbms, charset);
-        }
+        helper([&] { append_csv_field(w, text, text_room, l.trim, l.quote_all, l.charset); });
         break;
       }
-      case StoredColumn::kNumber: {
-        if (plain_numbers && c.scale <= 0) {
-          // The canonical text is the field: written in place.
-          char* const q = line.reserve(kNumberTextMax);
-          char* const e = write_stored_number(q, bytes);
-          if (e == nullptr) return leave();
-          // "0.5" is written ".5".
-          if (e - q > 1 && q[0] == '0' && q[1] == '.') {
-            std::memmove(q, q + 1, static_cast<std::size_t>(e - q - 1));
-            line.commit(e - 1);
-          } else if (e - q > 2 && q[0] == '-' && q[1] == '0' && q[2] == '.') {
-            std::memmove(q + 1, q + 2, static_cast<std::size_t>(e - q - 2));
-            line.commit(e - 1);
-          } else {
-            line.commit(e);
-          }
+      case StoredColumn::kInsertText: {
+        *p++ = '\'';
+        const char backslash = l.mysql ? '\\' : '\'';
+        const unsigned found = copy_looking(p, bytes.data(), len, room - (at - len), '\'', backslash, '\'', '\'');
+        if (((found & kHighByte) || l.from == kCharsetUtf16) &&
+            text_needs_conversion(l.from, l.charset, bytes))
+          return leave();
+        if (!(found & kSpecialByte) && !(l.stepping && (found & kHighByte)) && len >= c.length) {
+          p += len;
+          *p++ = '\'';
           break;
         }
+        --p;
+        std::string_view text(reinterpret_cast<const char*>(bytes.data()), len);
+        if (len < c.length) {
+          w.work.assign(text);
+          w.work.append(c.length - len, ' ');
+          text = w.work;
+        }
+        helper([&] { append_quoted_text(line, text, false, l.dbms, l.charset); });
+        break;
+      }
+      case StoredColumn::kCsvNumber:
+      case StoredColumn::kInsertNumber: {
         char buf[kNumberTextMax];
         const char* const e = write_stored_number(buf, bytes);
         if (e == nullptr) return leave();
         const std::string_view t(buf, static_cast<std::size_t>(e - buf));
-        if (csv) {
-          append_csv_number(w, t, sizeof buf, c.scale);
+        if (c.kind == StoredColumn::kCsvNumber) {
+          helper([&] { append_csv_number(w, t, sizeof buf, c.scale); });
         } else {
-          if (t[0] == '-') line.push_back('-');
-          char* const q = line.reserve(number_text_bound(t, c.scale));
-          line.commit(write_number_text(q, t, c.scale, true));
+          if (t[0] == '-') *p++ = '-';
+          p = write_number_text(p, t, c.scale, true);
         }
         break;
       }
-      case StoredColumn::kDate:
-      case StoredColumn::kTimestamp: {
+      case StoredColumn::kCsvDate: {
         OracleDateTime t;
-        const bool date = c.kind == StoredColumn::kDate;
-        if (!decode_oracle_date(bytes, t) || (date && len != 7)) return leave();
-        const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, !date};
-        const int precision = date ? 0 : c.precision;
-        if (!csv) {
-          append_insert_date(line, d, precision, dbms);
+        if (!decode_oracle_date(bytes, t) || (!c.timestamp && len != 7)) return leave();
+        const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};
+        if (l.quote_all) *p++ = '"';
+        bool ok = true;
+        helper([&] { ok = append_date_by_template(w, line, d, c.timestamp ? c.precision : 0); });
+        if (!ok) return leave();
+        if (l.quote_all) *p++ = '"';
+        break;
+      }
+      case StoredColumn::kInsertDate:
+      case StoredColumn::kInsertTimestamp: {
+        OracleDateTime t;
+        if (!decode_oracle_date(bytes, t) || (!c.timestamp && len != 7)) return leave();
+        if (!c.timestamp && t.year >= 0 && t.year <= 9999) {
+          p = put_insert_date(p, l, t);
           break;
         }
-        if (quote_all) line.push_back('"');
-        if (!append_date_by_template(w, line, d, precision)) return leave();
-        if (quote_all) line.push_back('"');
+        const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};
+        helper([&] { append_insert_date(line, d, c.timestamp ? c.precision : 0, l.dbms); });
         break;
       }
     }
-    line.push_back(separator);
+    *p++ = sep;
   }
   // More values than columns: the decoder's rules.
   if (at != used) return leave();
-  --line.size;
-  if (csv) {
-    line.push_back('\n');
-    if (line.size - line.start >= kMaxCsvLine) return leave();
+  --p;
+  if (l.csv) {
+    *p++ = '\n';
   } else {
-    line.append(");\n");
+    std::memcpy(p, ");\n", 3);
+    p += 3;
   }
+  line.commit(p);
+  if (l.csv && line.size - line.start >= kMaxCsvLine) return leave();
   return flush_line(w) == 0 ? 1 : -1;
 }
 

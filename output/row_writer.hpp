@@ -63,13 +63,41 @@ struct LineBuffer {
   }
 };
 
-// How write_stored_row writes one column of a table.
+// How write_stored_row writes one column of a table: the kind says which
+// of the run's options apply, decided once per table.
 struct StoredColumn {
-  enum Kind : std::uint8_t { kText, kChar, kNumber, kDate, kTimestamp };
-  Kind kind = kText;
+  enum Kind : std::uint8_t {
+    kCsvText,      // VARCHAR2 and CHAR in CSV
+    kInsertText,   // VARCHAR2 and CHAR in INSERT
+    kPlainNumber,  // NUMBER whose canonical text is the output
+    kCsvNumber,    // NUMBER padded to its scale, or in quotes, in CSV
+    kInsertNumber, // NUMBER padded to its scale in INSERT
+    kCsvDate,      // DATE and TIMESTAMP by the fixed layout
+    kInsertDate,   // DATE in INSERT, from a template
+    kInsertTimestamp,
+  };
+  Kind kind = kCsvText;
   int scale = 0;           // NUMBER
-  std::size_t length = 0;  // CHAR: blank-padded to this many bytes
+  std::size_t length = 0;  // CHAR: blank-padded to this many bytes (0: VARCHAR2)
   int precision = 0;       // TIMESTAMP: fraction digits
+  bool timestamp = false;
+};
+
+// What write_stored_row needs of the run's options, taken once per table.
+struct StoredLayout {
+  std::vector<StoredColumn> columns;
+  std::size_t bound = 0;  // most bytes a row writes besides twice its own size
+  bool csv = true;
+  bool trim = false;
+  bool quote_all = false;
+  bool stepping = false;  // a multibyte output set whose characters may hide the quote or delimiter
+  bool mysql = false;     // backslashes are doubled in INSERT text
+  char separator = ',';
+  int charset = 0;        // output
+  int from = 0;           // stored text
+  std::int32_t dbms = 0;
+  std::string date_template;  // INSERT: a DATE of zeros, the digits filled in
+  std::size_t date_at = 0;    // where its year begins
 };
 
 // The writers' state for one run: the records they read and the buffers they
@@ -109,8 +137,8 @@ struct RowWriter {
   std::string insert_key_scratch;
   // The dialect's transaction is open (written before the first table).
   bool transaction_open = false;
-  // Per column, when rows are written straight from their stored bytes.
-  std::vector<StoredColumn> stored;
+  // When rows are written straight from their stored bytes.
+  StoredLayout stored;
 };
 
 
@@ -135,8 +163,10 @@ int write_insert_row(RowWriter& w, const TableDefinition& table, const ColumnOrd
 // then writes one row as write_row would after decoding it: 1; 0 with
 // nothing written for a row it leaves to the decoder (text to convert, an
 // unusual or damaged value); -1 as write_row.
+// `readable`: bytes after the row's end that may be read (not used), so
+// that short values are taken in whole vector loads.
 bool prepare_stored_rows(RowWriter& w, const TableDefinition& table, const ColumnOrder& order);
-int write_stored_row(RowWriter& w, std::span<const unsigned char> row);
+int write_stored_row(RowWriter& w, std::span<const unsigned char> row, std::size_t readable = 0);
 
 // Before a table's INSERT statements: the transaction's opening statement
 // (first table only), a warning and a comment per column whose values

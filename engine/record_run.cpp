@@ -27,6 +27,8 @@ namespace {
 
 constexpr int kMaxListedTables = 999;
 constexpr std::size_t kMaxListedColumns = 30000;
+// Lines held before they are written, without writer threads.
+constexpr std::size_t kHeldLines = std::size_t{1} << 20;
 
 std::string_view trim_view(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -146,7 +148,8 @@ class RecordRun final : public DumpVisitor {
   Walk on_partition(const TableInfo& t);
   void discard_table_output();
   Walk on_create_table(const TableInfo& t);
-  Walk hand_over_row(std::span<const unsigned char> row);
+  Walk hand_over_row(std::span<const unsigned char> row, std::size_t readable = 0);
+  int write_held_lines(bool more = false);
   int hand_over_decoded(std::span<const unsigned char> row);
   int finish(int rc);
   bool names_selected_table(std::string_view name, std::string_view owner) const;
@@ -565,14 +568,34 @@ Walk RecordRun::on_rows(const RowBatch& rows) {
     r_.rows_written += static_cast<std::int64_t>(take);
     return table_written_ == limit_ ? limit_reached() : Walk::kContinue;
   }
+  // Without writer threads the lines of a batch are held and written a
+  // megabyte or more at a time, not line by line through the stream's small
+  // buffer. Nothing else writes to the output while rows are handed over.
+  writer_.keep_lines = !pipe_;
   for (std::size_t i = 0; i < n; ++i) {
-    const Walk w = hand_over_row(rows.row(i));
-    if (w != Walk::kContinue) return w;
+    const Walk w = hand_over_row(rows.row(i), rows.bytes.size() - rows.ends[i]);
+    if (w != Walk::kContinue) {
+      if (write_held_lines() != 0) return failed(-1);
+      return w;
+    }
+    if (writer_.line.start >= kHeldLines && write_held_lines(true) != 0) return failed(-1);
   }
-  return Walk::kContinue;
+  return write_held_lines() == 0 ? Walk::kContinue : failed(-1);
 }
 
-Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
+// Writes the lines held so far; `more`: go on holding them.
+int RecordRun::write_held_lines(bool more) {
+  const bool held = writer_.keep_lines;
+  writer_.keep_lines = more;
+  LineBuffer& line = writer_.line;
+  if (!held || line.start == 0) return 0;
+  const std::string_view lines(line.data.data(), line.start);
+  line.start = 0;
+  line.clear();
+  return write_text(writer_, lines);
+}
+
+Walk RecordRun::hand_over_row(std::span<const unsigned char> row, std::size_t readable) {
   const bool preview = is_on(o_.is_preview);
   const bool grep = is_on(o_.is_grep);
   const bool decode = (table_selected_ && !preview) ||
@@ -596,7 +619,7 @@ Walk RecordRun::hand_over_row(std::span<const unsigned char> row) {
     if (pipe_->put_gathered(row, order_) != 0) return failed(-1);
     ++table_written_;
     ++r_.rows_written;
-  } else if (const int direct = stored_ ? write_stored_row(writer_, row) : 0; direct != 0) {
+  } else if (const int direct = stored_ ? write_stored_row(writer_, row, readable) : 0; direct != 0) {
     if (direct < 0) return failed(-1);
     ++table_written_;
     ++r_.rows_written;

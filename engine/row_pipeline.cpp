@@ -144,6 +144,8 @@ int RowPipeline::format(GlobalParams& g, RowWriter& w, RowValues& values, Batch&
   std::swap(w.line, b.text);
   w.line.start = 0;
   w.line.clear();
+  // Room for the lines a batch is cut for, taken once rather than grown to.
+  if (w.line.data.size() < kTextRoom) w.line.data.resize(kTextRoom);
   w.keep_lines = true;
   int rc = 0;
   if (b.gathered) {

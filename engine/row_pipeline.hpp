@@ -39,6 +39,7 @@ class RowPipeline {
   static constexpr std::size_t kLineBytes = std::size_t{1} << 20;
   static constexpr std::size_t kMinBatchBytes = std::size_t{1} << 17;
   static constexpr std::size_t kMaxBatchBytes = std::size_t{3} << 19;
+  static constexpr std::size_t kTextRoom = kLineBytes + kLineBytes / 2;
   // The most threads THREADS may ask for.
   static constexpr int kMaxThreads = 64;
 

@@ -1113,7 +1113,8 @@ std::size_t stored_column_bound(const RowWriter& w, const StoredColumn& c) {
     case StoredColumn::kInsertNumber:
       return kNumberTextMax + static_cast<std::size_t>(std::max(c.scale, 0)) + kSeparatorAndQuotes + 16;
     case StoredColumn::kCsvDate:
-      return w.date_template.size() + 11 + kSeparatorAndQuotes;
+    case StoredColumn::kCsvTimestamp:
+      return std::max(w.date_template.size() + 11, StoredLayout::kCsvDateRoom) + kSeparatorAndQuotes;
     case StoredColumn::kInsertDate:
     case StoredColumn::kInsertTimestamp:
       return 128;
@@ -1132,6 +1133,17 @@ bool prepare_insert_date(StoredLayout& l) {
   l.date_template = std::move(t);
   l.date_at = at;
   return true;
+}
+
+// The CSV date layout as one padded template (see append_date_by_template).
+void prepare_csv_date(const RowWriter& w, StoredLayout& l) {
+  l.csv_date_fields = -1;
+  if (w.date_fields < 0 || w.date_template.size() > l.csv_date.size()) return;
+  l.csv_date.fill(0);
+  std::memcpy(l.csv_date.data(), w.date_template.data(), w.date_template.size());
+  l.csv_date_size = w.date_template.size();
+  l.csv_date_at = w.date_offsets;
+  l.csv_date_fields = w.date_fields;
 }
 
 }  // namespace
@@ -1164,6 +1176,7 @@ bool prepare_stored_rows(RowWriter& w, const TableDefinition& table, const Colum
     if (o.date_format_kind >= 1 && o.date_format_kind <= 3) {
       refresh_date_layout(w);
       dates = !w.date_literals_need_quotes;
+      prepare_csv_date(w, l);
     }
   } else {
     l.stepping = steps_over_multibyte(l.charset);
@@ -1192,7 +1205,7 @@ bool prepare_stored_rows(RowWriter& w, const TableDefinition& table, const Colum
         break;
       case kColTimestamp:
         if (!dates) return false;
-        s.kind = l.csv ? StoredColumn::kCsvDate : StoredColumn::kInsertTimestamp;
+        s.kind = l.csv ? StoredColumn::kCsvTimestamp : StoredColumn::kInsertTimestamp;
         s.timestamp = true;
         s.precision = timestamp_precision(c);
         break;
@@ -1258,6 +1271,28 @@ inline char* put_plain_number(char* q, std::span<const std::uint8_t> bytes) {
     return e - 1;
   }
   return e;
+}
+
+// A DATE of the CSV layout straight from its 7 bytes, with the checks of
+// decode_oracle_date; null for what the general way is to judge.
+inline char* put_csv_date(char* p, const StoredLayout& l, const std::uint8_t* b) {
+  const unsigned month = b[2], day = b[3];
+  const unsigned hour = b[4] - 1u, minute = b[5] - 1u, second = b[6] - 1u;
+  if (month - 1 > 11 || day - 1 > 30 || hour > 23 || minute > 59 || second > 59 || b[0] < 53 || b[0] > 199 ||
+      b[1] < 1 || b[1] > 199 || l.csv_date_fields < 0)
+    return nullptr;
+  const int year = (b[0] - 100) * 100 + (b[1] - 100);
+  if (year < 0 || year > 9999) return nullptr;
+  std::memcpy(p, l.csv_date.data(), StoredLayout::kCsvDateRoom);
+  const unsigned parts[] = {0, month, day, hour, minute, second};
+  if (l.csv_date_fields > 0) {
+    char* const at = p + l.csv_date_at[0];
+    std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (year / 100))], 2);
+    std::memcpy(at + 2, &kTwoDigits[static_cast<std::size_t>(2 * (year % 100))], 2);
+  }
+  for (int i = 1; i < l.csv_date_fields; ++i)
+    std::memcpy(p + l.csv_date_at[static_cast<std::size_t>(i)], &kTwoDigits[2 * parts[i]], 2);
+  return p + l.csv_date_size;
 }
 
 // A DATE of an INSERT statement from the layout's template.
@@ -1390,7 +1425,15 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row, std::size
         }
         break;
       }
-      case StoredColumn::kCsvDate: {
+      case StoredColumn::kCsvDate:
+        if (len == 7 && !l.quote_all) {
+          if (char* const e = put_csv_date(p, l, bytes.data())) {
+            p = e;
+            break;
+          }
+        }
+        [[fallthrough]];
+      case StoredColumn::kCsvTimestamp: {
         OracleDateTime t;
         if (!decode_oracle_date(bytes, t) || (!c.timestamp && len != 7)) return leave();
         const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};

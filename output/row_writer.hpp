@@ -72,7 +72,8 @@ struct StoredColumn {
     kPlainNumber,  // NUMBER whose canonical text is the output
     kCsvNumber,    // NUMBER padded to its scale, or in quotes, in CSV
     kInsertNumber, // NUMBER padded to its scale in INSERT
-    kCsvDate,      // DATE and TIMESTAMP by the fixed layout
+    kCsvDate,      // DATE by the fixed layout
+    kCsvTimestamp, // TIMESTAMP by the fixed layout
     kInsertDate,   // DATE in INSERT, from a template
     kInsertTimestamp,
   };
@@ -98,6 +99,13 @@ struct StoredLayout {
   std::int32_t dbms = 0;
   std::string date_template;  // INSERT: a DATE of zeros, the digits filled in
   std::size_t date_at = 0;    // where its year begins
+  // CSV: the date layout's template, padded so that it is copied in one
+  // fixed-size move, with where each field goes; kNoCsvDate when too long.
+  static constexpr std::size_t kCsvDateRoom = 48;
+  std::array<char, kCsvDateRoom> csv_date{};
+  std::size_t csv_date_size = 0;
+  std::array<std::uint8_t, 6> csv_date_at{};
+  int csv_date_fields = -1;
 };
 
 // The writers' state for one run: the records they read and the buffers they

@@ -1273,40 +1273,53 @@ inline char* put_plain_number(char* q, std::span<const std::uint8_t> bytes) {
   return e;
 }
 
-// A DATE of the CSV layout straight from its 7 bytes, with the checks of
-// decode_oracle_date; null for what the general way is to judge.
-inline char* put_csv_date(char* p, const StoredLayout& l, const std::uint8_t* b) {
-  const unsigned month = b[2], day = b[3];
-  const unsigned hour = b[4] - 1u, minute = b[5] - 1u, second = b[6] - 1u;
-  if (month - 1 > 11 || day - 1 > 30 || hour > 23 || minute > 59 || second > 59 || b[0] < 53 || b[0] > 199 ||
-      b[1] < 1 || b[1] > 199 || l.csv_date_fields < 0)
-    return nullptr;
+// The fields of a DATE's 7 bytes with the checks of decode_oracle_date,
+// when its year has four digits: year, month, day, hour, minute, second.
+// False for what the general way is to judge.
+inline bool plain_date(const std::uint8_t* b, unsigned (&f)[6]) {
+  f[1] = b[2];
+  f[2] = b[3];
+  f[3] = b[4] - 1u;
+  f[4] = b[5] - 1u;
+  f[5] = b[6] - 1u;
+  if (f[1] - 1 > 11 || f[2] - 1 > 30 || f[3] > 23 || f[4] > 59 || f[5] > 59 || b[0] < 53 || b[0] > 199 ||
+      b[1] < 1 || b[1] > 199)
+    return false;
   const int year = (b[0] - 100) * 100 + (b[1] - 100);
-  if (year < 0 || year > 9999) return nullptr;
+  f[0] = static_cast<unsigned>(year);
+  return year >= 0 && year <= 9999;
+}
+
+inline void put_two_digits(char* at, unsigned v) { std::memcpy(at, &kTwoDigits[2 * v], 2); }
+
+// A DATE of the CSV layout straight from its bytes; null when the general
+// way is to write it.
+inline char* put_csv_date(char* p, const StoredLayout& l, const std::uint8_t* b) {
+  unsigned f[6];
+  if (l.csv_date_fields < 0 || !plain_date(b, f)) return nullptr;
   std::memcpy(p, l.csv_date.data(), StoredLayout::kCsvDateRoom);
-  const unsigned parts[] = {0, month, day, hour, minute, second};
   if (l.csv_date_fields > 0) {
-    char* const at = p + l.csv_date_at[0];
-    std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (year / 100))], 2);
-    std::memcpy(at + 2, &kTwoDigits[static_cast<std::size_t>(2 * (year % 100))], 2);
+    put_two_digits(p + l.csv_date_at[0], f[0] / 100);
+    put_two_digits(p + l.csv_date_at[0] + 2, f[0] % 100);
   }
-  for (int i = 1; i < l.csv_date_fields; ++i)
-    std::memcpy(p + l.csv_date_at[static_cast<std::size_t>(i)], &kTwoDigits[2 * parts[i]], 2);
+  for (int i = 1; i < l.csv_date_fields; ++i) put_two_digits(p + l.csv_date_at[static_cast<std::size_t>(i)], f[i]);
   return p + l.csv_date_size;
 }
 
-// A DATE of an INSERT statement from the layout's template.
-inline char* put_insert_date(char* p, const StoredLayout& l, const OracleDateTime& t) {
+// A DATE of an INSERT statement from the dialect's template; null as above.
+inline char* put_insert_date(char* p, const StoredLayout& l, const std::uint8_t* b) {
+  unsigned f[6];
+  if (!plain_date(b, f)) return nullptr;
   const std::string& tpl = l.date_template;
   std::memcpy(p, tpl.data(), tpl.size());
   char* const at = p + l.date_at;
-  std::memcpy(at, &kTwoDigits[static_cast<std::size_t>(2 * (t.year / 100))], 2);
-  std::memcpy(at + 2, &kTwoDigits[static_cast<std::size_t>(2 * (t.year % 100))], 2);
-  std::memcpy(at + 5, &kTwoDigits[static_cast<std::size_t>(2 * t.month)], 2);
-  std::memcpy(at + 8, &kTwoDigits[static_cast<std::size_t>(2 * t.day)], 2);
-  std::memcpy(at + 11, &kTwoDigits[static_cast<std::size_t>(2 * t.hour)], 2);
-  std::memcpy(at + 14, &kTwoDigits[static_cast<std::size_t>(2 * t.minute)], 2);
-  std::memcpy(at + 17, &kTwoDigits[static_cast<std::size_t>(2 * t.second)], 2);
+  put_two_digits(at, f[0] / 100);
+  put_two_digits(at + 2, f[0] % 100);
+  put_two_digits(at + 5, f[1]);
+  put_two_digits(at + 8, f[2]);
+  put_two_digits(at + 11, f[3]);
+  put_two_digits(at + 14, f[4]);
+  put_two_digits(at + 17, f[5]);
   return p + tpl.size();
 }
 
@@ -1445,13 +1458,16 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row, std::size
         break;
       }
       case StoredColumn::kInsertDate:
+        if (len == 7) {
+          if (char* const e = put_insert_date(p, l, bytes.data())) {
+            p = e;
+            break;
+          }
+        }
+        [[fallthrough]];
       case StoredColumn::kInsertTimestamp: {
         OracleDateTime t;
         if (!decode_oracle_date(bytes, t) || (!c.timestamp && len != 7)) return leave();
-        if (!c.timestamp && t.year >= 0 && t.year <= 9999) {
-          p = put_insert_date(p, l, t);
-          break;
-        }
         const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};
         helper([&] { append_insert_date(line, d, c.timestamp ? c.precision : 0, l.dbms); });
         break;

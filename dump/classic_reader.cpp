@@ -166,6 +166,7 @@ int ClassicWalk::find_stream_start() {
     int rc = in_.get(c);
     if (rc != 1) return rc;
     if (c == 0 || c == '\n') {
+      if (word.empty()) continue;
       if (old_version) {
         if (!word.empty() && word[0] == static_cast<char>('0' + info_.version)) return 1;
       } else if ((word == "METRICST" && mode_ == 0) ||
@@ -215,13 +216,31 @@ int ClassicWalk::read_statement() {
 
 // Stored source text and constraint text end with two NUL bytes in a row.
 int ClassicWalk::skip_stored_text() {
-  bool nul = false;
-  unsigned char c = 0;
+  bool nul = false;  // the bytes before ended with a NUL
   for (;;) {
-    int rc = in_.get(c);
+    const int rc = in_.fill();
     if (rc != 1) return rc;
-    if (c == 0 && nul) return 1;
-    nul = c == 0;
+    const unsigned char* w = in_.window();
+    const std::size_t n = in_.window_size();
+    if (nul && w[0] == 0) {
+      in_.consume(1);
+      return 1;
+    }
+    nul = false;
+    std::size_t from = 0;
+    while (const void* z = std::memchr(w + from, 0, n - from)) {
+      const std::size_t at = static_cast<std::size_t>(static_cast<const unsigned char*>(z) - w);
+      if (at + 1 == n) {
+        nul = true;
+        break;
+      }
+      if (w[at + 1] == 0) {
+        in_.consume(at + 2);
+        return 1;
+      }
+      from = at + 1;
+    }
+    in_.consume(n);
   }
 }
 

@@ -93,16 +93,16 @@ bool RowPipeline::writable() const {
 }
 
 // Writes the oldest batch (mu_ held on entry and exit, not while writing).
-void RowPipeline::write_next(std::unique_lock<std::mutex>& lock, Worker& k) {
+void RowPipeline::write_next(std::unique_lock<std::mutex>& lock, GlobalParams& g, RowWriter& w) {
   Batch* b = sent_.front();
   sent_.pop_front();
   writing_ = true;
   const bool skip = failed_;
   // The reader does not touch the output while rows are on their way, so the
   // stream may be taken as it is now.
-  k.g.out_stream = g_.out_stream;
+  g.out_stream = g_.out_stream;
   lock.unlock();
-  const bool ok = skip || write_text(k.writer, b->text.view()) == 0;
+  const bool ok = skip || write_text(w, b->text.view()) == 0;
   b->reset();
   lock.lock();
   writing_ = false;
@@ -117,7 +117,7 @@ void RowPipeline::run(Worker& k) {
   for (;;) {
     wait_for(lock, [this] { return stop_ || !todo_.empty() || writable(); });
     if (writable()) {
-      write_next(lock, k);
+      write_next(lock, k.g, k.writer);
       continue;
     }
     if (todo_.empty()) return;  // stopped
@@ -209,7 +209,13 @@ int RowPipeline::send_current() {
   if (!current_->formatted) todo_.push_back(current_);
   changes_.fetch_add(1, std::memory_order_release);
   if (sleeping_ > 0) cv_.notify_all();
-  wait_for(lock, [this] { return !free_.empty(); });
+  // Waiting for a free batch, the reader writes the oldest one when it is
+  // ready, rather than leave it to a worker busy formatting.
+  for (;;) {
+    wait_for(lock, [this] { return !free_.empty() || writable(); });
+    if (!free_.empty()) break;
+    write_next(lock, g_, reader_writer_);
+  }
   current_ = free_.front();
   free_.pop_front();
   return failed_ ? -1 : 0;

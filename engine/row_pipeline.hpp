@@ -110,7 +110,7 @@ class RowPipeline {
   template <typename Ready>
   void wait_for(std::unique_lock<std::mutex>& lock, Ready ready);
   bool writable() const;
-  void write_next(std::unique_lock<std::mutex>& lock, Worker& k);
+  void write_next(std::unique_lock<std::mutex>& lock, GlobalParams& g, RowWriter& w);
   int format(GlobalParams& g, RowWriter& w, RowValues& values, Batch& b);
   int start_batch(bool gathered, const TableDefinition& table, const ColumnOrder& order);
   int send_current();

@@ -598,7 +598,26 @@ bool outside_hkscs_rows(const std::string& code) noexcept {
                                                static_cast<unsigned char>(code[1]))) == 0;
 }
 
-// A character of 950 where HKSCS reads its code back alike, else the table's.
+// One character: the code iconv writes where HKSCS has it twice, a code of
+// 950 that HKSCS reads back alike, else the table's.
+bool encode_hkscs_char(char32_t c, const wchar_t* wc, std::string& out) {
+  const auto preferred = hkscs_preferred_codes();
+  const auto hit = std::find_if(preferred.begin(), preferred.end(), [c](const CharCode& e) { return e.c == c; });
+  if (hit != preferred.end()) {
+    put_bytes(hit->code, out);
+    return true;
+  }
+  std::string big5;
+  if (c < 0x10000 && encode_page(kCpBig5, wc, 1, big5) && outside_hkscs_rows(big5)) {
+    out += big5;
+    return true;
+  }
+  const long index = c == kNoCharacter ? -1 : find_in_blocks(hkscs_blocks(), c);
+  if (index < 0) return false;
+  put_big5(static_cast<unsigned>(index), out);
+  return true;
+}
+
 bool encode_big5_hkscs(const std::wstring& w, std::string& out) {
   for (std::size_t i = 0; i < w.size();) {
     if (const CodePairChars* pair = hkscs_pair_at(w, i)) {
@@ -606,21 +625,7 @@ bool encode_big5_hkscs(const std::wstring& w, std::string& out) {
       continue;
     }
     const std::size_t at = i;
-    const char32_t c = next_code_point(w, i);
-    const auto preferred = hkscs_preferred_codes();
-    const auto hit = std::find_if(preferred.begin(), preferred.end(), [c](const CharCode& e) { return e.c == c; });
-    if (hit != preferred.end()) {
-      put_bytes(hit->code, out);
-      continue;
-    }
-    std::string big5;
-    if (c < 0x10000 && encode_page(kCpBig5, &w[at], 1, big5) && outside_hkscs_rows(big5)) {
-      out += big5;
-      continue;
-    }
-    const long index = c == kNoCharacter ? -1 : find_in_blocks(hkscs_blocks(), c);
-    if (index < 0) return false;
-    put_big5(static_cast<unsigned>(index), out);
+    if (!encode_hkscs_char(next_code_point(w, i), &w[at], out)) return false;
   }
   return true;
 }

@@ -287,11 +287,13 @@ void encode_by_table(const char16_t* high, std::string_view utf8, std::string& o
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   for (std::size_t i = 0, len = 0; i < utf8.size(); i += len) {
     const char32_t c = utf8_char(p + i, utf8.size() - i, len);
-    const char16_t* end = high + 128;
-    const char16_t* hit = c < 0x80 || c == 0xFFFF ? end : std::find(high, end, static_cast<char16_t>(c));
     if (c < 0x80) {
       out.push_back(static_cast<char>(c));
-    } else if (hit != end) {
+      continue;
+    }
+    const char16_t* end = high + 128;
+    const char16_t* hit = c == 0xFFFF ? end : std::find(high, end, static_cast<char16_t>(c));
+    if (hit != end) {
       out.push_back(static_cast<char>(0x80 + (hit - high)));
     } else {
       out.append(replacement_char(kCharsetUsAscii));
@@ -374,7 +376,8 @@ int CharsetConverter::platform_convert(int from, int to, std::string_view in, st
   if (from_table == nullptr && to_table == nullptr)
     return descriptor(from, to).convert(in, out, replacement_char(to), skip_fn(from));
   // Through UTF-8, the side with a table of ours by hand.
-  std::string utf8;
+  std::string& utf8 = via_utf8_;
+  utf8.clear();
   if (from_table != nullptr) {
     decode_by_table(from_table, in, utf8);
   } else if (from == kCharsetUtf8) {

@@ -105,6 +105,7 @@ class CharsetConverter {
   };
   std::vector<Direction> descriptors_;
   std::string scratch_;
+  std::string via_utf8_;  // the sets converted by our own tables go through UTF-8
 };
 
 // Converts `text` in place from id `from` to id `to`. Equal ids, and ids

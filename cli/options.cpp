@@ -312,27 +312,15 @@ int opt_dbms(Parser& p) {
 }
 
 int opt_ddl(Parser& p) {
-  struct Kind {
-    std::string_view name;
-    std::uint8_t bit;
-  };
-  static constexpr std::array<Kind, 9> kKinds = {{{"ALL", kDdlAll},
-                                                  {"TABLE", kDdlTable},
-                                                  {"INDEX", kDdlIndex},
-                                                  {"VIEW", kDdlView},
-                                                  {"SEQUENCE", kDdlSequence},
-                                                  {"SYNONYM", kDdlSynonym},
-                                                  {"PACKAGE", kDdlPackage},
-                                                  {"FUNCTION", kDdlFunction},
-                                                  {"PROCEDURE", kDdlProcedure}}};
   const std::string v = p.option_word();
   std::uint8_t kinds = 0;
   std::size_t start = 0;
   while (true) {
     const std::size_t bar = v.find('|', start);
     const std::string_view part = std::string_view(v).substr(start, bar == std::string::npos ? bar : bar - start);
-    bool known = false;
-    for (const Kind& k : kKinds) {
+    bool known = same_word(part, "ALL");
+    if (known) kinds |= kDdlAll;
+    for (const DdlKindName& k : kDdlKindNames) {
       if (same_word(part, k.name)) {
         kinds |= k.bit;
         known = true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/switch.hpp"
@@ -49,6 +50,20 @@ enum DdlKind : std::uint8_t {
   kDdlPackage = 0x80,
   kDdlAll = 0xFF,
 };
+
+// The kinds as DDL= and the settings file name them, in the order written back.
+struct DdlKindName {
+  std::string_view name;
+  std::uint8_t bit;
+};
+inline constexpr std::array<DdlKindName, 8> kDdlKindNames = {{{"TABLE", kDdlTable},
+                                                             {"INDEX", kDdlIndex},
+                                                             {"VIEW", kDdlView},
+                                                             {"SEQUENCE", kDdlSequence},
+                                                             {"SYNONYM", kDdlSynonym},
+                                                             {"PACKAGE", kDdlPackage},
+                                                             {"FUNCTION", kDdlFunction},
+                                                             {"PROCEDURE", kDdlProcedure}}};
 
 struct TableCondition {
   std::int32_t is_selected = 0;  // nonzero: selected ("[*]")

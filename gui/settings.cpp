@@ -30,19 +30,6 @@ constexpr std::array<std::string_view, 22> kKeys = {
     "BATCH_OUTPUT", "DDL", "LOB_DIR", "LOB_FILE", "LOB_TABLE", "LOB_COLUMN", "GREP",
     "SELECT_LIST", "SELECT_LIST_CONDITION"};
 
-struct DdlName {
-  std::string_view name;
-  std::uint8_t bit;
-};
-constexpr std::array<DdlName, 8> kDdlNames = {{{"TABLE", kDdlTable},
-                                               {"INDEX", kDdlIndex},
-                                               {"VIEW", kDdlView},
-                                               {"SEQUENCE", kDdlSequence},
-                                               {"SYNONYM", kDdlSynonym},
-                                               {"PACKAGE", kDdlPackage},
-                                               {"FUNCTION", kDdlFunction},
-                                               {"PROCEDURE", kDdlProcedure}}};
-
 std::string upper(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
@@ -299,7 +286,7 @@ std::string decode(std::string bytes, Encoding& encoding) {
 std::string ddl_kinds_text(std::uint8_t kinds) {
   if (kinds == kDdlAll) return "ALL";
   std::string out;
-  for (const DdlName& d : kDdlNames) {
+  for (const DdlKindName& d : kDdlKindNames) {
     if ((kinds & d.bit) == 0) continue;
     if (!out.empty()) out += '|';
     out += d.name;
@@ -313,7 +300,7 @@ std::uint8_t parse_ddl_kinds(std::string_view text) {
     const std::size_t bar = text.find('|');
     const std::string name = upper(trim_blanks_view(text.substr(0, bar)));
     if (name == "ALL") kinds = kDdlAll;
-    for (const DdlName& d : kDdlNames) {
+    for (const DdlKindName& d : kDdlKindNames) {
       if (name == d.name) kinds |= d.bit;
     }
     if (bar == std::string_view::npos) break;

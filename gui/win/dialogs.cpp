@@ -50,8 +50,7 @@ INT_PTR CALLBACK column_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
             show_message(dialog, code_number(MessageCode::kNoColumnChosen));
             return TRUE;
           }
-          EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
-          return TRUE;
+          return end_dialog(dialog, DialogResult::kOk);
         }
         case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
@@ -159,8 +158,7 @@ INT_PTR CALLBACK ddl_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM 
           std::array<bool, 8> boxes{};
           for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i] = is_checked(dialog, id::kDdlFirst + static_cast<int>(i));
           st->kinds = ddl_kinds_of(boxes, is_checked(dialog, id::kDdlAll));
-          EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
-          return TRUE;
+          return end_dialog(dialog, DialogResult::kOk);
         }
         case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
@@ -185,8 +183,7 @@ INT_PTR CALLBACK dbms_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM
         case IDOK:
           for (std::size_t i = 0; i < kDbmsIds.size(); ++i)
             if (is_checked(dialog, id::kDbmsFirst + static_cast<int>(i))) st->dbms_type = kDbmsIds[i];
-          EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
-          return TRUE;
+          return end_dialog(dialog, DialogResult::kOk);
         case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
       return FALSE;
@@ -246,8 +243,7 @@ INT_PTR CALLBACK binary_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
             show_message(dialog, code_number(MessageCode::kNameTooLong), b.file);
             return TRUE;
           }
-          EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
-          return TRUE;
+          return end_dialog(dialog, DialogResult::kOk);
         }
         case IDCANCEL: return end_dialog(dialog, DialogResult::kCancel);
       }
@@ -275,8 +271,7 @@ INT_PTR CALLBACK property_procedure(HWND dialog, UINT message, WPARAM wparam, LP
         return TRUE;
       }
       if (LOWORD(wparam) == id::kPropertyOk || LOWORD(wparam) == IDCANCEL) {
-        EndDialog(dialog, static_cast<INT_PTR>(DialogResult::kOk));
-        return TRUE;
+        return end_dialog(dialog, DialogResult::kOk);
       }
       return FALSE;
     case WM_CLOSE: return end_dialog(dialog, DialogResult::kClosed);

@@ -240,6 +240,17 @@ bool refine_type(const std::string& type_text, ColumnDef& c) {
   return true;
 }
 
+// Sizes no Oracle column can have mark a damaged definition: a scale of
+// millions would pad every number of the table to that many digits.
+bool sizes_possible(const ColumnDef& c) {
+  switch (c.type) {
+    case kColChar: case kColNchar: return c.length >= 0 && c.length <= 2000;
+    case kColVarchar2: case kColNvarchar2: case kColRaw: return c.length >= 0 && c.length <= 32767;
+    case kColNumber: case kColFloat: return c.precision >= 0 && c.precision <= 126 && c.scale >= -84 && c.scale <= 127;
+    default: return true;
+  }
+}
+
 }  // namespace
 
 int parse_create_table(GlobalParams& g, std::string_view statement, TableDefinition& table) {
@@ -296,6 +307,7 @@ int parse_create_table(GlobalParams& g, std::string_view statement, TableDefinit
       default:
         break;
     }
+    if (!sizes_possible(c)) return fail(g, MessageCode::kTableWithoutColumns, name);
     c.type_text = display_type(c, type_text);
     c.nullable = upper(c.rest).find("NOT NULL") == std::string::npos;
     if (is_large_object_type(c.type)) ++table.lob_count;

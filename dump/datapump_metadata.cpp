@@ -89,7 +89,11 @@ bool read_column(std::string_view item, DataPumpColumn& c, std::string& type_nam
       }
     }
   }
-  if (!ok || fields.damaged()) {
+  // Sizes no Oracle column has are damage: values would be padded to them.
+  const bool sizes_possible = c.precision >= -1 && c.precision <= 126 && c.scale >= -127 &&
+                              c.scale <= 127 && c.length >= 0 && c.length <= 32767 &&
+                              c.char_length >= 0 && c.char_length <= 32767;
+  if (!ok || fields.damaged() || !sizes_possible) {
     why = "COL_LIST_ITEM";
     return false;
   }

@@ -1,9 +1,12 @@
 #include "values/charset.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <utility>
+
+#include "values/byte_tables.hpp"
 
 namespace qln {
 namespace {
@@ -44,7 +47,12 @@ constexpr const char* kPlatformNames[] = {"CP932", "EUC-JP-MS", "UTF-8", "UTF-16
 // Every Oracle set with a conversion of its own: our id (kCharsetOracleFirst
 // upwards, in order), the 16-bit id of the classic header, the name Data Pump
 // metadata uses, the iconv name and the Windows code page (0: none there).
-// Ids checked against Oracle's NLS_CHARSET_ID numbering.
+// Ids checked against a second source: 178 WE8MSWIN1252 and 2000 AL16UTF16
+// as the classic header of a real dump carries them (alphaoffice.dmp), 873
+// AL32UTF8 and 2000 as the Oracle driver for Node.js (oracledb 26.0) and
+// python-oracledb 1.2 declare them. Neither driver, nor the TNS dissector
+// of Wireshark 4.0, has a table of the other ids: those, from Oracle's
+// NLS_CHARSET_ID numbering, are checked against no second source yet.
 constexpr OracleCharset kOracleSets[] = {
     {101, 178, "WE8MSWIN1252", "CP1252", 1252, CharWidth::kSingle},
     {102, 31, "WE8ISO8859P1", "ISO-8859-1", 28591, CharWidth::kSingle},
@@ -63,9 +71,9 @@ constexpr OracleCharset kOracleSets[] = {
     {115, 36, "AR8ISO8859P6", "ISO-8859-6", 28596, CharWidth::kSingle},
     {116, 38, "IW8ISO8859P8", "ISO-8859-8", 28598, CharWidth::kSingle},
     {117, 47, "BLT8ISO8859P13", "ISO-8859-13", 28603, CharWidth::kSingle},
-    {118, 175, "IW8MSWIN1255", "CP1255", 1255, CharWidth::kSingle},
+    {118, 175, "IW8MSWIN1255", "CP1255", 1255, CharWidth::kSingle, kCp1255High},
     {119, 560, "AR8MSWIN1256", "CP1256", 1256, CharWidth::kSingle},
-    {120, 45, "VN8MSWIN1258", "CP1258", 1258, CharWidth::kSingle},
+    {120, 45, "VN8MSWIN1258", "CP1258", 1258, CharWidth::kSingle, kCp1258High},
     {121, 4, "US8PC437", "CP437", 437, CharWidth::kSingle},
     {122, 10, "WE8PC850", "CP850", 850, CharWidth::kSingle},
     {123, 150, "EE8PC852", "CP852", 852, CharWidth::kSingle},
@@ -111,11 +119,8 @@ constexpr OracleCharset kFamilySets[] = {
     {kCharsetUtf16, 2000, "AL16UTF16", "UTF-16BE", 1201, CharWidth::kDouble},
 };
 
-// Hebrew and Vietnamese Windows sets combine marks with the character
-// before them, so the platform decodes each character one step late.
-bool holds_back_characters(int id) noexcept {
-  return is_oracle_set(id) && (kOracleSets[id - kCharsetOracleFirst].code_page == 1255 ||
-                               kOracleSets[id - kCharsetOracleFirst].code_page == 1258);
+const char16_t* byte_table(int id) noexcept {
+  return is_oracle_set(id) ? kOracleSets[id - kCharsetOracleFirst].byte_table : nullptr;
 }
 
 template <typename Match>
@@ -237,6 +242,65 @@ SkipLengthFn skip_fn(int id) noexcept {
   return skip_single_byte;
 }
 
+void append_utf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// The code point of the UTF-8 character at `p` (up to three bytes, as the
+// tables need), or 0xFFFF when it is broken or longer; `len` its length.
+char32_t utf8_char(const unsigned char* p, std::size_t n, std::size_t& len) noexcept {
+  len = skip_utf8(p, n);
+  if (p[0] < 0x80) return p[0];
+  const std::size_t need = in_range(p[0], 0xC2, 0xDF) ? 2 : in_range(p[0], 0xE0, 0xEF) ? 3 : 0;
+  if (len != need) return 0xFFFF;
+  char32_t c = p[0] & (need == 2 ? 0x1Fu : 0x0Fu);
+  for (std::size_t i = 1; i < len; ++i) c = (c << 6) | (p[i] & 0x3Fu);
+  return c;
+}
+
+// Each byte on its own, so that a letter and the mark after it stay two
+// characters; a byte that is no character becomes U+FFFD.
+void decode_by_table(const char16_t* high, std::string_view in, std::string& utf8) {
+  for (const char ch : in) {
+    const auto b = static_cast<unsigned char>(ch);
+    const char32_t c = b < 0x80 ? b : high[b - 0x80];
+    if (c == 0xFFFF) {
+      utf8.append(replacement_char(kCharsetUtf8));
+    } else {
+      append_utf8(c, utf8);
+    }
+  }
+}
+
+// The reverse: a character the set lacks, or a broken sequence as far as
+// it goes, becomes "?"; nothing is decomposed into letter and mark.
+void encode_by_table(const char16_t* high, std::string_view utf8, std::string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  for (std::size_t i = 0, len = 0; i < utf8.size(); i += len) {
+    const char32_t c = utf8_char(p + i, utf8.size() - i, len);
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    const char16_t* end = high + 128;
+    const char16_t* hit = c == 0xFFFF ? end : std::find(high, end, static_cast<char16_t>(c));
+    if (hit != end) {
+      out.push_back(static_cast<char>(0x80 + (hit - high)));
+    } else {
+      out.append(replacement_char(kCharsetUsAscii));
+    }
+  }
+}
+
 // Converts one character through the platform into `out` (replacing on
 // failure); the Japanese arithmetic uses it for what JIS X 0208 lacks.
 void convert_one(CharsetConverter& cv, int from, int to, std::string_view ch, std::string& out) {
@@ -307,16 +371,30 @@ PlatformConverter& CharsetConverter::descriptor(int from, int to) {
 
 int CharsetConverter::platform_convert(int from, int to, std::string_view in, std::string& out) {
   if (!has_conversion(from) || !has_conversion(to) || from == to) return -1;
-  if (holds_back_characters(from) && to != kCharsetUtf8) {
-    // A held-back character the target lacks would take the next one's
-    // place in the error report; through UTF-8 every character comes out.
-    std::string utf8;
-    if (descriptor(from, kCharsetUtf8).convert(in, utf8, replacement_char(kCharsetUtf8),
-                                               skip_fn(from)) != 0)
-      return -1;
-    return descriptor(kCharsetUtf8, to).convert(utf8, out, replacement_char(to), skip_utf8);
+  const char16_t* from_table = byte_table(from);
+  const char16_t* to_table = byte_table(to);
+  if (from_table == nullptr && to_table == nullptr)
+    return descriptor(from, to).convert(in, out, replacement_char(to), skip_fn(from));
+  // Through UTF-8, the side with a table of ours by hand.
+  std::string& utf8 = via_utf8_;
+  utf8.clear();
+  if (from_table != nullptr) {
+    decode_by_table(from_table, in, utf8);
+  } else if (from == kCharsetUtf8) {
+    utf8 = in;
+  } else if (descriptor(from, kCharsetUtf8).convert(in, utf8, replacement_char(kCharsetUtf8),
+                                                    skip_fn(from)) != 0) {
+    return -1;
   }
-  return descriptor(from, to).convert(in, out, replacement_char(to), skip_fn(from));
+  if (to_table != nullptr) {
+    encode_by_table(to_table, utf8, out);
+    return 0;
+  }
+  if (to == kCharsetUtf8) {
+    out += utf8;
+    return 0;
+  }
+  return descriptor(kCharsetUtf8, to).convert(utf8, out, replacement_char(to), skip_utf8);
 }
 
 void euc_to_sjis(CharsetConverter& cv, std::string& text) {

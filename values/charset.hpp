@@ -41,6 +41,9 @@ struct OracleCharset {
   const char* iconv_name;
   unsigned code_page;      // Windows; 0 when Windows has none
   CharWidth width;
+  // Bytes 80-FF of a set both platforms convert byte by byte through our
+  // own table, as Oracle does (values/byte_tables.hpp); null for the rest.
+  const char16_t* byte_table = nullptr;
 };
 
 // The sets with ids kCharsetOracleFirst.. in id order.
@@ -102,6 +105,7 @@ class CharsetConverter {
   };
   std::vector<Direction> descriptors_;
   std::string scratch_;
+  std::string via_utf8_;  // the sets converted by our own tables go through UTF-8
 };
 
 // Converts `text` in place from id `from` to id `to`. Equal ids, and ids

@@ -7,12 +7,13 @@
 #include <iterator>
 #include <span>
 
+#include "values/cjk_tables.hpp"
 #include "values/codepage_converter.hpp"
 
 namespace qln {
 namespace {
 
-enum Kind { kNone = 0, kCodePage = 1, kEucJp = 2, kUtf16Be = 3, kEucTw = 4, kEucKr = 5, kGb18030 = 6 };
+enum Kind { kNone = 0, kCodePage = 1, kEucJp = 2, kUtf16Be = 3, kEucTw = 4, kEucKr = 5, kGb18030 = 6, kBig5Hkscs = 7 };
 
 constexpr unsigned kCp932 = 932;
 constexpr unsigned kCp20932 = 20932;
@@ -26,8 +27,9 @@ Encoding encoding_from_name(std::string_view name) noexcept {
   if (name == "UTF-8") return {kCodePage, kCpUtf8};
   if (name == "UTF-16BE") return {kUtf16Be, 1201};
   // Chinese, Korean and Russian sets named as iconv names them. HKSCS has
-  // no page of its own: its Big5 part converts, the rest is replaced.
-  // EUC-TW has none at all: its first two planes are Big5's characters.
+  // no page of its own: the rows where it differs from 950 come from our
+  // table. EUC-TW has none at all: its first two planes are Big5's
+  // characters, the others come from our table.
   // EUC-KR is the part of 949 in rows A1-FE; GB18030 is GBK with the
   // characters of its 2005 edition and four-byte sequences for the rest
   // (pages 51949 and 54936 are not everywhere).
@@ -36,7 +38,7 @@ Encoding encoding_from_name(std::string_view name) noexcept {
   if (name == "EUC-KR") return {kEucKr, 949};
   if (name == "KOI8-R") return {kCodePage, 20866};
   if (name == "EUC-TW") return {kEucTw, 950};
-  if (name == "BIG5-HKSCS") return {kCodePage, 950};
+  if (name == "BIG5-HKSCS") return {kBig5Hkscs, 950};
   if (name.starts_with("CP")) return {kCodePage, static_cast<unsigned>(std::atoi(name.data() + 2))};
   if (name.starts_with("ISO-8859-")) {
     const unsigned part = static_cast<unsigned>(std::atoi(name.data() + 9));
@@ -108,10 +110,9 @@ constexpr unsigned kCpGreek = 28597;
 constexpr OneWay kGreek2003[] = {{0x2018, 0xA1}, {0x2019, 0xA2}, {0x20AC, 0xA4}, {0x20AF, 0xA5}, {0x037A, 0xAA}};
 constexpr std::uint16_t kGreek1987[] = {0x02BC, 0x02BD};
 // ISO-8859-8 has the macron and the direction marks where 28598 has an
-// overline and nothing; the reference 1255 lacks the holam for vav.
+// overline and nothing.
 constexpr OneWay kHebrewIso[] = {{0x00AF, 0xAF}, {0x200E, 0xFD}, {0x200F, 0xFE}};
 constexpr std::uint16_t kHebrewOverline[] = {0x203E};
-constexpr std::uint16_t kHolamForVav[] = {0x05BA};
 
 // Per page: characters the reference tables place that Windows places
 // elsewhere or not at all, and characters only Windows gives the page. On
@@ -128,7 +129,6 @@ PageFixes page_fixes(unsigned cp) noexcept {
     case kCpBig5: return {kBig5Boxes, {}};
     case kCpGreek: return {kGreek2003, kGreek1987, true};
     case 28598: return {kHebrewIso, kHebrewOverline, true};
-    case 1255: return {{}, kHolamForVav};
     default: return {};
   }
 }
@@ -140,6 +140,33 @@ bool is_foreign(const PageFixes& f, unsigned c) noexcept {
 const OneWay* find_unicode(const OneWay* first, const OneWay* last, unsigned c) noexcept {
   const OneWay* hit = std::find_if(first, last, [c](const OneWay& e) { return e.unicode == c; });
   return hit == last ? nullptr : hit;
+}
+
+void push_code_point(unsigned c, std::wstring& w) {
+  if (c < 0x10000) {
+    w.push_back(static_cast<wchar_t>(c));
+  } else {
+    w.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+    w.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+  }
+}
+
+// The code point at w[i], a surrogate pair joined (a lone surrogate stays
+// itself and converts to nothing); i moves past it.
+char32_t next_code_point(const std::wstring& w, std::size_t& i) noexcept {
+  const char32_t c = static_cast<unsigned short>(w[i++]);
+  if (in_range(c, 0xD800, 0xDBFF) && i < w.size() && in_range(w[i], 0xDC00, 0xDFFF))
+    return 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned short>(w[i++]) - 0xDC00);
+  return c;
+}
+
+// Where `c` stands in `blocks`, the first place found; -1 when nowhere.
+long find_in_blocks(std::span<const CodeBlock> blocks, char32_t c) noexcept {
+  for (const CodeBlock& b : blocks) {
+    const std::size_t at = b.chars.find(c);
+    if (at != std::u32string_view::npos) return static_cast<long>(b.first + at);
+  }
+  return -1;
 }
 
 void put_bytes(std::uint16_t bytes, std::string& out) {
@@ -359,7 +386,8 @@ bool encode_euc_char(wchar_t wc, std::string& out) {
 // same order, so runs of cells map onto runs of Big5 codes (counted from
 // 0x8140, 157 to a lead byte); the few characters Big5 lacks map straight
 // to Unicode. Cells are counted from plane 1 row 1 cell 1, 94 to a row.
-// The rarer planes 3-7 have no Windows counterpart and are replaced.
+// The rarer planes 3-7 and 15 have no Windows counterpart: they come from
+// our table.
 struct CodeRun {
   std::uint16_t from;
   std::uint32_t to;
@@ -412,6 +440,12 @@ const CodeRun* find_to(const CodeRun* first, const CodeRun* last, unsigned code)
 }
 
 bool decode_cns_cell(unsigned cell, std::wstring& w) {
+  if (cell >= 2 * kCnsPlaneCells) {
+    const char32_t c = block_char(cns_planes_beyond_big5(), cell);
+    if (c == 0 || c == kNoCharacter) return false;
+    push_code_point(c, w);
+    return true;
+  }
   if (const CodeRun* r = find_from(std::begin(kCnsToUnicode), std::end(kCnsToUnicode), cell)) {
     w.push_back(static_cast<wchar_t>(r->to + (cell - r->from)));
     return true;
@@ -436,7 +470,7 @@ bool decode_euc_tw(const unsigned char* p, std::size_t n, std::wstring& w) {
     }
     unsigned plane = 1;
     if (b == 0x8E) {
-      if (n - i < 4 || !in_range(p[i + 1], 0xA1, 0xA2)) return false;
+      if (n - i < 4 || !in_range(p[i + 1], 0xA1, 0xB0)) return false;
       plane = p[i + 1] - 0xA0u;
       i += 2;
     }
@@ -446,6 +480,16 @@ bool decode_euc_tw(const unsigned char* p, std::size_t n, std::wstring& w) {
     i += 2;
   }
   return true;
+}
+
+void put_cns_cell(unsigned cell, std::string& out) {
+  if (cell >= kCnsPlaneCells) {
+    out.push_back('\x8E');
+    out.push_back(static_cast<char>(0xA1 + cell / kCnsPlaneCells));
+  }
+  const unsigned in_plane = cell % kCnsPlaneCells;
+  out.push_back(static_cast<char>(0xA1 + in_plane / 94));
+  out.push_back(static_cast<char>(0xA1 + in_plane % 94));
 }
 
 bool encode_euc_tw_char(wchar_t wc, std::string& out) {
@@ -470,10 +514,119 @@ bool encode_euc_tw_char(wchar_t wc, std::string& out) {
   // Only a cell that reads back as the character is written.
   std::wstring back;
   if (!decode_cns_cell(cell, back) || back.size() != 1 || back[0] != wc) return false;
-  if (cell >= kCnsPlaneCells) out.append("\x8E\xA2");
-  const unsigned in_plane = cell % kCnsPlaneCells;
-  out.push_back(static_cast<char>(0xA1 + in_plane / 94));
-  out.push_back(static_cast<char>(0xA1 + in_plane % 94));
+  put_cns_cell(cell, out);
+  return true;
+}
+
+// Planes 1 and 2 first: iconv writes a character they share with a later
+// plane there.
+bool encode_euc_tw(const std::wstring& w, std::string& out) {
+  for (std::size_t i = 0; i < w.size();) {
+    const std::size_t at = i;
+    const char32_t c = next_code_point(w, i);
+    if (c < 0x10000 && encode_euc_tw_char(w[at], out)) continue;
+    const long cell = c == kNoCharacter ? -1 : find_in_blocks(cns_planes_beyond_big5(), c);
+    if (cell < 0) return false;
+    put_cns_cell(static_cast<unsigned>(cell), out);
+  }
+  return true;
+}
+
+// Big5-HKSCS: code page 950 but for the lead rows our table holds whole.
+bool is_big5_trail(unsigned b) noexcept { return in_range(b, 0x40, 0x7E) || in_range(b, 0xA1, 0xFE); }
+
+unsigned big5_index(unsigned lead, unsigned trail) noexcept {
+  return (lead - 0x81) * 157 + (trail < 0x80 ? trail - 0x40 : trail - 0xA1 + 63);
+}
+
+void put_big5(unsigned index, std::string& out) {
+  const unsigned trail = index % 157;
+  out.push_back(static_cast<char>(0x81 + index / 157));
+  out.push_back(static_cast<char>(trail < 63 ? 0x40 + trail : 0xA1 + trail - 63));
+}
+
+// A code of the table: its character, or the letter and mark it stands for.
+bool push_hkscs_char(char32_t c, unsigned code, std::wstring& w) {
+  if (c != kNoCharacter) {
+    push_code_point(c, w);
+    return true;
+  }
+  for (const CodePairChars& pair : hkscs_two_characters()) {
+    if (pair.code != code) continue;
+    push_code_point(pair.first, w);
+    push_code_point(pair.second, w);
+    return true;
+  }
+  return false;
+}
+
+bool decode_big5_hkscs(const unsigned char* p, std::size_t n, std::wstring& w) {
+  std::size_t run = 0;  // bytes from here on decode as in 950
+  for (std::size_t i = 0; i < n;) {
+    if (!in_range(p[i], 0x81, 0xFE) || i + 1 == n || !is_big5_trail(p[i + 1])) {
+      ++i;
+      continue;
+    }
+    const char32_t c = block_char(hkscs_blocks(), big5_index(p[i], p[i + 1]));
+    if (c != 0) {
+      if (!decode_page(kCpBig5, reinterpret_cast<const char*>(p + run), i - run, w) ||
+          !push_hkscs_char(c, (p[i] << 8) | p[i + 1], w))
+        return false;
+      run = i + 2;
+    }
+    i += 2;
+  }
+  return decode_page(kCpBig5, reinterpret_cast<const char*>(p + run), n - run, w);
+}
+
+// A letter and mark HKSCS has as one code, at w[i]; i moves past them.
+const CodePairChars* hkscs_pair_at(const std::wstring& w, std::size_t& i) noexcept {
+  if (i + 1 >= w.size()) return nullptr;
+  for (const CodePairChars& pair : hkscs_two_characters()) {
+    if (w[i] == static_cast<wchar_t>(pair.first) && w[i + 1] == static_cast<wchar_t>(pair.second)) {
+      i += 2;
+      return &pair;
+    }
+  }
+  return nullptr;
+}
+
+// A code of 950 that HKSCS decodes alike.
+bool outside_hkscs_rows(const std::string& code) noexcept {
+  if (code.size() != 2) return code.size() == 1;
+  return block_char(hkscs_blocks(), big5_index(static_cast<unsigned char>(code[0]),
+                                               static_cast<unsigned char>(code[1]))) == 0;
+}
+
+// One character: the code iconv writes where HKSCS has it twice, a code of
+// 950 that HKSCS reads back alike, else the table's.
+bool encode_hkscs_char(char32_t c, const wchar_t* wc, std::string& out) {
+  const auto preferred = hkscs_preferred_codes();
+  const auto hit = std::find_if(preferred.begin(), preferred.end(), [c](const CharCode& e) { return e.c == c; });
+  if (hit != preferred.end()) {
+    put_bytes(hit->code, out);
+    return true;
+  }
+  std::string big5;
+  if (c < 0x10000 && encode_page(kCpBig5, wc, 1, big5) && outside_hkscs_rows(big5)) {
+    out += big5;
+    return true;
+  }
+  const long index = c == kNoCharacter ? -1 : find_in_blocks(hkscs_blocks(), c);
+  if (index < 0) return false;
+  put_big5(static_cast<unsigned>(index), out);
+  return true;
+}
+
+bool encode_big5_hkscs(const std::wstring& w, std::string& out) {
+  for (std::size_t i = 0; i < w.size();) {
+    if (const CodePairChars* pair = hkscs_pair_at(w, i)) {
+      put_bytes(pair->code, out);
+      continue;
+    }
+    const std::size_t at = i;
+    if (!encode_hkscs_char(next_code_point(w, i), &w[at], out)) return false;
+  }
   return true;
 }
 
@@ -599,15 +752,6 @@ unsigned gb_linear(const unsigned char* p) noexcept {
   return (((p[0] - 0x81u) * 10 + (p[1] - 0x30u)) * 126 + (p[2] - 0x81u)) * 10 + (p[3] - 0x30u);
 }
 
-void push_code_point(unsigned c, std::wstring& w) {
-  if (c < 0x10000) {
-    w.push_back(static_cast<wchar_t>(c));
-  } else {
-    w.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
-    w.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-  }
-}
-
 bool decode_gb_pair(unsigned lead, unsigned trail, std::wstring& w) {
   const unsigned code = (lead << 8) | trail;
   if (const CodeRun* r = find_from(std::begin(kGbPairs), std::end(kGbPairs), code)) {
@@ -723,6 +867,7 @@ bool decode(const Encoding& e, const char* p, std::size_t n, std::wstring& w) {
     case kEucJp: return decode_euc(u, n, w);
     case kUtf16Be: return decode_utf16be(u, n, w);
     case kEucTw: return decode_euc_tw(u, n, w);
+    case kBig5Hkscs: return decode_big5_hkscs(u, n, w);
     case kEucKr: return decode_euc_kr(u, n, w);
     case kGb18030: return decode_gb18030(u, n, w);
     default: return decode_page(e.code_page, p, n, w);
@@ -734,8 +879,12 @@ bool encode(const Encoding& e, const std::wstring& w, std::string& out) {
   bool ok = true;
   if (e.kind == kGb18030) {
     ok = encode_gb18030(w, out);
-  } else if (e.kind == kEucJp || e.kind == kEucTw || e.kind == kEucKr) {
-    const auto one = e.kind == kEucJp ? encode_euc_char : e.kind == kEucTw ? encode_euc_tw_char : encode_euc_kr_char;
+  } else if (e.kind == kEucTw) {
+    ok = encode_euc_tw(w, out);
+  } else if (e.kind == kBig5Hkscs) {
+    ok = encode_big5_hkscs(w, out);
+  } else if (e.kind == kEucJp || e.kind == kEucKr) {
+    const auto one = e.kind == kEucJp ? encode_euc_char : encode_euc_kr_char;
     for (std::size_t i = 0; ok && i < w.size(); ++i) ok = one(w[i], out);
   } else if (e.kind == kUtf16Be) {
     for (wchar_t c : w) {

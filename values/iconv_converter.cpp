@@ -73,8 +73,9 @@ int IconvConverter::convert(std::string_view in, std::string& out, std::string_v
     }
     return -1;
   }
-  // Sets with combining marks hold the last character back until the end;
-  // one the target cannot hold still leaves its replacement.
+  // Big5-HKSCS holds a letter back for a combining mark it may join (Ê with
+  // a macron is one code) until the end; one the target cannot hold still
+  // leaves its replacement.
   if (!flush(out)) out.append(replacement);
   return 0;
 }

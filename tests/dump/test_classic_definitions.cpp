@@ -66,6 +66,16 @@ TEST(CreateTableParser, RefusesBrokenTextAndTooManyColumns) {
   GlobalParams g3;
   EXPECT_EQ(parse_create_table(g3, "CREATE TABLE \"" + std::string(129, 'N') + "\" (\"A\" DATE)", t), -1);
 
+  // Sizes no Oracle column has are damage: padding numbers to a scale of
+  // millions once took a gigabyte for a 25 KB dump.
+  for (const char* type : {"NUMBER(15,88888888)", "NUMBER(5,-85)", "CHAR(2001)", "VARCHAR2(40000)"}) {
+    GlobalParams gs;
+    EXPECT_EQ(parse_create_table(gs, std::string("CREATE TABLE \"S\" (\"A\" ") + type + ")", t), -1) << type;
+    EXPECT_NE(gs.messages[0].find("02215"), std::string::npos) << type;
+  }
+  GlobalParams g5;
+  EXPECT_EQ(parse_create_table(g5, "CREATE TABLE \"S\" (\"A\" NUMBER(38,127), \"B\" CHAR(2000), \"C\" FLOAT(126))", t), 0);
+
   // An object table has no column list: no columns, no failure.
   GlobalParams g4;
   EXPECT_EQ(parse_create_table(g4, "CREATE TABLE \"O\" OF \"PERSON_T\"", t), 0);

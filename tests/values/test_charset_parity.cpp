@@ -49,7 +49,10 @@ std::vector<std::string> source_texts(int from) {
     const CharWidth width = oracle_charsets()[static_cast<std::size_t>(from - kCharsetOracleFirst)].width;
     for (int l = 0x81; l <= 0xFE; ++l) {
       for (int t = 0x30; t <= 0xFE; ++t) add({l, t});
-      for (int t = 0xA1; t <= 0xFE && width == CharWidth::kEucTw; ++t) add({0x8E, 0xA2, l, t});
+      // Every plane of EUC-TW in its four-byte form (iconv has 1-7 and 15).
+      for (int plane = 0xA1; plane <= 0xB0 && width == CharWidth::kEucTw; ++plane) {
+        for (int t = 0xA1; t <= 0xFE; ++t) add({0x8E, plane, l, t});
+      }
     }
     // Four-byte GB18030: the BMP part whole, every 7th lead of the rest, cut-off starts.
     for (int a = 0x81; a <= 0xFE && width == CharWidth::kGb; a += a < 0x84 ? 1 : 7) {
@@ -81,17 +84,6 @@ std::uint64_t digest(CharsetConverter& cv, int from, int to) {
   return h;
 }
 
-#ifdef _WIN32
-// Where Windows has no table of its own the code pages give less than
-// iconv: Hong Kong's own characters and the CNS planes 3-7 become
-// replacements, and Hebrew and Vietnamese marks stay apart from their
-// letters. The test below holds these sets to that.
-bool windows_differs(int from, int to) {
-  auto set = [](int id) { return id == 118 || id == 120 || id == 132; };
-  return set(from) || set(to) || to == 133;
-}
-#endif
-
 struct Expected {
   int from, to;
   std::uint64_t digest;
@@ -103,30 +95,43 @@ TEST(CharsetParity, EveryCharacterConvertsAsTheReferenceDoes) {
   };
   CharsetConverter cv;
   for (const Expected& e : expected) {
-#ifdef _WIN32
-    if (windows_differs(e.from, e.to)) continue;
-#endif
     const std::uint64_t d = digest(cv, e.from, e.to);
     EXPECT_EQ(d, e.digest) << "    {" << e.from << ", " << e.to << ", 0x" << std::hex << d << "ull},";
   }
 }
 
-TEST(CharsetParity, WhatWindowsLacksIsReplacedWhole) {
+// The sets Windows has no code page for, and the ones Oracle converts byte
+// by byte where the platforms would join a letter and its mark. Expected
+// code points as the published HKSCS-2008, CNS 11643 and Windows tables
+// give them, checked against other implementations than iconv (Python's
+// HKSCS and Windows codecs, ICU's EUC-TW).
+TEST(CharsetParity, TablesOfOurOwn) {
   CharsetConverter cv;
   auto to_utf8 = [&cv](int from, std::string text) {
     EXPECT_EQ(convert_charset(cv, from, kCharsetUtf8, text), 0);
     return text;
   };
-#ifdef _WIN32
-  const std::string hk = "\xEF\xBF\xBD", tw = "\xEF\xBF\xBD", vi = "A\xCC\x83";
-#else
-  const std::string hk = "\xE4\x8F\xB0", tw = "\xE4\xB8\xA8", vi = "\xC3\x83";
-#endif
-  // HKSCS 8740, CNS plane 3 cell 2121 and A with a combining tilde, each
-  // between characters both platforms have.
-  EXPECT_EQ(to_utf8(132, "a\x87\x40\xA4\x40z"), "a" + hk + "\xE4\xB8\x80z");
-  EXPECT_EQ(to_utf8(133, "a\x8E\xA3\xA1\xA1\x8E\xA2\xA1\xA1z"), "a" + tw + "\xE4\xB9\x82z");
-  EXPECT_EQ(to_utf8(120, "A\xDE\x81z"), vi + "\xEF\xBF\xBDz");
+  // HKSCS: 8740 U+43F0, 8845 U+2010C, 8862 U+00CA U+0304, 8866 U+00CA,
+  // A145 U+2022 (950 has U+2027 there), A440 U+4E00 from the Big5 part.
+  EXPECT_EQ(to_utf8(132, "a\x87\x40\x88\x45\x88\x62\x88\x66\xA1\x45\xA4\x40z"),
+            "a\xE4\x8F\xB0\xF0\xA0\x84\x8C\xC3\x8A\xCC\x84\xC3\x8A\xE2\x80\xA2\xE4\xB8\x80z");
+  // CNS 11643 row 1 cell 1 of planes 3-7 and 15: U+4E28, U+20086,
+  // U+200D1, U+2F802, U+20055, U+20002; plane 2 gives U+4E42, 8 nothing.
+  EXPECT_EQ(to_utf8(133, "\x8E\xA3\xA1\xA1\x8E\xA4\xA1\xA1\x8E\xA5\xA1\xA1\x8E\xA6\xA1\xA1"
+                         "\x8E\xA7\xA1\xA1\x8E\xAF\xA1\xA1\x8E\xA2\xA1\xA1\x8E\xA8\xA1\xA1z"),
+            "\xE4\xB8\xA8\xF0\xA0\x82\x86\xF0\xA0\x83\x91\xF0\xAF\xA0\x82\xF0\xA0\x81\x95"
+            "\xF0\xA0\x80\x82\xE4\xB9\x82\xEF\xBF\xBDz");
+  // Vietnamese A + combining tilde (DE) and A-breve + acute (C3 EC); Hebrew
+  // vav + holam (E5 C9): each byte one character, none joined.
+  EXPECT_EQ(to_utf8(120, "A\xDE\xC3\xEC\x81z"), "A\xCC\x83\xC4\x82\xCC\x81\xEF\xBF\xBDz");
+  EXPECT_EQ(to_utf8(118, "\xE5\xC9\xD9\xA4"), "\xD7\x95\xD6\xB9\xEF\xBF\xBD\xE2\x82\xAA");
+  std::string sjis = "A\xDE\xC3";
+  EXPECT_EQ(convert_charset(cv, 120, kCharsetSjis, sjis), 0);
+  EXPECT_EQ(sjis, "A??");
+  // Back: a precomposed letter the set lacks is not taken apart.
+  std::string vi = "A\xCC\x83\xC3\x83\xC4\x82";
+  EXPECT_EQ(convert_charset(cv, kCharsetUtf8, 120, vi), 0);
+  EXPECT_EQ(vi, "A\xDE?\xC3");
 }
 
 }  // namespace

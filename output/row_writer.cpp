@@ -1229,7 +1229,7 @@ constexpr unsigned kHighByte = 2;     // a byte above 0x7F
 // Copies `n` bytes to `dst` (room for n + 16) and says whether any of them
 // is one of a..d or above 0x7F. `readable`: bytes of `src` that may be
 // read (at least n), so that a short value takes one vector load.
-inline unsigned copy_looking(char* dst, const unsigned char* src, std::size_t n, std::size_t readable,
+inline unsigned copy_looking(char* dst, const unsigned char* src, std::size_t n, [[maybe_unused]] std::size_t readable,
                              char a, char b, char c, char d) {
   std::size_t i = 0;
   unsigned found = 0;

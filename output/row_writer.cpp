@@ -1323,6 +1323,15 @@ inline char* put_insert_date(char* p, const StoredLayout& l, const std::uint8_t*
   return p + tpl.size();
 }
 
+// The date or timestamp a stored value holds; false when its bytes are none
+// (a DATE is always 7 bytes).
+bool stored_date(std::span<const std::uint8_t> bytes, const StoredColumn& c, DateParts& d) {
+  OracleDateTime t;
+  if (!decode_oracle_date(bytes, t) || (!c.timestamp && bytes.size() != 7)) return false;
+  d = DateParts{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};
+  return true;
+}
+
 }  // namespace
 
 // One row from its stored bytes. The line's worst case is reserved once, so
@@ -1447,9 +1456,8 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row, std::size
         }
         [[fallthrough]];
       case StoredColumn::kCsvTimestamp: {
-        OracleDateTime t;
-        if (!decode_oracle_date(bytes, t) || (!c.timestamp && len != 7)) return leave();
-        const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};
+        DateParts d;
+        if (!stored_date(bytes, c, d)) return leave();
         if (l.quote_all) *p++ = '"';
         bool ok = true;
         helper([&] { ok = append_date_by_template(w, line, d, c.timestamp ? c.precision : 0); });
@@ -1466,9 +1474,8 @@ int write_stored_row(RowWriter& w, std::span<const unsigned char> row, std::size
         }
         [[fallthrough]];
       case StoredColumn::kInsertTimestamp: {
-        OracleDateTime t;
-        if (!decode_oracle_date(bytes, t) || (!c.timestamp && len != 7)) return leave();
-        const DateParts d{t.year, t.month, t.day, t.hour, t.minute, t.second, t.nanosecond, c.timestamp};
+        DateParts d;
+        if (!stored_date(bytes, c, d)) return leave();
         helper([&] { append_insert_date(line, d, c.timestamp ? c.precision : 0, l.dbms); });
         break;
       }

@@ -104,6 +104,8 @@ void RowPipeline::write_next(std::unique_lock<std::mutex>& lock, GlobalParams& g
   lock.unlock();
   const bool ok = skip || write_text(w, b->text.view()) == 0;
   b->reset();
+  // A batch of unusually long lines does not keep its memory.
+  if (b->text.data.size() > 2 * kTextRoom) b->text.data = {};
   lock.lock();
   writing_ = false;
   if (!ok) failed_ = true;

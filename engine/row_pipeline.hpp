@@ -37,7 +37,11 @@ class RowPipeline {
   // on the batches before), so that each write is one large system call.
   static constexpr int kGatheredRows = 65536;
   static constexpr std::size_t kLineBytes = std::size_t{1} << 20;
-  static constexpr std::size_t kMinBatchBytes = std::size_t{1} << 17;
+  // The first batches are small until one has been measured, and the floor
+  // is low: CHAR values stored short but declared wide are padded on output,
+  // up to about a thousand times their bytes.
+  static constexpr std::size_t kFirstBatchBytes = std::size_t{1} << 12;
+  static constexpr std::size_t kMinBatchBytes = std::size_t{1} << 10;
   static constexpr std::size_t kMaxBatchBytes = std::size_t{3} << 19;
   static constexpr std::size_t kTextRoom = kLineBytes + kLineBytes / 2;
   // The most threads THREADS may ask for.
@@ -136,7 +140,7 @@ class RowPipeline {
   bool failed_ = false;
   int sleeping_ = 0;           // threads waiting on cv_
   // Bytes of input a gathered batch takes before it is handed over.
-  std::atomic<std::size_t> batch_bytes_{kMinBatchBytes};
+  std::atomic<std::size_t> batch_bytes_{kFirstBatchBytes};
   // Bumped under mu_ at every change above, read without it while spinning.
   std::atomic<unsigned> changes_{0};
 };

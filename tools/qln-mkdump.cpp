@@ -33,7 +33,10 @@ constexpr const char* kUsage =
     "  --charset ID      database character-set id (default 873, AL32UTF8)\n"
     "  --nchar ID        national character-set id (default 2000, AL16UTF16)\n"
     "  --version V       header version text (default V12.01.00)\n"
-    "  --seed N          seed of the generated values (default 1)\n";
+    "  --seed N          seed of the generated values (default 1)\n"
+    "  --short-char      only a table WIDE of 50 CHAR(2000) columns, each value\n"
+    "                    stored as one byte (--rows rows): a crafted dump whose\n"
+    "                    text grows about 600 times when padded\n";
 
 struct Args {
   std::vector<std::string> paths;
@@ -43,6 +46,7 @@ struct Args {
   bool datapump = false;
   bool datapump23 = false;
   bool every_kind = false;
+  bool short_char = false;
   std::uint64_t seed = 1;
   DumpOptions options;
 };
@@ -88,6 +92,8 @@ bool parse_args(int argc, char** argv, Args& a) {
     } else if (arg == "--datapump" || arg == "--datapump23") {
       a.datapump = true;
       a.datapump23 = arg == "--datapump23";
+    } else if (arg == "--short-char") {
+      a.short_char = true;
     } else if (arg == "--every-kind") {
       a.every_kind = true;
     } else if (arg == "--direct") {
@@ -331,6 +337,17 @@ void write_every_kind(Writer& w, std::size_t long_len) {
   w.end_table();
 }
 
+// Oracle pads CHAR values when it exports them; these are stored short.
+void write_short_chars(DumpWriter& w, std::uint64_t rows) {
+  TableSpec t;
+  t.name = "WIDE";
+  for (int i = 0; i < 50; ++i) t.columns.emplace_back("C" + std::to_string(i), "CHAR(2000)");
+  w.begin_table(t);
+  const std::vector<Cell> row(t.columns.size(), Cell::bytes("x"));
+  for (std::uint64_t r = 0; r < rows; ++r) w.add_row(row);
+  w.end_table();
+}
+
 void write_objects(DumpWriter& w) {
   w.add_view({"BIG_ORDERS", {"ORDER_ID", "AMOUNT"}, "SELECT ORDER_ID, AMOUNT FROM ORDERS WHERE AMOUNT > 1000"});
   w.add_source({"PROCEDURE", "TOUCH_ORDER",
@@ -367,13 +384,17 @@ int main(int argc, char** argv) {
       stats.volumes = s.volumes;
     } else {
       DumpWriter w(a.paths, a.options);
-      write_orders(w, a, rnd);
-      if (!a.bench_only) {
-        write_samples(w, rnd);
-        if (a.every_kind) write_every_kind(w, 100000);
-        write_objects(w);
-      } else if (a.every_kind) {
-        write_every_kind(w, 100000);
+      if (a.short_char) {
+        write_short_chars(w, a.rows);
+      } else {
+        write_orders(w, a, rnd);
+        if (!a.bench_only) {
+          write_samples(w, rnd);
+          if (a.every_kind) write_every_kind(w, 100000);
+          write_objects(w);
+        } else if (a.every_kind) {
+          write_every_kind(w, 100000);
+        }
       }
       stats = w.finish();
     }

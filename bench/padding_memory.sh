@@ -29,7 +29,7 @@ for mode in CSV INSERT; do
       echo "conversion failed:"; cat "$work/err.txt"; exit 1; }
     mb=$(( $(tail -n 1 "$work/rss.txt") / 1024 ))
     printf '%-6s THREADS=%d  peak %4d MB\n' "$mode" "$threads" "$mb"
-    (( mb > worst )) && worst=$mb
+    if (( mb > worst )); then worst=$mb; fi
   done
 done
 if (( worst > limit_mb )); then

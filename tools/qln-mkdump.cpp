@@ -130,7 +130,8 @@ bool parse_args(int argc, char** argv, Args& a) {
       a.paths.emplace_back(arg);
     }
   }
-  return !a.paths.empty();
+  // The crafted table is written by the classic writer only.
+  return !a.paths.empty() && !(a.short_char && a.datapump);
 }
 
 std::string decimal(std::int64_t units, int scale) {
